@@ -1,0 +1,11 @@
+// The test interface of the Linux platform layer. Tests use it to drive what the
+// engine sees of the system; the engine never includes it.
+#pragma once
+
+#include <windows.h>
+
+// The millisecond clock behind timeGetTime. While a test clock is set, timeGetTime
+// returns it; otherwise the monotonic system clock.
+void PlatformTest_SetClock(DWORD milliseconds);
+void PlatformTest_AdvanceClock(DWORD milliseconds);
+void PlatformTest_UseSystemClock();

@@ -1,0 +1,13 @@
+#!/bin/sh
+# Installs what building and testing Corvane needs on a Debian machine (run as root).
+set -e
+PACKAGES="cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libjpeg-dev libpng-dev zlib1g-dev clang libclang-rt-14-dev 7zip libarchive-tools"
+missing=""
+for p in $PACKAGES; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update
+  apt-get install -y --no-install-recommends $missing
+fi
