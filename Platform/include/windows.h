@@ -38,6 +38,15 @@ typedef LONG_PTR LRESULT;
 typedef int64_t LONGLONG;
 typedef uint64_t ULONGLONG;
 
+typedef LONG HRESULT;
+#define S_OK ((HRESULT)0)
+#define S_FALSE ((HRESULT)1)
+#define E_FAIL ((HRESULT)0x80004005)
+#define E_INVALIDARG ((HRESULT)0x80070057)
+#define E_OUTOFMEMORY ((HRESULT)0x8007000E)
+#define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
+#define FAILED(hr) (((HRESULT)(hr)) < 0)
+
 #ifndef TRUE
 #define TRUE 1
 #endif
