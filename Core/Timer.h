@@ -1,0 +1,84 @@
+// Engine time: milliseconds from the multimedia clock, or one stored instant while
+// the clock is frozen, so that a whole frame's work sees a single time.
+#pragma once
+
+#include "Core/Types.h"
+
+class Timer {
+public:
+    // The engine's current time; while frozen, the instant of the first Freeze(true).
+    static u64 Now();
+    // On: freezes the clock at this moment unless already frozen. Off: back to the live clock.
+    static void Freeze(bool on);
+    static bool IsFrozen();
+
+    Timer();
+    void SetStart(u64 start) { start_ = start; }
+    u64 Start() const { return start_; }
+    void Restart();
+    u64 Elapsed() const;
+    // True (and restarts) once `period` has passed, or when the clock went back by a period.
+    bool CheckPeriod(u64 period);
+
+private:
+    u64 start_;
+};
+
+// A random value drawn from up to three weighted points (position, weight); a weight
+// of -1 marks an absent point. Between two points the density changes linearly.
+class RangeValue {
+public:
+    explicit RangeValue(f32 value = 0.0f);
+    void Set(f32 x0, f32 w0, f32 x1, f32 w1);
+    void SetAll(f32 x0, f32 w0, f32 x1, f32 w1, f32 x2, f32 w2);
+    bool IsConstant() const;
+    double Sample() const;
+
+    f32 x0, w0, x1, w1, x2, w2;
+
+private:
+    double SampleSegment(f32 a, f32 wa, f32 b, f32 wb) const;
+};
+
+// Turns RangeValue samples into a stream of event times (particle emission).
+class TimedRange {
+public:
+    static constexpr u64 kNotStarted = ~0ull;
+    static constexpr u64 kNow = ~0ull;
+
+    TimedRange() = default;
+    explicit TimedRange(const RangeValue& range) : range(range) {}
+
+    void Restart();
+    bool IsStarted() const { return start != kNotStarted; }
+    // Appends the event times due up to `time` (kNow = the current time) to `events`,
+    // at most until it holds `maxCount`; returns how many were appended.
+    template <class List>
+    u32 Advance(List& events, u32 maxCount, u64 time);
+
+    RangeValue range;
+    u64 start = kNotStarted;
+    f32 phase = 0.0f;
+    f32 period = -1.0f;
+
+private:
+    // One step of the event loop: returns true and the event time while one is due.
+    bool NextDue(u64 time, u64* eventTime);
+    void Settle();
+};
+
+template <class List>
+u32 TimedRange::Advance(List& events, u32 maxCount, u64 time) {
+    if (!IsStarted()) return 0;
+    if (time == kNow) time = Timer::Now();
+    u32 appended = 0;
+    u64 eventTime = 0;
+    while (NextDue(time, &eventTime)) {
+        if (static_cast<u32>(events.count) < maxCount) {
+            events.PushBack(eventTime);
+            ++appended;
+        }
+    }
+    Settle();
+    return appended;
+}
