@@ -3,10 +3,13 @@
 #include <string.h>
 
 #include <ctype.h>
+#include <locale.h>
 #include <math.h>
-#include <stdio.h>
+
+#include <charconv>
 
 extern "C" char* _itoa(int value, char* buffer, int radix) {
+    if (!buffer) return buffer;
     if (radix < 2 || radix > 36) {
         buffer[0] = 0;
         return buffer;
@@ -15,11 +18,19 @@ extern "C" char* _itoa(int value, char* buffer, int radix) {
     int n = 0;
     const bool negative = radix == 10 && value < 0;
     unsigned int u = negative ? 0u - static_cast<unsigned int>(value) : static_cast<unsigned int>(value);
-    do {
-        const unsigned int d = u % static_cast<unsigned int>(radix);
-        digits[n++] = static_cast<char>(d < 10 ? '0' + d : 'a' + (d - 10));
-        u /= static_cast<unsigned int>(radix);
-    } while (u != 0);
+    if (radix == 10) {  // the common case, with a constant divisor
+        do {
+            digits[n++] = static_cast<char>('0' + u % 10);
+            u /= 10;
+        } while (u != 0);
+    } else {
+        const unsigned int r = static_cast<unsigned int>(radix);
+        do {
+            const unsigned int d = u % r;
+            digits[n++] = static_cast<char>(d < 10 ? '0' + d : 'a' + (d - 10));
+            u /= r;
+        } while (u != 0);
+    }
     char* out = buffer;
     if (negative) *out++ = '-';
     while (n > 0) *out++ = digits[--n];
@@ -28,17 +39,27 @@ extern "C" char* _itoa(int value, char* buffer, int radix) {
 }
 
 namespace {
-// Drops trailing zeros of the fraction but keeps the decimal point.
-void StripFractionZeros(char* text) {
-    char* dot = strchr(text, '.');
-    if (!dot) return;
-    char* end = dot + strlen(dot);
-    while (end > dot + 1 && end[-1] == '0') --end;
-    *end = 0;
+// The decimal point of the current locale, which printf writes and strtod reads.
+char DecimalPoint() {
+    const char* dp = localeconv()->decimal_point;
+    return dp && dp[0] ? dp[0] : '.';
+}
+
+void PutExponent(char*& out, int exponent) {
+    *out++ = 'e';
+    *out++ = exponent < 0 ? '-' : '+';
+    int m = exponent < 0 ? -exponent : exponent;
+    if (m >= 100) {
+        *out++ = static_cast<char>('0' + m / 100);
+        m %= 100;
+    }
+    *out++ = static_cast<char>('0' + m / 10);
+    *out++ = static_cast<char>('0' + m % 10);
 }
 }  // namespace
 
 extern "C" char* _gcvt(double value, int digits, char* buffer) {
+    if (!buffer) return buffer;
     if (digits < 1) digits = 1;
     if (digits > 40) digits = 40;
     if (isnan(value)) {
@@ -49,27 +70,42 @@ extern "C" char* _gcvt(double value, int digits, char* buffer) {
         strcpy(buffer, value < 0 ? "-inf" : "inf");
         return buffer;
     }
-    char scientific[80];
-    snprintf(scientific, sizeof scientific, "%.*e", digits - 1, value);
-    const char* e = strchr(scientific, 'e');
-    const int exponent = e ? atoi(e + 1) : 0;
-    if (value != 0.0 && (exponent < -4 || exponent >= digits)) {
-        char mantissa[64];
-        const size_t mlen = static_cast<size_t>(e - scientific);
-        memcpy(mantissa, scientific, mlen);
-        mantissa[mlen] = 0;
-        if (!strchr(mantissa, '.')) strcat(mantissa, ".");
-        StripFractionZeros(mantissa);
-        snprintf(buffer, static_cast<size_t>(digits) + 16, "%se%c%02d", mantissa, exponent < 0 ? '-' : '+',
-                 exponent < 0 ? -exponent : exponent);
-        return buffer;
+    // The value rounded to `digits` significant digits, as printf's %e gives it:
+    // [-]d[.ddd]e(+|-)xx. Its exponent, after rounding, decides the notation.
+    char scientific[64];
+    const auto converted = std::to_chars(scientific, scientific + sizeof scientific - 1, value,
+                                         std::chars_format::scientific, digits - 1);
+    *converted.ptr = 0;
+    const char* p = scientific;
+    const bool negative = *p == '-';
+    if (negative) ++p;
+    char sig[48];
+    int n = 0;
+    for (; *p && *p != 'e'; ++p) {
+        if (*p != '.') sig[n++] = *p;
     }
-    const int decimals = value == 0.0 ? 0 : (digits - 1 - exponent > 0 ? digits - 1 - exponent : 0);
-    char fixed[96];
-    snprintf(fixed, sizeof fixed, "%.*f", decimals, value);
-    if (!strchr(fixed, '.')) strcat(fixed, ".");
-    StripFractionZeros(fixed);
-    strcpy(buffer, fixed);
+    const int exponent = *p == 'e' ? atoi(p + 1) : 0;
+    while (n > 1 && sig[n - 1] == '0') --n;  // trailing zeros are dropped
+
+    const char point = DecimalPoint();
+    char* out = buffer;
+    if (negative) *out++ = '-';
+    if (value != 0.0 && (exponent < -4 || exponent >= digits)) {
+        *out++ = sig[0];
+        *out++ = point;
+        for (int i = 1; i < n; ++i) *out++ = sig[i];
+        PutExponent(out, exponent);
+    } else if (exponent >= 0) {
+        for (int i = 0; i <= exponent; ++i) *out++ = i < n ? sig[i] : '0';
+        *out++ = point;
+        for (int i = exponent + 1; i < n; ++i) *out++ = sig[i];
+    } else {
+        *out++ = '0';
+        *out++ = point;
+        for (int i = 0; i < -exponent - 1; ++i) *out++ = '0';
+        for (int i = 0; i < n; ++i) *out++ = sig[i];
+    }
+    *out = 0;
     return buffer;
 }
 
