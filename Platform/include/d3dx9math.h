@@ -1,0 +1,57 @@
+// The vector and matrix part of the D3DX9 utility library, for the Linux build.
+// Only what the engine calls is declared. Matrices follow the row-vector
+// convention: a point is a row vector multiplied on the left, so row 4 holds the
+// translation; rotations are those of a left-handed coordinate system.
+#pragma once
+
+#include <windows.h>
+#include <d3d9types.h>
+
+struct D3DXVECTOR3 : public D3DVECTOR {
+    D3DXVECTOR3() = default;
+    D3DXVECTOR3(float fx, float fy, float fz) {
+        x = fx;
+        y = fy;
+        z = fz;
+    }
+    D3DXVECTOR3(const D3DVECTOR& v) : D3DVECTOR(v) {}
+};
+
+struct D3DXMATRIX : public D3DMATRIX {
+    D3DXMATRIX() = default;
+    D3DXMATRIX(const D3DMATRIX& mat) : D3DMATRIX(mat) {}
+    float& operator()(unsigned row, unsigned column) { return m[row][column]; }
+    float operator()(unsigned row, unsigned column) const { return m[row][column]; }
+};
+
+// pOut = pM1 x pM2. pOut may be the same matrix as either operand. Returns pOut.
+D3DXMATRIX* WINAPI D3DXMatrixMultiply(D3DXMATRIX* pOut, const D3DXMATRIX* pM1, const D3DXMATRIX* pM2);
+// A scaling by sx, sy, sz along the axes. Returns pOut.
+D3DXMATRIX* WINAPI D3DXMatrixScaling(D3DXMATRIX* pOut, float sx, float sy, float sz);
+// A translation by x, y, z. Returns pOut.
+D3DXMATRIX* WINAPI D3DXMatrixTranslation(D3DXMATRIX* pOut, float x, float y, float z);
+// Rotations by Angle radians about the x, y or z axis. Return pOut.
+D3DXMATRIX* WINAPI D3DXMatrixRotationX(D3DXMATRIX* pOut, float Angle);
+D3DXMATRIX* WINAPI D3DXMatrixRotationY(D3DXMATRIX* pOut, float Angle);
+D3DXMATRIX* WINAPI D3DXMatrixRotationZ(D3DXMATRIX* pOut, float Angle);
+// A rotation by Angle radians about the axis pV (need not be of unit length).
+// Returns pOut.
+D3DXMATRIX* WINAPI D3DXMatrixRotationAxis(D3DXMATRIX* pOut, const D3DXVECTOR3* pV, float Angle);
+// Transforms the point (x, y, z, 1) by pM and projects the result back to w = 1.
+// pOut may be pV. Returns pOut.
+D3DXVECTOR3* WINAPI D3DXVec3TransformCoord(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV, const D3DXMATRIX* pM);
+// The axis-aligned box of NumVertices positions, the first at pFirstPosition and
+// each further one dwStride bytes after the previous (positions need no
+// alignment). Fails with D3DERR_INVALIDCALL for a null pointer or no vertices.
+HRESULT WINAPI D3DXComputeBoundingBox(const D3DXVECTOR3* pFirstPosition, DWORD NumVertices, DWORD dwStride,
+                                      D3DXVECTOR3* pMin, D3DXVECTOR3* pMax);
+
+// Sets pOut to the identity. Returns pOut.
+inline D3DXMATRIX* D3DXMatrixIdentity(D3DXMATRIX* pOut) {
+    for (unsigned r = 0; r < 4; ++r) {
+        for (unsigned c = 0; c < 4; ++c) {
+            pOut->m[r][c] = r == c ? 1.0f : 0.0f;
+        }
+    }
+    return pOut;
+}
