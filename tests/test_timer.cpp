@@ -1,3 +1,4 @@
+#include "Core/List.h"
 #include "Core/Timer.h"
 
 #include <PlatformTest.h>
@@ -148,4 +149,16 @@ TEST(TimedRange, ZeroAndNegativePeriodsNeverHang) {
     TimedRange negative(RangeValue(-5.0f));
     negative.Restart();
     EXPECT_EQ(negative.Advance(events, 1000, 100000), 0u);
+}
+
+TEST(TimedRange, AppendsToTheEngineList) {
+    TestClock clock(0);
+    TimedRange r(RangeValue(40.0f));
+    r.Restart();
+    List<u64> events;
+    EXPECT_EQ(r.Advance(events, 2, 130), 2u);
+    ASSERT_EQ(events.count, 2);
+    // PushBack leaves current on the last event; one step on reaches the first.
+    EXPECT_EQ(events.current->payload, 80u);
+    EXPECT_EQ(events.current->next->payload, 40u);
 }

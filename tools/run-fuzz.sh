@@ -1,21 +1,22 @@
 #!/bin/sh
-# Builds the RAR archive reader's fuzz target with libFuzzer, AddressSanitizer and
-# UndefinedBehaviorSanitizer, makes a seed corpus of archives with rarpack, and fuzzes.
-# usage: tools/run-fuzz.sh [seconds, default 5]
+# Builds every fuzz target in tests/fuzz (clang, libFuzzer, AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs each for the given number of seconds (default 5)
+# on a seed corpus: tests/fuzz/seeds/<target>/ where present, plus seeds made here.
+#   usage: tools/run-fuzz.sh [seconds] [target...]
 set -eu
 SECONDS_TO_RUN=${1:-5}
+[ $# -gt 0 ] && shift
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-OUT=${CORVANE_FUZZ_DIR:-$ROOT/build/rar-fuzz}
-CXX=${CXX_FUZZ:-clang++}
-mkdir -p "$OUT/corpus" "$OUT/seeds"
+cd "$ROOT"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+OUT=$ROOT/build/fuzz
+TARGETS=${*:-$(cd tests/fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')}
 
-"$CXX" -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I"$ROOT" "$ROOT/tests/fuzz/fuzz_rar_archive.cpp" "$ROOT/Core/RarArchive.cpp" "$ROOT/Core/Crc32.cpp" \
-  -o "$OUT/fuzz_rar_archive"
-"$CXX" -std=c++20 -O1 -I"$ROOT" "$ROOT/tools/rarpack.cpp" "$ROOT/tools/RarWriter.cpp" "$ROOT/Core/Crc32.cpp" \
-  -o "$OUT/rarpack"
-
-# Seeds: a few small trees, packed plain and with a prefix, and one with the old signature.
+# Archive seeds, packed by the writer from a small tree.
+SEEDS=$OUT/generated-seeds
+rm -rf "$SEEDS"
+mkdir -p "$SEEDS/fuzz_rar_archive"
 TREE=$OUT/seed-tree
 rm -rf "$TREE"
 mkdir -p "$TREE/one" "$TREE/nested/Fonts/deeper" "$TREE/nested/Empty" "$TREE/empty"
@@ -24,12 +25,27 @@ printf 'font bytes\000\001\002' > "$TREE/nested/Fonts/64font.fs"
 printf '' > "$TREE/nested/zero"
 head -c 300 /dev/urandom > "$TREE/nested/Fonts/deeper/noise.bin"
 printf 'x' > "$TREE/nested/A.TXT"
-"$OUT/rarpack" "$TREE/one" "$OUT/seeds/one.rar"
-"$OUT/rarpack" "$TREE/nested" "$OUT/seeds/nested.rar"
-"$OUT/rarpack" "$TREE/nested" "$OUT/seeds/media.rar" --prefix 'Media\'
-"$OUT/rarpack" "$TREE/empty" "$OUT/seeds/empty.rar"
-cp "$OUT/seeds/one.rar" "$OUT/seeds/old-signature.rar"
-printf 'UniquE!' | dd of="$OUT/seeds/old-signature.rar" bs=1 seek=0 conv=notrunc 2>/dev/null
+RARPACK=$OUT/tools/rarpack
+"$RARPACK" "$TREE/one" "$SEEDS/fuzz_rar_archive/one.rar"
+"$RARPACK" "$TREE/nested" "$SEEDS/fuzz_rar_archive/nested.rar"
+"$RARPACK" "$TREE/nested" "$SEEDS/fuzz_rar_archive/media.rar" --prefix 'Media\'
+"$RARPACK" "$TREE/empty" "$SEEDS/fuzz_rar_archive/empty.rar"
+cp "$SEEDS/fuzz_rar_archive/one.rar" "$SEEDS/fuzz_rar_archive/old-signature.rar"
+printf 'UniquE!' | dd of="$SEEDS/fuzz_rar_archive/old-signature.rar" bs=1 seek=0 conv=notrunc 2>/dev/null
 
-"$OUT/fuzz_rar_archive" -max_total_time="$SECONDS_TO_RUN" -max_len=4096 -print_final_stats=1 \
-  "$OUT/corpus" "$OUT/seeds"
+for target in $TARGETS; do
+  corpus=$OUT/corpus/$target
+  mkdir -p "$corpus"
+  dirs="$corpus"
+  [ -d "tests/fuzz/seeds/$target" ] && dirs="$dirs tests/fuzz/seeds/$target"
+  [ -d "$SEEDS/$target" ] && dirs="$dirs $SEEDS/$target"
+  echo "== $target ($SECONDS_TO_RUN s)"
+  log=$OUT/$target.log
+  # shellcheck disable=SC2086
+  if ! "$OUT/$target" -max_total_time="$SECONDS_TO_RUN" -max_len=65536 -print_final_stats=1 $dirs >"$log" 2>&1; then
+    tail -n 60 "$log"
+    echo "fuzz target $target failed; the input that failed is named in the log above"
+    exit 1
+  fi
+  grep -E '^Done|number_of_executed_units' "$log"
+done

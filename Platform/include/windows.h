@@ -63,4 +63,5 @@ typedef HINSTANCE HMODULE;
 // The program's entry point, written by the program; the platform's main calls it.
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);
 
+#include <winbase_resources.h>
 #include <mmsystem.h>

@@ -1,0 +1,20 @@
+// Construction order of the program-wide objects. Objects of one source file are built
+// in declaration order and destroyed in reverse, so this file is the one place that
+// fixes the order; later subsystems add their objects here, in their place.
+//
+//   1. the log registry (it takes in channels that were built before it)
+//   2. the channels DEFAULT, ERRORS, WARNINGS, INFO
+//
+// The pending list of channels is constant-initialised in Log.cpp, so it exists before
+// anything else. Type ids, the shared empty String and the matrix constants are ready
+// before first use by construction and need no place here.
+#include "Core/ProgramObjects.h"
+
+LogRegistry g_logRegistry(true);
+LogChannel g_logDefault(String("DEFAULT"), String("errors.log"), String("<logname>"),
+                        kLogDateTime | kLogFile | kLogSignature | kLogLine, String(" "));
+LogChannel g_logErrors(String("ERRORS"), String("errors.log"), String("Error"),
+                       kLogDateTime | kLogFile | kLogSignature | kLogLine, String(" "));
+LogChannel g_logWarnings(String("WARNINGS"), String("errors.log"), String("Warning"),
+                         kLogDateTime | kLogFile | kLogSignature | kLogLine, String(" "));
+LogChannel g_logInfo(String("INFO"), String("errors.log"), String("Info"), 0x31, String(" "));

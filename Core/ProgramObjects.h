@@ -1,0 +1,12 @@
+// The engine's program-wide objects. They are all defined in ProgramObjects.cpp, in the
+// one order in which they must come into being before the entry point runs (and go away,
+// in reverse, after it returns).
+#pragma once
+
+#include "Core/Log.h"
+
+extern LogRegistry g_logRegistry;
+extern LogChannel g_logDefault;
+extern LogChannel g_logErrors;
+extern LogChannel g_logWarnings;
+extern LogChannel g_logInfo;
