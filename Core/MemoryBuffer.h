@@ -2,7 +2,10 @@
 // streams. Buffer is the interface; MemoryBuffer reads RAR 2.0 archives of stored members.
 #pragma once
 
+#include "Core/Array.h"
+#include "Core/OrderedMap.h"
 #include "Core/Path.h"
+#include "Core/RarArchive.h"
 #include "Core/String.h"
 #include "Core/Types.h"
 #include "Core/ValueTypes.h"
@@ -49,7 +52,13 @@ public:
 
 private:
     bool Find(const String& name, const u8** data, u32* size);
+    // Lists the members once per file, so that finding one costs a lookup instead of a
+    // walk over every header before it.
+    void BuildIndex();
 
     Blob held;       // the whole file, owned or borrowed
     u8 borrowed = 1;
+    Array<RarMember> members;
+    StringMapOf<u32> index;  // member name in matching form -> position in members
+    bool indexComplete = false;  // every member is listed (else unlisted names walk the file)
 };

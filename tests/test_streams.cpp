@@ -628,3 +628,35 @@ TEST(MemoryBuffer, DamagedOrForeignBytesFindNothing) {
     ASSERT_TRUE(buffer.Load(BlockPath(cut)));
     EXPECT_FALSE(buffer.OpenMember(String("Media/x.txt"), kStreamRead));
 }
+
+TEST(MemoryBuffer, TheMemberIndexAgreesWithTheArchiveReader) {
+    // Two members whose names match alike: the first one wins, as in a walk.
+    RarWriter writer;
+    writer.SetPrefix("Media\\");
+    ASSERT_TRUE(writer.AddFile("Dup/A.txt", "first", 5));
+    ASSERT_TRUE(writer.AddFile("dup\\a.TXT", "second", 6));
+    ASSERT_TRUE(writer.AddDirectory("Dir"));
+    ASSERT_TRUE(writer.AddFile("b.txt", "bee", 3));
+    writer.AddEndBlock();
+    const std::vector<u8> archive = writer.Bytes();
+    MemoryBuffer buffer;
+    ASSERT_TRUE(buffer.Load(BlockPath(archive)));
+    std::unique_ptr<Stream> s(buffer.OpenMember(String("media/dup/a.txt"), kStreamRead));
+    ASSERT_TRUE(s);
+    EXPECT_EQ(Drain(*s, 16), "first");
+    EXPECT_FALSE(buffer.Contains(String("Media/Dir")));  // directories hold no bytes
+    for (const char* name : {"Media/b.txt", "MEDIA\\B.TXT", "Media_b.txt"}) {
+        const u8* direct = nullptr;
+        u32 size = 0;
+        RarMemoryFile file{archive.data(), static_cast<u32>(archive.size()), 0};
+        EXPECT_EQ(buffer.Contains(String(name)), RarFindStored(&direct, &size, name, &file)) << name;
+    }
+
+    // A broken block ends the index; names before it are listed, names after it are not
+    // reachable either way.
+    std::vector<u8> cut = archive;
+    cut.resize(cut.size() - 12);
+    MemoryBuffer partial;
+    ASSERT_TRUE(partial.Load(BlockPath(cut)));
+    EXPECT_TRUE(partial.Contains(String("Media/Dup/A.txt")));
+}
