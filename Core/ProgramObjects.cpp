@@ -4,6 +4,9 @@
 //
 //   1. the log registry (it takes in channels that were built before it)
 //   2. the channels DEFAULT, ERRORS, WARNINGS, INFO
+//   3. the statistics table (enabled, 100 records, record 0 in use)
+//   4. the frame notifier (no listeners, frame 0)
+//   5. the current folder's file index (empty until EngineStartup)
 //
 // The pending list of channels is constant-initialised in Log.cpp, so it exists before
 // anything else. Type ids, the shared empty String and the matrix constants are ready
@@ -18,3 +21,10 @@ LogChannel g_logErrors(String("ERRORS"), String("errors.log"), String("Error"),
 LogChannel g_logWarnings(String("WARNINGS"), String("errors.log"), String("Warning"),
                          kLogDateTime | kLogFile | kLogSignature | kLogLine, String(" "));
 LogChannel g_logInfo(String("INFO"), String("errors.log"), String("Info"), 0x31, String(" "));
+StatisticsTable g_statistics;
+FrameNotifier g_frameNotifier;
+FileIndex g_fileIndex;
+
+StatisticsTable& TheStatistics() { return g_statistics; }
+FrameNotifier& TheFrameNotifier() { return g_frameNotifier; }
+FileIndex& TheFileIndex() { return g_fileIndex; }
