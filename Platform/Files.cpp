@@ -100,9 +100,14 @@ extern "C" intptr_t _findfirst(const char* search, struct _finddata_t* entry) {
     const std::string text(search);
     const size_t slash = text.find_last_of("/\\");
     FindState* state = new FindState;
-    state->folder = slash == std::string::npos ? "." : text.substr(0, slash);
-    if (state->folder.empty()) state->folder = "/";
-    state->pattern = slash == std::string::npos ? text : text.substr(slash + 1);
+    if (slash == std::string::npos) {
+        state->folder.assign(1, '.');
+        state->pattern = text;
+    } else {
+        state->folder = text.substr(0, slash);
+        if (state->folder.empty()) state->folder.assign(1, '/');
+        state->pattern = text.substr(slash + 1);
+    }
     state->dir = opendir(state->folder.c_str());
     if (!state->dir || !NextMatch(state, entry)) {
         if (state->dir) closedir(state->dir);
