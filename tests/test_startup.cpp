@@ -38,6 +38,10 @@ std::vector<std::string> Keys(const OrderedMap<String, FileRecord, StringOrderNo
     return keys;
 }
 
+// A channel of another source file, built by its own initialiser whichever way the
+// initialisers of this file and the engine's are ordered.
+LogChannel g_earlyChannel(String("EARLY_TEST"), String("early_test.log"), String("Early"), 0, String(" "));
+
 struct Counter : FrameListener {
     std::vector<u32> frames;
     void OnFrame(u32 frame) override { frames.push_back(frame); }
@@ -144,6 +148,7 @@ TEST(EngineStartup, SeedWrapAndCurrentFolderIndex) {
 }
 
 TEST(ProgramObjects, BuiltBeforeTheEntryPoint) {
+    EXPECT_EQ(TheLogRegistry().Find("EARLY_TEST"), &g_earlyChannel);
     EXPECT_EQ(TheStatistics().enabled, 1);
     EXPECT_EQ(TheFrameNotifier().listeners.count, 0u);
     EXPECT_NE(TheLogRegistry().Find("INFO"), nullptr);
