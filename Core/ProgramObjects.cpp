@@ -2,17 +2,24 @@
 // in declaration order and destroyed in reverse, so this file is the one place that
 // fixes the order; later subsystems add their objects here, in their place.
 //
-//   1. the log registry (it takes in channels that were built before it)
-//   2. the channels DEFAULT, ERRORS, WARNINGS, INFO
-//   3. the statistics table (enabled, 100 records, record 0 in use)
-//   4. the frame notifier (no listeners, frame 0)
-//   5. the current folder's file index (empty until EngineStartup)
+//   1. the named-parameter registry (parameters register in it as they are built)
+//   2. the settings table
+//   3. the log registry (it takes in channels that were built before it)
+//   4. the channels DEFAULT, ERRORS, WARNINGS, INFO
+//   5. the statistics table (enabled, 100 records, record 0 in use)
+//   6. the frame notifier (no listeners, frame 0)
+//   7. the current folder's file index (empty until EngineStartup)
 //
 // The pending list of channels is constant-initialised in Log.cpp, so it exists before
 // anything else. Type ids, the shared empty String and the matrix constants are ready
 // before first use by construction and need no place here.
 #include "Core/ProgramObjects.h"
 
+#include "Core/ParamTable.h"
+#include "Core/Parameter.h"
+
+ParamRegistry g_paramRegistry;
+ParamTable g_paramTable;
 LogRegistry g_logRegistry(true);
 LogChannel g_logDefault(String("DEFAULT"), String("errors.log"), String("<logname>"),
                         kLogDateTime | kLogFile | kLogSignature | kLogLine, String(" "));

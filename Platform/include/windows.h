@@ -64,4 +64,5 @@ typedef HINSTANCE HMODULE;
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);
 
 #include <winbase_resources.h>
+#include <winreg.h>
 #include <mmsystem.h>

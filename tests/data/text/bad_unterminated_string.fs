@@ -1,0 +1,2 @@
+Name = "never closed;
+Size = 12;
