@@ -138,6 +138,7 @@ private:
     static_assert(alignof(T) <= alignof(std::max_align_t), "blocks come from MemAlloc");
 
     static T* Allocate(i32 n) {
+        if (n <= 0) return nullptr;
         T* block = static_cast<T*>(MemAlloc(static_cast<std::size_t>(n) * sizeof(T)));
         if (!block) return nullptr;
         for (i32 i = 0; i < n; ++i) new (block + i) T();
