@@ -2,6 +2,8 @@
 #include "Core/ElementArray.h"
 #include "Core/IdAllocator.h"
 
+#include "tests/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,28 +11,7 @@
 
 namespace {
 
-// Counts live instances through a counter the test owns.
-struct Counted {
-    int* live = nullptr;
-    int tag = 0;
-    Counted() = default;
-    Counted(int* l, int t) : live(l), tag(t) { ++*live; }
-    Counted(const Counted& o) : live(o.live), tag(o.tag) {
-        if (live) ++*live;
-    }
-    Counted& operator=(const Counted& o) {
-        if (this != &o) {
-            if (live) --*live;
-            live = o.live;
-            tag = o.tag;
-            if (live) ++*live;
-        }
-        return *this;
-    }
-    ~Counted() {
-        if (live) --*live;
-    }
-};
+using Counted = testsupport::LiveCounted;
 
 }  // namespace
 

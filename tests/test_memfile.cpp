@@ -11,6 +11,8 @@
 
 #include <PlatformResources.h>
 
+#include "tests/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -35,24 +37,8 @@ std::string Drain(Stream* stream) {
     return all;
 }
 
-std::vector<u8> BuildArchive(const std::vector<std::pair<std::string, std::string>>& prefixed,
-                             const std::vector<std::pair<std::string, std::string>>& bare = {}) {
-    RarWriter writer;
-    writer.SetPrefix("Media\\");
-    for (const auto& [name, bytes] : prefixed) EXPECT_TRUE(writer.AddFile(name, bytes.data(), bytes.size()));
-    writer.SetPrefix("");
-    for (const auto& [name, bytes] : bare) EXPECT_TRUE(writer.AddFile(name, bytes.data(), bytes.size()));
-    writer.AddEndBlock();
-    return writer.Take();
-}
-
-patht BlockPath(const std::vector<u8>& bytes) {
-    patht path;
-    path.flags = kPathMemory;
-    path.block.data = bytes.data();
-    path.block.size = static_cast<u32>(bytes.size());
-    return path;
-}
+using testsupport::BlockPath;
+using testsupport::BuildArchive;
 
 patht ArchivePath(const char* name, MemoryBuffer* archive, u32 flags = kPathArchive) {
     patht path(name);

@@ -1,5 +1,7 @@
 #include "Core/OrderedMap.h"
 
+#include "tests/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -75,28 +77,7 @@ std::vector<typename Map::Key> ThreadKeys(const Map& map) {
     return keys;
 }
 
-// Live-instance counter payload: tells how many values the map still holds.
-struct Tracked {
-    int* live = nullptr;
-    int tag = 0;
-    Tracked() = default;
-    Tracked(int* l, int t) : live(l), tag(t) { ++*live; }
-    Tracked(const Tracked& o) : live(o.live), tag(o.tag) {
-        if (live) ++*live;
-    }
-    Tracked& operator=(const Tracked& o) {
-        if (this != &o) {
-            if (live) --*live;
-            live = o.live;
-            tag = o.tag;
-            if (live) ++*live;
-        }
-        return *this;
-    }
-    ~Tracked() {
-        if (live) --*live;
-    }
-};
+using Tracked = testsupport::LiveCounted;
 
 // The thread-order rules mirrored on a std::list (front = first).
 struct ThreadOracle {

@@ -10,6 +10,8 @@
 #include "Core/WString.h"
 #include "tools/RarWriter.h"
 
+#include "tests/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -529,22 +531,8 @@ TEST(ByteRope, ManyPiecesStayBalanced) {
 
 namespace {
 
-// An archive of stored members under "Media\".
-std::vector<u8> BuildArchive(const std::vector<std::pair<std::string, std::string>>& members) {
-    RarWriter writer;
-    writer.SetPrefix("Media\\");
-    for (const auto& [name, bytes] : members) EXPECT_TRUE(writer.AddFile(name, bytes.data(), bytes.size()));
-    writer.AddEndBlock();
-    return writer.Take();
-}
-
-patht BlockPath(const std::vector<u8>& bytes) {
-    patht path;
-    path.flags = kPathMemory;
-    path.block.data = bytes.data();
-    path.block.size = static_cast<u32>(bytes.size());
-    return path;
-}
+using testsupport::BlockPath;
+using testsupport::BuildArchive;
 
 }  // namespace
 
