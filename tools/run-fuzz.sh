@@ -33,6 +33,19 @@ RARPACK=$OUT/tools/rarpack
 cp "$SEEDS/fuzz_rar_archive/one.rar" "$SEEDS/fuzz_rar_archive/old-signature.rar"
 printf 'UniquE!' | dd of="$SEEDS/fuzz_rar_archive/old-signature.rar" bs=1 seek=0 conv=notrunc 2>/dev/null
 
+# Text seeds: the corpus documents, UTF-8 in the statement form (first byte 1) and in the
+# line form (first byte 0x81); for the tokenizer, as UTF-16 under both tables.
+mkdir -p "$SEEDS/fuzz_text_parser" "$SEEDS/fuzz_tokenizer"
+for doc in tests/data/text/*; do
+  base=$(basename "$doc")
+  { printf '\001'; cat "$doc"; } > "$SEEDS/fuzz_text_parser/statement-$base"
+  { printf '\201'; cat "$doc"; } > "$SEEDS/fuzz_text_parser/line-$base"
+  if command -v iconv >/dev/null 2>&1; then
+    { printf '\001'; iconv -f UTF-8 -t UTF-16LE "$doc" 2>/dev/null || true; } > "$SEEDS/fuzz_tokenizer/script-$base"
+    { printf '\000'; iconv -f UTF-8 -t UTF-16LE "$doc" 2>/dev/null || true; } > "$SEEDS/fuzz_tokenizer/markup-$base"
+  fi
+done
+
 for target in $TARGETS; do
   corpus=$OUT/corpus/$target
   mkdir -p "$corpus"
