@@ -46,6 +46,12 @@ for doc in tests/data/text/*; do
   fi
 done
 
+# Binary document seeds, built by udftool from the text samples.
+mkdir -p "$SEEDS/fuzz_udf_reader"
+for sample in tests/data/udf/*.txt; do
+  "$OUT/tools/udftool" build "$sample" "$SEEDS/fuzz_udf_reader/$(basename "$sample" .txt).udf"
+done
+
 for target in $TARGETS; do
   corpus=$OUT/corpus/$target
   mkdir -p "$corpus"
