@@ -443,6 +443,16 @@ public:
         return key;
     }
 
+    // The key behind an open handle that grants `access`.
+    LSTATUS Open(HKEY hKey, REGSAM access, Key** out) {
+        Handle base;
+        const LSTATUS status = Base(hKey, base);
+        if (status != ERROR_SUCCESS) return status;
+        if ((base.access & access) != access) return ERROR_ACCESS_DENIED;
+        *out = Resolve(base);
+        return *out ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+    }
+
     static Value* FindValue(Key& key, const Name& name) {
         for (Value& v : key.values)
             if (SameName(v.name, name)) return &v;
@@ -512,12 +522,9 @@ LSTATUS QueryValue(HKEY hKey, const Name& name, LPDWORD reserved, LPDWORD type, 
     if (reserved || (data && !size)) return ERROR_INVALID_PARAMETER;
     Registry& r = State();
     std::lock_guard<std::mutex> hold(r.lock);
-    Handle base;
-    LSTATUS status = r.Base(hKey, base);
+    Key* key = nullptr;
+    const LSTATUS status = r.Open(hKey, KEY_QUERY_VALUE, &key);
     if (status != ERROR_SUCCESS) return status;
-    if (!(base.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-    Key* key = r.Resolve(base);
-    if (!key) return ERROR_KEY_DELETED;
     const Value* value = Registry::FindValue(*key, name);
     if (!value) return ERROR_FILE_NOT_FOUND;
 
@@ -551,12 +558,9 @@ LSTATUS SetValue(HKEY hKey, const Name& name, DWORD type, const BYTE* data, DWOR
     if (size > (convert ? kMaxValueBytes / 2 : kMaxValueBytes)) return ERROR_NOT_ENOUGH_MEMORY;
     Registry& r = State();
     std::lock_guard<std::mutex> hold(r.lock);
-    Handle base;
-    LSTATUS status = r.Base(hKey, base);
+    Key* key = nullptr;
+    const LSTATUS status = r.Open(hKey, KEY_SET_VALUE, &key);
     if (status != ERROR_SUCCESS) return status;
-    if (!(base.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-    Key* key = r.Resolve(base);
-    if (!key) return ERROR_KEY_DELETED;
 
     std::vector<BYTE> bytes;
     if (convert) {
@@ -628,12 +632,9 @@ LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
     const Name name = Widen(lpValueName);
     Registry& r = State();
     std::lock_guard<std::mutex> hold(r.lock);
-    Handle base;
-    LSTATUS status = r.Base(hKey, base);
+    Key* key = nullptr;
+    const LSTATUS status = r.Open(hKey, KEY_SET_VALUE, &key);
     if (status != ERROR_SUCCESS) return status;
-    if (!(base.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-    Key* key = r.Resolve(base);
-    if (!key) return ERROR_KEY_DELETED;
     for (auto it = key->values.begin(); it != key->values.end(); ++it) {
         if (SameName(it->name, name)) {
             key->values.erase(it);
