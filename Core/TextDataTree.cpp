@@ -46,25 +46,6 @@ struct NarrowOrder {
 
 }  // namespace
 
-// ---- NodeStack -------------------------------------------------------------------------
-
-TextDataTree::NodeStack::~NodeStack() { MemFree(items); }
-
-bool TextDataTree::NodeStack::Push(TextNode* node) {
-    if (size == capacity) {
-        const u32 grown = capacity ? capacity * 2 : 32;
-        if (grown <= capacity) return false;
-        TextNode** bigger = static_cast<TextNode**>(MemAlloc(static_cast<std::size_t>(grown) * sizeof(TextNode*)));
-        if (!bigger) return false;
-        if (size) memcpy(bigger, items, size * sizeof(TextNode*));
-        MemFree(items);
-        items = bigger;
-        capacity = grown;
-    }
-    items[size++] = node;
-    return true;
-}
-
 // ---- TextDataTree ----------------------------------------------------------------------
 
 TextDataTree::~TextDataTree() { ClearChildren(); }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "Core/OrderedMap.h"
+#include "Core/WalkStack.h"
 #include "Core/Types.h"
 #include "Core/WString.h"
 
@@ -16,26 +17,7 @@ public:
 
     // A growable stack of node pointers for the walks over a tree: trees may be far
     // deeper than the machine stack allows a recursion to go.
-    class NodeStack {
-    public:
-        NodeStack() = default;
-        NodeStack(const NodeStack&) = delete;
-        NodeStack& operator=(const NodeStack&) = delete;
-        ~NodeStack();
-
-        // False when memory runs out (the stack is then unchanged).
-        bool Push(TextNode* node);
-        TextNode* Pop() { return size ? items[--size] : nullptr; }
-        bool IsEmpty() const { return size == 0; }
-        u32 Size() const { return size; }
-        TextNode* At(u32 i) const { return items[i]; }
-        void Reset() { size = 0; }
-
-    private:
-        TextNode** items = nullptr;
-        u32 size = 0;
-        u32 capacity = 0;
-    };
+    using NodeStack = WalkStack<TextNode*>;
 
     TextDataTree() = default;
     TextDataTree(const TextDataTree&) = delete;

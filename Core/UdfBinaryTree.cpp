@@ -1,5 +1,7 @@
 #include "Core/UdfBinaryTree.h"
 
+#include "Core/WalkStack.h"
+
 #include "Core/Memory.h"
 #include "Core/Stream.h"
 
@@ -20,42 +22,8 @@ inline u32 Le32(const u8* p) {
            static_cast<u32>(p[3]) << 24;
 }
 
-// A stack that grows by doubling on the heap.
 template <class T>
-class Stack {
-public:
-    Stack() = default;
-    Stack(const Stack&) = delete;
-    Stack& operator=(const Stack&) = delete;
-    ~Stack() { MemFree(items); }
-
-    bool Push(const T& item) {
-        if (used == capacity) {
-            const u32 grown = capacity ? capacity * 2 : 32;
-            T* bigger = static_cast<T*>(MemAlloc(sizeof(T) * grown));
-            if (!bigger) return false;
-            if (used) std::memcpy(static_cast<void*>(bigger), items, sizeof(T) * used);
-            MemFree(items);
-            items = bigger;
-            capacity = grown;
-        }
-        items[used++] = item;
-        return true;
-    }
-    bool Pop(T* out) {
-        if (!used) return false;
-        *out = items[--used];
-        return true;
-    }
-    T* Top() { return used ? items + used - 1 : nullptr; }
-    u32 Count() const { return used; }
-    T& operator[](u32 i) { return items[i]; }
-
-private:
-    T* items = nullptr;
-    u32 used = 0;
-    u32 capacity = 0;
-};
+using Stack = WalkStack<T>;
 
 // Reads fields of a table held in memory; every read checks the bytes left.
 struct Cursor {
@@ -587,7 +555,7 @@ bool UdfBinaryTree::BreakCycles(UdfNode* top) {
         }
     }
     // Leave no node marked as on the path after a failed push.
-    for (u32 i = 0; i < path.Count(); ++i) path[i].node->walkActive = 0;
+    for (u32 i = 0; i < path.Size(); ++i) path[i].node->walkActive = 0;
     Edge edge;
     while (loops.Pop(&edge)) {
         ok = false;

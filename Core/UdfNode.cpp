@@ -1,5 +1,7 @@
 #include "Core/UdfNode.h"
 
+#include "Core/WalkStack.h"
+
 #include "Core/Memory.h"
 #include "Core/UdfReader.h"
 
@@ -19,34 +21,7 @@ u32 ScalarUnit(const String& typeName) {
 
 u64 Clamp(u64 value) { return value >= kUdfSizeInvalid ? kUdfSizeInvalid : value; }
 
-// A stack of nodes that grows on the heap, for walks that must not recurse.
-class NodeStack {
-public:
-    NodeStack() = default;
-    NodeStack(const NodeStack&) = delete;
-    NodeStack& operator=(const NodeStack&) = delete;
-    ~NodeStack() { MemFree(items); }
-
-    bool Push(UdfNode* node) {
-        if (used == capacity) {
-            const u32 grown = capacity ? capacity * 2 : 64;
-            UdfNode** bigger = static_cast<UdfNode**>(MemAlloc(sizeof(UdfNode*) * grown));
-            if (!bigger) return false;
-            if (used) std::memcpy(bigger, items, sizeof(UdfNode*) * used);
-            MemFree(items);
-            items = bigger;
-            capacity = grown;
-        }
-        items[used++] = node;
-        return true;
-    }
-    UdfNode* Pop() { return used ? items[--used] : nullptr; }
-
-private:
-    UdfNode** items = nullptr;
-    u32 used = 0;
-    u32 capacity = 0;
-};
+using NodeStack = WalkStack<UdfNode*>;
 
 }  // namespace
 

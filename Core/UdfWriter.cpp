@@ -1,5 +1,7 @@
 #include "Core/UdfWriter.h"
 
+#include "Core/WalkStack.h"
+
 #include "Core/ArchiveStream.h"
 #include "Core/FileStream.h"
 #include "Core/Memory.h"
@@ -27,28 +29,17 @@ bool HasLoop(const UdfNode* top) {
         u32 left;
     };
     OrderedMap<const UdfNode*, u8, UdfNodeOrder> state;  // 1 on the path, 2 done
-    Frame* frames = nullptr;
-    u32 used = 0;
-    u32 capacity = 0;
+    WalkStack<Frame> frames;
     auto push = [&](const UdfNode* node) {
-        if (used == capacity) {
-            const u32 grown = capacity ? capacity * 2 : 32;
-            Frame* bigger = static_cast<Frame*>(MemAlloc(sizeof(Frame) * grown));
-            if (!bigger) return false;
-            if (used) std::memcpy(static_cast<void*>(bigger), frames, sizeof(Frame) * used);
-            MemFree(frames);
-            frames = bigger;
-            capacity = grown;
-        }
-        frames[used++] = Frame{node, node->Children().first, node->Children().count};
+        if (!frames.Push(Frame{node, node->Children().first, node->Children().count})) return false;
         return state.Insert(node, 1) != nullptr;
     };
     bool loop = !push(top);
-    while (!loop && used) {
-        Frame& frame = frames[used - 1];
+    while (!loop && !frames.IsEmpty()) {
+        Frame& frame = *frames.Top();
         if (frame.left == 0) {
             state.Insert(frame.node, 2);
-            --used;
+            frames.Pop();
             continue;
         }
         const UdfNode* child = frame.next->value;
@@ -58,7 +49,6 @@ bool HasLoop(const UdfNode* top) {
         if (seen == 1) loop = true;
         else if (seen == 0 && !push(child)) loop = true;
     }
-    MemFree(frames);
     return loop;
 }
 
