@@ -84,6 +84,9 @@ bool BoundsOfPoints(Box& out, const Vec3* points, u32 n) {
 }
 
 bool ComputeBoundsFromVertices(Box& out, const void* vertices, u32 stride, u32 count) {
+    // No vertices, no bounds: checked here, because the runtimes do not agree on it (some
+    // succeed and read the first position anyway).
+    if (count == 0 || !vertices) return false;
     D3DXVECTOR3 lo;
     D3DXVECTOR3 hi;
     if (FAILED(D3DXComputeBoundingBox(static_cast<const D3DXVECTOR3*>(vertices), count, stride, &lo, &hi))) {

@@ -1,6 +1,7 @@
 #include "Core/Log.h"
 
 #include "Core/FileStream.h"
+#include "Core/NumberText.h"
 #include "Core/ProgramObjects.h"
 
 #include <stdio.h>
@@ -120,10 +121,10 @@ LogChannel& LogChannel::Write(LogSite site) {
         located = true;
     }
     if (flags & kLogLine) {
-        char number[16];
+        char number[kIntTextSize];
         r.Add(separator);
         r.Add("line ");
-        r.Add(_itoa(site.line, number, 10));
+        r.Add(FormatInt(site.line, number, 10));
         located = true;
     }
     if (flags & kLogSignature) {
@@ -153,8 +154,8 @@ LogChannel& LogChannel::Print(const String& text) {
 }
 
 LogChannel& LogChannel::Print(i32 value) {
-    char number[16];
-    return Print(static_cast<const char*>(_itoa(value, number, 10)));
+    char number[kIntTextSize];
+    return Print(static_cast<const char*>(FormatInt(value, number, 10)));
 }
 
 LogChannel& LogChannel::Print(u8 value) { return Print(static_cast<i32>(value)); }
@@ -205,10 +206,25 @@ LogChannel& LogInfo() { return g_logInfo; }
 
 void SetLogMasterSwitch(bool on) { g_logRegistry.masterSwitch = on ? 1 : 0; }
 
+namespace {
+// Writes `text` with each line feed as a carriage return and line feed: what a text-mode
+// stream writes on Windows, done by hand so that every platform writes the same bytes.
+void WriteTextMode(FILE* file, const char* text, u32 length) {
+    u32 start = 0;
+    for (u32 i = 0; i < length; ++i) {
+        if (text[i] != '\n') continue;
+        fwrite(text + start, 1, i - start, file);
+        fwrite("\r\n", 1, 2, file);
+        start = i + 1;
+    }
+    fwrite(text + start, 1, length - start, file);
+}
+}  // namespace
+
 void DebugLog(const String& text, const String& prefix) {
-    FILE* file = fopen("log", "a");
+    FILE* file = fopen("log", "ab");
     if (!file) return;
-    fwrite(prefix.c_str(), 1, prefix.length, file);
-    fwrite(text.c_str(), 1, text.length, file);
+    WriteTextMode(file, prefix.c_str(), prefix.length);
+    WriteTextMode(file, text.c_str(), text.length);
     fclose(file);
 }

@@ -109,5 +109,6 @@ LogChannel& LogInfo();
 // Turns every channel's output on or off (the full-screen scene turns it off for good).
 void SetLogMasterSwitch(bool on);
 
-// Appends prefix + text to the plain file "log", whatever the channels' switches.
+// Appends prefix + text to the plain file "log", whatever the channels' switches. Line feeds
+// are written as CR LF, as a Windows text-mode file has them, on every platform.
 void DebugLog(const String& text, const String& prefix);

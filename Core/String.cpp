@@ -8,6 +8,7 @@
 #include <charconv>
 
 #include "Core/Memory.h"
+#include "Core/NumberText.h"
 #include "Core/TextCodec.h"
 #include "Core/TextCompare.h"
 #include "Core/ValueTypes.h"
@@ -128,13 +129,13 @@ String String::FromWString(const WString& w) {
 }
 
 String String::FromReal(double v, int digits) {
-    char buffer[128];
-    return String(_gcvt(v, digits, buffer));
+    char buffer[kRealTextSize];
+    return String(FormatReal(v, digits, buffer));
 }
 
 String String::FromInt(int v, int radix) {
-    char buffer[40];
-    return String(_itoa(v, buffer, radix));
+    char buffer[kIntTextSize];
+    return String(FormatInt(v, buffer, radix));
 }
 
 String String::FromWord(u16 v, int radix) { return FromInt(static_cast<int>(v), radix); }

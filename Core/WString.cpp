@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "Core/Memory.h"
+#include "Core/NumberText.h"
 #include "Core/String.h"
 #include "Core/TextCodec.h"
 #include "Core/TextCompare.h"
@@ -125,13 +126,13 @@ WString WString::FromString(const String& s) {
 }
 
 WString WString::FromInt(i32 v, int radix) {
-    char buffer[40];
-    return FromNarrow(_itoa(v, buffer, radix));
+    char buffer[kIntTextSize];
+    return FromNarrow(FormatInt(v, buffer, radix));
 }
 
 WString WString::FromReal(double v, int digits) {
-    char buffer[128];
-    return FromNarrow(_gcvt(v, digits, buffer));
+    char buffer[kRealTextSize];
+    return FromNarrow(FormatReal(v, digits, buffer));
 }
 
 // ---- release and assignment --------------------------------------------------------

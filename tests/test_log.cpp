@@ -160,7 +160,10 @@ TEST(Log, DebugLogAppendsPlainLines) {
     SetLogMasterSwitch(false);  // the plain log ignores the channels' switch
     DebugLog(String("Error: Charset 'x' loading failed\n"), String());
     DebugLog(String("second\n"), String("> "));
+    DebugLog(String("two\nlines, no end"), String("\n"));
     SetLogMasterSwitch(true);
     fs::current_path(previous);
-    EXPECT_EQ(ReadFile(f.dir / "log"), "Error: Charset 'x' loading failed\n> second\n");
+    // The same bytes on every platform: a line feed is written as CR LF, as a Windows
+    // text-mode file writes it.
+    EXPECT_EQ(ReadFile(f.dir / "log"), "Error: Charset 'x' loading failed\r\n> second\r\n\r\ntwo\r\nlines, no end");
 }

@@ -1,5 +1,5 @@
 // File descriptors (patht), path texts, and resolution against the disk and archive
-// search lists (MemFile). Resources come from the tests' own table (TestResources.cpp):
+// search lists (MemFile). Resources come from the tests' own table (tests/resources.list):
 // "MEMFILE" 200 holds "resource bytes".
 #include "Core/ArchiveStream.h"
 #include "Core/FileStream.h"
@@ -8,8 +8,6 @@
 #include "Core/Path.h"
 #include "Core/ValueTypes.h"
 #include "tools/RarWriter.h"
-
-#include <PlatformResources.h>
 
 #include "tests/TestSupport.h"
 
@@ -54,7 +52,9 @@ class MemFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         static int serial = 0;
-        root = fs::temp_directory_path() / ("corvane-memfile-" + std::to_string(getpid()) + "-" + std::to_string(++serial));
+        // Under the working folder, so that a relative name reaches it (a temporary folder
+        // may be on another drive, which no relative name reaches).
+        root = fs::current_path() / ("corvane-memfile-" + std::to_string(getpid()) + "-" + std::to_string(++serial));
         fs::create_directories(root / "A");
         fs::create_directories(root / "B");
         Write("A/corv_both.txt", "both from A");
@@ -609,38 +609,4 @@ TEST_F(MemFileTest, ArchiveSearchOwnArchiveThenFoldersThenBareNames) {
     EXPECT_FALSE(files.Resolve(missing));
     EXPECT_EQ(missing.archive, &y);
     EXPECT_EQ(Text(missing.name), "corv_none.txt");
-}
-
-TEST_F(MemFileTest, MountedMediaArchiveBorrowsTheResource) {
-    const std::vector<u8> media = BuildArchive({{"Shaders/Distort.fx", "media distort"}, {"Fonts/64font.fs", "font"}});
-    const PlatformResource entries[] = {{"MEMFILE", 0, nullptr, 125, media.data(), media.data() + media.size()}};
-    const PlatformResourceTable table = {entries, 1};
-    PlatformResources_Override(&table);
-
-    MemoryBuffer mounted;
-    patht resource;
-    resource.flags = kPathResource;
-    resource.number = 125;
-    const bool loaded = mounted.Load(resource);
-    EXPECT_TRUE(loaded);
-    EXPECT_TRUE(mounted.IsBorrowed());
-    EXPECT_EQ(mounted.Data(), media.data());
-
-    MemFile effects;
-    patht shaders = ArchivePath("Media/Shaders", &mounted, kPathDisk | kPathArchive);
-    effects.AddSearchPath(shaders);
-    patht source("Distort.fx");
-    source.flags = kPathDisk | kPathArchive;
-    const bool resolved = effects.Resolve(source);
-    Blob bytes;
-    bool borrowed = true;
-    const bool read = resolved && source.ReadAll(bytes, borrowed);
-    PlatformResources_Override(nullptr);
-
-    ASSERT_TRUE(resolved);
-    EXPECT_EQ(source.flags, static_cast<u32>(kPathArchive));
-    EXPECT_EQ(source.archive, &mounted);
-    EXPECT_EQ(Text(source.name), "Media/Shaders/Distort.fx");
-    ASSERT_TRUE(read);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(bytes.data()), bytes.size()), "media distort");
 }

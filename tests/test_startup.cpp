@@ -84,7 +84,9 @@ TEST(FileIndex, ScansFoldersRecursivelyWithRecords) {
 
 TEST(FileIndex, LinksAreListedButNotFollowed) {
     TempTree tree;
-    fs::create_directory_symlink(tree.root, tree.root / "loop");
+    std::error_code failed;
+    fs::create_directory_symlink(tree.root, tree.root / "loop", failed);
+    if (failed) GTEST_SKIP() << "this system cannot make a symbolic link here (Wine cannot): " << failed.message();
     FileIndex index;
     ASSERT_TRUE(index.Scan(tree.Folder(), String("*"), true, 255));
     const FileIndex* loop = index.FindFolder(String("loop"));

@@ -96,7 +96,7 @@ TEST(WStringConstruct, NarrowNumbersAndStrings) {
     EXPECT_EQ(Units(WString::FromInt(-42, 10)), u"-42");
     EXPECT_EQ(Units(WString::FromInt(-1, 16)), u"ffffffff");
     EXPECT_EQ(Units(WString::FromReal(100, 7)), u"100.");
-    EXPECT_EQ(Units(WString::FromReal(1e20, 7)), u"1.e+20");
+    EXPECT_EQ(Units(WString::FromReal(1e20, 7)), u"1.e+020");
     // A String's bytes end at its first zero.
     EXPECT_EQ(Units(WString::FromString(String::FromBuffer(const_cast<char*>("ab\0cd"), 5, true))), u"ab");
     WString n(u"old");

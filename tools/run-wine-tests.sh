@@ -1,0 +1,29 @@
+#!/bin/sh
+# Runs the portable tests of the 64-bit Windows build under Wine, headless: a fresh Wine
+# prefix in the build folder, and a virtual X server (Mesa's software GL) for what needs a
+# display. 32-bit code cannot run on these machines, so the x86 product is built only.
+#   usage: tools/run-wine-tests.sh [gtest arguments...]
+set -eu
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=$ROOT/build/windows-x64
+WINE=/usr/lib/wine/wine64
+[ -x "$WINE" ] || WINE=$(command -v wine64 || command -v wine)
+export WINELOADER="$WINE"
+export WINEPREFIX="$BUILD/wine-prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  "$WINE" wineboot -i >/dev/null 2>&1 || true
+fi
+cd "$BUILD"
+status=0
+if command -v xvfb-run >/dev/null 2>&1; then
+  xvfb-run -a -s "-screen 0 1024x768x24" "$WINE" ./corvane_tests.exe --gtest_brief=1 "$@" || status=$?
+else
+  "$WINE" ./corvane_tests.exe --gtest_brief=1 "$@" || status=$?
+fi
+[ -x "$(dirname "$WINE")/wineserver" ] && "$(dirname "$WINE")/wineserver" -k >/dev/null 2>&1 || true
+if [ "$status" -ne 0 ]; then
+  echo "the Windows tests failed under Wine (exit status $status)"
+  exit "$status"
+fi
