@@ -9,6 +9,7 @@
 //   5. the statistics table (enabled, 100 records, record 0 in use)
 //   6. the frame notifier (no listeners, frame 0)
 //   7. the current folder's file index (empty until EngineStartup)
+//   8. the render defaults (switches on, default keys 1000.0, light counts 1..5)
 //
 // The pending list of channels is constant-initialised in Log.cpp, so it exists before
 // anything else. Type ids, the shared empty String and the matrix constants are ready
@@ -31,7 +32,9 @@ LogChannel g_logInfo(String("INFO"), String("errors.log"), String("Info"), 0x31,
 StatisticsTable g_statistics;
 FrameNotifier g_frameNotifier;
 FileIndex g_fileIndex;
+RenderDefaults g_renderDefaults;
 
 StatisticsTable& TheStatistics() { return g_statistics; }
 FrameNotifier& TheFrameNotifier() { return g_frameNotifier; }
 FileIndex& TheFileIndex() { return g_fileIndex; }
+RenderDefaults& TheRenderDefaults() { return g_renderDefaults; }

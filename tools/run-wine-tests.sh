@@ -5,9 +5,14 @@
 #   usage: tools/run-wine-tests.sh [gtest arguments...]
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
+if [ "${1:-}" != "--inside-display" ] && command -v xvfb-run >/dev/null 2>&1; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24" sh "$0" --inside-display "$@"
+fi
+[ "${1:-}" = "--inside-display" ] && shift
 BUILD=$ROOT/build/windows-x64
 WINE=/usr/lib/wine/wine64
 [ -x "$WINE" ] || WINE=$(command -v wine64 || command -v wine)
+WINESERVER=$(dirname "$WINE")/wineserver
 export WINELOADER="$WINE"
 export WINEPREFIX="$BUILD/wine-prefix"
 export WINEDEBUG=-all
@@ -17,12 +22,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 cd "$BUILD"
 status=0
-if command -v xvfb-run >/dev/null 2>&1; then
-  xvfb-run -a -s "-screen 0 1024x768x24" "$WINE" ./corvane_tests.exe --gtest_brief=1 "$@" || status=$?
-else
-  "$WINE" ./corvane_tests.exe --gtest_brief=1 "$@" || status=$?
-fi
-[ -x "$(dirname "$WINE")/wineserver" ] && "$(dirname "$WINE")/wineserver" -k >/dev/null 2>&1 || true
+"$WINE" ./corvane_tests.exe --gtest_brief=1 "$@" || status=$?
+# Stop the Wine server while the display is still there.
+[ -x "$WINESERVER" ] && "$WINESERVER" -k >/dev/null 2>&1 || true
 if [ "$status" -ne 0 ]; then
   echo "the Windows tests failed under Wine (exit status $status)"
   exit "$status"
