@@ -1,6 +1,7 @@
 // Helpers shared by the test suites.
 #pragma once
 
+#include "Core/Object.h"
 #include "Core/Path.h"
 #include "tools/RarWriter.h"
 
@@ -34,6 +35,13 @@ struct LiveCounted {
     ~LiveCounted() {
         if (live) --*live;
     }
+};
+
+// An engine object that counts its destructions, for the handles that share it.
+struct DestroyCounted : Object {
+    explicit DestroyCounted(int* destroyed) : destroyed_(destroyed) {}
+    ~DestroyCounted() override { ++*destroyed_; }
+    int* destroyed_;
 };
 
 using Members = std::vector<std::pair<std::string, std::string>>;
