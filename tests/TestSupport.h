@@ -59,11 +59,7 @@ inline std::vector<u8> BuildArchive(const Members& prefixed, const Members& bare
 
 // A path naming a block of memory.
 inline patht BlockPath(const std::vector<u8>& bytes) {
-    patht path;
-    path.flags = kPathMemory;
-    path.block.data = bytes.data();
-    path.block.size = static_cast<u32>(bytes.size());
-    return path;
+    return patht::FromMemory(bytes.data(), static_cast<u32>(bytes.size()));
 }
 
 }  // namespace testsupport

@@ -51,11 +51,7 @@ struct IncludeFolder {
             if (!writer.AddFile(document.name, document.text.data(), document.text.size())) return;
         writer.AddEndBlock();
         bytes = writer.Take();
-        patht block;
-        block.flags = kPathMemory;
-        block.block.data = bytes.data();
-        block.block.size = static_cast<u32>(bytes.size());
-        if (!archive.Load(block)) return;
+        if (!archive.Load(patht::FromMemory(bytes.data(), static_cast<u32>(bytes.size())))) return;
         folder = patht("Fuzz");
         folder.flags = kPathArchive;
         folder.archive = &archive;
