@@ -5,11 +5,14 @@
 #pragma once
 
 #include "Core/Container.h"
+#include "Core/FColor.h"
 #include "Core/List.h"
 #include "Core/Memory.h"
+#include "Core/Object.h"
 #include "Core/String.h"
 #include "Core/Types.h"
 #include "Core/ValueTypes.h"
+#include "Core/Vector.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -167,9 +170,29 @@ private:
     }
 };
 
+// Shared handles. Reallocation copies each element by AssignHandle and then releases
+// the old block, so every object keeps its count.
+template <class T>
+class RefHandleArray : public Array<RefHandle<T>> {
+public:
+    using Array<RefHandle<T>>::Array;
+
+    // Element i shares handle's object, releasing what it held (nothing moves when it
+    // holds that object already); the array grows to i + 1 elements when i is past
+    // the end. False for a negative index or when memory runs out.
+    bool AssignHandle(i32 i, const RefHandle<T>& handle) {
+        RefHandle<T>* slot = this->At(i);
+        if (!slot) return false;
+        slot->Assign(handle);
+        return true;
+    }
+};
+
 // The named instances.
 using IntArray = Array<i32>;
 using FloatArray = Array<f32>;
+using Vec3Array = Array<Vec3>;     // new elements (0, 0, 0)
+using ColorArray = Array<FColor>;  // new elements 1.0 in every channel
 using DataArray = Array<IntPair>;
 using StringArray = Array<String>;
 using StringListArray = Array<StringList>;

@@ -6,6 +6,7 @@
 
 #include "Core/Container.h"
 #include "Core/Memory.h"
+#include "Core/Object.h"
 #include "Core/String.h"
 #include "Core/Types.h"
 #include "Core/ValueTypes.h"
@@ -80,12 +81,12 @@ public:
         return node;
     }
 
-    // Removes the node at `current` and returns its payload; `current` moves on to
-    // the next node. On an empty list: the sentinel's payload and no change.
-    T PopFront() { return TakeCurrent(false); }
-    // The same for walkers: `current` moves back to the previous node, so that the
-    // walk's next step lands on the node after the removed one.
-    T PopCurrent() { return TakeCurrent(true); }
+    // Removes the node at `current` while walking the ring and returns its payload:
+    // `current` moves back to the previous node, so that the walk's next step lands
+    // on the node after the removed one. The anchor moves on to the next node when
+    // it was the removed one. On an empty list: the sentinel's payload and no change.
+    // (The named instances below take the node and move on instead.)
+    T PopFront() { return TakeCurrent(true); }
 
     // A copy of the payload at `current` (the sentinel's when empty).
     T Current() const { return current->payload; }
@@ -113,7 +114,7 @@ public:
         const i32 steps = count;
         for (i32 i = 0; i < steps && count > 0; ++i) {
             if (pred(static_cast<const T&>(current->payload))) {
-                PopCurrent();
+                List::PopFront();
                 ++removed;
                 if (count == 0) break;
             }
@@ -163,14 +164,7 @@ public:
         current = anchor = &sentinel;
     }
 
-private:
-    static_assert(alignof(Node) <= alignof(std::max_align_t), "nodes come from MemAlloc");
-
-    static void Destroy(Node* node) {
-        node->~Node();
-        MemFree(node);
-    }
-
+protected:
     T TakeCurrent(bool stepBack) {
         if (count == 0) return sentinel.payload;
         Node* node = current;
@@ -188,6 +182,14 @@ private:
         return payload;
     }
 
+private:
+    static_assert(alignof(Node) <= alignof(std::max_align_t), "nodes come from MemAlloc");
+
+    static void Destroy(Node* node) {
+        node->~Node();
+        MemFree(node);
+    }
+
     // Moves other's nodes here; other is left empty. This list must be empty.
     void TakeOver(List& other) {
         sentinel.payload = std::move(other.sentinel.payload);
@@ -200,11 +202,32 @@ private:
     }
 };
 
-// The named instances.
-using PtrList = List<void*>;
+// The list as a queue, the form of the named instances: PopFront takes the node at
+// `current` and moves on to the next one, so once `current` stands on the first node
+// of a list filled by PushBack, repeated calls hand the payloads out in that order.
+// The walking form stays reachable as List<T>::PopFront (RemoveIf uses it).
 template <class T>
-using PtrListOf = List<T*>;
+class QueueList : public List<T> {
+public:
+    using List<T>::List;
+
+    // Removes the node at `current` and returns its payload; `current` moves on to
+    // the next node. On an empty list: the sentinel's payload and no change.
+    T PopFront() { return this->TakeCurrent(false); }
+};
+
+// The named instances.
+using PtrList = QueueList<void*>;
+template <class T>
+using PtrListOf = QueueList<T*>;
 template <class A = u32, class B = u32>
-using PairListOf = List<ListPair<A, B>>;
+using PairListOf = QueueList<ListPair<A, B>>;
 using PairList = PairListOf<>;
-using StringList = List<String>;
+using StringList = QueueList<String>;
+// Named shared handles (the lights of a light set, keyed by the light object).
+template <class T = Object>
+using HandleList = QueueList<NamedHandle<T>>;
+// A shared handle to a whole HandleList: its last Release destroys the list, and with
+// it the list's own handles.
+template <class T = Object>
+using HandleListRef = RefHandle<HandleList<T>>;

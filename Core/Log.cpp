@@ -11,17 +11,22 @@
 
 namespace {
 constexpr u32 kIndentWidth = 27;
-constexpr u32 kMaxPending = 32;
+constexpr i32 kPendingRoom = 10;  // the pending list's first block and its grow step
 
-// Channels built before the registry wait here. Both are constant-initialised, so a
-// channel of any source file may register before the registry is constructed.
-struct PendingChannels {
-    LogChannel* items[kMaxPending];
-    u32 count;
-};
-constinit PendingChannels g_pending{};
+// Trivially initialised, so a channel of any source file can test them before the
+// registry is constructed.
 constinit bool g_registryReady = false;
 constinit LogRegistry* g_registry = nullptr;
+
+// Channels built before the registry wait here, in construction order. The list is
+// built by its first user, whichever file's initialiser that is: a channel that comes
+// before the registry, or else the registry itself. So it exists before anything is
+// appended, and it is destroyed after every channel that waited in it and after the
+// registry.
+LogPendingList& Pending() {
+    static LogPendingList list(0, kPendingRoom);
+    return list;
+}
 
 String Spaces(u32 n) {
     char buffer[64];
@@ -69,9 +74,14 @@ LogChannel::LogChannel(const String& name_, const String& fileName_, const Strin
       name(name_) {
     if (g_registryReady && g_registry) {
         g_registry->Add(name, this);
-    } else if (g_pending.count < kMaxPending) {
-        g_pending.items[g_pending.count++] = this;
+        return;
     }
+    LogPendingChannel record;
+    record.name = name;
+    record.channel = this;
+    // Only an exhausted heap keeps a channel out; it still writes, but no lookup
+    // finds it.
+    pending_ = Pending().Add(record) != nullptr;
 }
 
 LogChannel::~LogChannel() {
@@ -82,8 +92,10 @@ LogChannel::~LogChannel() {
         auto* node = g_registry->channels.Find(name);
         if (node && node->value == this) g_registry->channels.Erase(name);
     }
-    for (u32 i = 0; i < g_pending.count; ++i) {
-        if (g_pending.items[i] == this) g_pending.items[i] = nullptr;
+    // A channel that never waited leaves the list alone: it may be gone already.
+    if (pending_) {
+        for (LogPendingChannel& record : Pending())
+            if (record.channel == this) record.channel = nullptr;
     }
 }
 
@@ -164,9 +176,9 @@ LogRegistry::LogRegistry(bool programWide)
     : lookupPolicy(kLogLookupFallback), masterSwitch(1), programWide_(programWide) {
     if (!programWide_) return;
     g_registry = this;
-    for (u32 i = 0; i < g_pending.count; ++i) {
-        if (g_pending.items[i]) Add(g_pending.items[i]->Name(), g_pending.items[i]);
-    }
+    // The list stays as it is until the program ends.
+    for (const LogPendingChannel& record : Pending())
+        if (record.channel) Add(record.name, record.channel);
     g_registryReady = true;
 }
 
@@ -205,6 +217,15 @@ LogChannel& LogWarnings() { return g_logWarnings; }
 LogChannel& LogInfo() { return g_logInfo; }
 
 void SetLogMasterSwitch(bool on) { g_logRegistry.masterSwitch = on ? 1 : 0; }
+
+const LogPendingList& LogPendingChannels() { return Pending(); }
+
+LogRegistry* ExchangeProgramLogRegistry(LogRegistry* registry) {
+    LogRegistry* previous = g_registry;
+    g_registry = registry;
+    g_registryReady = registry != nullptr;
+    return previous;
+}
 
 namespace {
 // Writes `text` with each line feed as a carriage return and line feed: what a text-mode

@@ -9,6 +9,7 @@
 // the compiler's own function names.
 #pragma once
 
+#include "Core/Array.h"
 #include "Core/Container.h"
 #include "Core/OrderedMap.h"
 #include "Core/String.h"
@@ -68,7 +69,16 @@ private:
     void Emit(const char* bytes, u32 count);
 
     String name;
+    bool pending_ = false;  // waited in the pending list for the registry
 };
+
+// A channel built before the program-wide registry, waiting to be registered. The
+// channel becomes null when it is destroyed first.
+struct LogPendingChannel {
+    String name;
+    LogChannel* channel = nullptr;
+};
+using LogPendingList = Array<LogPendingChannel>;
 
 // Lookup policies of the registry.
 enum LogLookup : u32 {
@@ -108,6 +118,15 @@ LogChannel& LogWarnings();
 LogChannel& LogInfo();
 // Turns every channel's output on or off (the full-screen scene turns it off for good).
 void SetLogMasterSwitch(bool on);
+
+// The channels that were built before the program-wide registry, in construction order.
+// The registry takes them in when it is built; the list grows without a limit.
+const LogPendingList& LogPendingChannels();
+// For tests: puts registry (null: none) in the program-wide registry's place, so that
+// channels built meanwhile register with it (or wait in the pending list); returns the
+// registry that held the place. A program-wide registry takes the place when it is
+// built and leaves it empty when it goes.
+LogRegistry* ExchangeProgramLogRegistry(LogRegistry* registry);
 
 // Appends prefix + text to the plain file "log", whatever the channels' switches. Line feeds
 // are written as CR LF, as a Windows text-mode file has them, on every platform.

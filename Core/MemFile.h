@@ -6,7 +6,7 @@
 #include "Core/Path.h"
 
 // A ring of patht copies with a cursor (`current`) where the next search starts.
-using PathList = List<patht>;
+using PathList = QueueList<patht>;
 
 class MemFile {
 public:

@@ -1,5 +1,6 @@
 #include "Core/Object.h"
 
+#include <string.h>
 #include <vector>
 
 void Object::OnUnreferenced(Object*) {}
@@ -53,14 +54,19 @@ u32 IntTypeId() { return TypeIdOf<i32>(&MemFree); }
 
 u32* NewHandleCount() {
     u32* count = static_cast<u32*>(MemAlloc(sizeof(u32)));
-    *count = 1;
+    if (count) *count = 1;
     return count;
 }
 
 void FreeHandleCount(u32* count) { MemFree(count); }
 
 CountedHandle::CountedHandle(void* block) : block_(block) {
-    if (block_) count_ = NewHandleCount();
+    if (!block_) return;
+    count_ = NewHandleCount();
+    if (!count_) {  // the block has no other owner
+        MemFree(block_);
+        block_ = nullptr;
+    }
 }
 
 CountedHandle::CountedHandle(const CountedHandle& other) : block_(other.block_), count_(other.count_) {
@@ -83,4 +89,40 @@ void CountedHandle::Release() {
     }
     block_ = nullptr;
     count_ = nullptr;
+}
+
+RefString::RefString(const String& text) {
+    if (text.length == 0) return;
+    char* block = MemAllocArray<char>(static_cast<std::size_t>(text.length) + 1);
+    if (!block) return;
+    memcpy(block, text.data, text.length);
+    block[text.length] = 0;
+    block_ = CountedHandle(block);
+    if (block_.Get()) View(text.length);
+}
+
+RefString& RefString::Assign(const RefString& other) {
+    if (block_.Get() == other.block_.Get()) return *this;
+    Release();
+    block_ = other.block_;
+    if (block_.Get()) View(other.text_.length);
+    return *this;
+}
+
+void RefString::Release() {
+    // The view goes first: it must never outlive the block it looks at.
+    text_.Release();
+    text_.data = nullptr;
+    text_.length = 0;
+    text_.borrowed = 0;
+    block_.Release();
+}
+
+// Points the String part at the shared block, without owning it (assigning a borrowed
+// String would copy its text).
+void RefString::View(u32 length) {
+    text_.Release();
+    text_.data = static_cast<char*>(block_.Get());
+    text_.length = length;
+    text_.borrowed = 1;
 }

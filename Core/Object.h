@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Core/Memory.h"
+#include "Core/String.h"
 #include "Core/Types.h"
 
 class Object;
@@ -79,6 +80,7 @@ u32 StringTypeId();
 
 // The heap counts that handles share (out of line: the compiler cannot follow a count
 // shared between handles and would see a use after free in the inlined last release).
+// A count of 1, or null when memory runs out.
 u32* NewHandleCount();
 void FreeHandleCount(u32* count);
 
@@ -88,8 +90,15 @@ template <class T>
 class RefHandle {
 public:
     RefHandle() = default;
+    // Takes over object. When no count can be made the object is deleted at once and
+    // the handle stays empty, so that nothing is left without an owner.
     explicit RefHandle(T* object) : object_(object) {
-        if (object_) count_ = NewHandleCount();
+        if (!object_) return;
+        count_ = NewHandleCount();
+        if (!count_) {
+            delete object_;
+            object_ = nullptr;
+        }
     }
     RefHandle(const RefHandle& other) { other.CopyTo(*this); }
     RefHandle& operator=(const RefHandle& other) { return Assign(other); }
@@ -128,6 +137,17 @@ private:
     u32* count_ = nullptr;
 };
 
+// A RefHandle with a name (the lights of a light set, named resources). The name goes
+// first, then the handle.
+template <class T>
+struct NamedHandle {
+    RefHandle<T> handle;
+    String name;
+
+    NamedHandle() = default;
+    NamedHandle(const RefHandle<T>& shared, const String& name_) : handle(shared), name(name_) {}
+};
+
 // A shared memory block freed without a destructor when its last handle goes.
 class CountedHandle {
 public:
@@ -146,4 +166,33 @@ public:
 private:
     void* block_ = nullptr;
     u32* count_ = nullptr;
+};
+
+// A text that copies share: one heap text block, kept alive by a heap count, that the
+// String part of every copy views without owning it. A copy costs a count, not a text.
+class RefString {
+public:
+    RefString() = default;
+    // A new shared block holding a copy of text (nothing for an empty text; empty
+    // also when memory runs out).
+    explicit RefString(const String& text);
+    RefString(const RefString& other) { Assign(other); }
+    RefString& operator=(const RefString& other) { return Assign(other); }
+    ~RefString() { Release(); }
+
+    // Shares other's block; assigning the block it already shares does nothing.
+    RefString& Assign(const RefString& other);
+    // Count - 1; the last copy frees the block and the count. The String part is
+    // left empty.
+    void Release();
+
+    const String& Text() const { return text_; }
+    const char* c_str() const { return text_.c_str(); }
+    u32 UseCount() const { return block_.UseCount(); }
+
+private:
+    void View(u32 length);
+
+    String text_;  // views the block (borrowed)
+    CountedHandle block_;
 };

@@ -539,9 +539,14 @@ using IntMap = OrderedMap<u32, u32, UnsignedOrder>;
 using IntSet = OrderedMap<u32, NoValue, UnsignedOrder>;
 using PairMap = OrderedMap<u32, IntPair, UnsignedOrder>;
 using FloatMap = OrderedMap<f32, u32, FloatOrder>;
+template <class V>
+using FloatMapOf = OrderedMap<f32, V, FloatOrder>;
 // Maps keyed by a u32 with a payload of their own (records, pointers).
 template <class V>
 using IntMapOf = OrderedMap<u32, V, UnsignedOrder>;
+// The records of overlay tracks, lights and containers under a u32 key.
+template <class Record>
+using ObjectMap = IntMapOf<Record>;
 // Key-frame tracks: signed time keys.
 template <class V = u32>
 using IntKeyMap = OrderedMap<i32, V, SignedOrder>;
@@ -554,6 +559,8 @@ using WStringDictMap = OrderedMap<WString, WString, WStringOrder>;
 using WStringDictNode = WStringDictMap::Node;
 template <class V>
 using StringMapOf = OrderedMap<String, V, StringOrder>;
+// Named one-word values, copied whole by Assign (the copy keeps the source's order).
+using ParamGroup = StringMap;
 
 // A case-sensitive String-keyed map that is looked up by zero-terminated text,
 // without building a String for the probe.

@@ -94,14 +94,14 @@ public:
     Vec3ArrayParameter(const String& key, bool enter) : Parameter(key, enter), value(0, 10) {}
     // Each element from the children "0", "1" and "2" of child i.
     bool Parse(const TextNode* node) override;
-    Array<Vec3> value;
+    Vec3Array value;
 };
 
 class ColorArrayParameter : public Parameter {
 public:
     ColorArrayParameter(const String& key, bool enter) : Parameter(key, enter), value(0, 10) {}
     bool Parse(const TextNode* node) override;
-    Array<FColor> value;
+    ColorArray value;
 };
 
 // Sets a variable that lives elsewhere; the parameter has no value of its own.

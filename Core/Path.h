@@ -43,6 +43,14 @@ public:
     // A disk file by name.
     patht(const char* text);
     patht(const String& text);
+    // A block of memory (not copied; it must outlive every stream opened on it).
+    static patht FromMemory(const void* data, u32 size) {
+        patht path;
+        path.flags = kPathMemory;
+        path.block.data = static_cast<const u8*>(data);
+        path.block.size = size;
+        return path;
+    }
 
     // False when the two share no place; else true when they agree on every place they
     // share (disk: names equal with case; archive: archive and name; memory: the block;

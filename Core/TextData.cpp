@@ -133,44 +133,6 @@ bool IsNumber(Span v) {
     return number;
 }
 
-bool AllowedControl(u32 c) { return c == 9 || c == 10 || c == 11 || c == 12 || c == 13 || c == 26; }
-
-bool AllZero(const u8* p, const u8* end) {
-    for (; p < end; ++p)
-        if (*p) return false;
-    return true;
-}
-
-// Whether the bytes are text in the encoding: every character decodes, no control
-// character other than tab, line breaks, form feeds and the end-of-file mark appears,
-// and a zero character is followed by nothing but zero bytes (padding).
-bool BytesAreText(const u8* p, u32 n, int kind) {
-    const u8* end = p + n;
-    if (kind == kTextCodePage) {
-        for (; p < end; ++p) {
-            const u8 b = *p;
-            if (b >= 0x20) continue;
-            if (b == 0) return AllZero(p, end);
-            if (!AllowedControl(b)) return false;
-        }
-        return true;
-    }
-    while (p < end) {
-        const u8 b = *p;
-        if (kind == kTextUtf8 && ((b >= 0x20 && b < 0x80) || b == '\n' || b == '\r' || b == '\t')) {
-            ++p;
-            continue;
-        }
-        u32 consumed = 0, cp = 0;
-        if (!DecodeCodePoint(p, end, &consumed, &cp, kind)) return false;  // cut off at the end
-        if (cp == kInvalidCodePoint) return false;
-        if (cp == 0) return AllZero(p, end);
-        if (cp < 0x20 && !AllowedControl(cp)) return false;
-        p += consumed;
-    }
-    return true;
-}
-
 // Reads what the stream holds from its position: at most twice its size, in a block of
 // its size unless the stream turns out to hold more.
 u8* ReadRest(Stream& stream, u32* got) {
@@ -359,7 +321,10 @@ bool LoadStreamIn(LoadState& state, Stream& stream, int kind, TextData::Form for
     u32 skip = 0;
     // A UTF-8 byte-order mark would decode as the end of the text.
     if (kind == kTextUtf8 && got >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) skip = 3;
-    const bool isText = BytesAreText(bytes + skip, got - skip, kind);
+    // The text ends at its first zero character (editors pad files with them), and a
+    // byte that is no character in the encoding decodes as U+FFFD: a settings file
+    // saved in the system code page keeps every statement, its accented letters
+    // replaced.
     WString text;
     text.Decode(bytes + skip, got - skip, kind);
     MemFree(bytes);
@@ -370,8 +335,7 @@ bool LoadStreamIn(LoadState& state, Stream& stream, int kind, TextData::Form for
         --length;
     }
     state.Allow(length);
-    const bool parsed = LoadTextIn(state, units, length, form);
-    return parsed && isText;
+    return LoadTextIn(state, units, length, form);
 }
 
 bool Include(LoadState& state, Span name) {
@@ -380,7 +344,7 @@ bool Include(LoadState& state, Span name) {
         state.aborted = true;
         return false;
     }
-    if (name.n == 0) return false;
+    if (name.n == 0) return true;  // names no file: as a missing one
     patht path(String::FromWString(ToWString(name)));
     if (state.files) {
         // Included files are found on disk and in the mounted archives alike.
@@ -388,7 +352,8 @@ bool Include(LoadState& state, Span name) {
         state.files->Resolve(path);
     }
     Stream* stream = path.Open(kStreamRead);
-    if (!stream) return false;
+    // A file that is not there adds nothing and fails nothing.
+    if (!stream) return true;
     // A file that is already being read would include itself without end.
     for (u32 i = 0; i < state.includeDepth; ++i) {
         if (state.opened[i].Matches(path)) {
@@ -520,10 +485,14 @@ bool ParseIn(LoadState& state, Span statement, TextNode*& current, TextData::For
         bool closed = false;
         const Span text = UnquoteSpan(value, value.p[0], value.p[0], &closed);
         target->kind = TextNode::kValue;
-        if (!closed) {
+        if (!closed && form == TextData::kStatementForm) {
+            // Only an escaped quote leaves a cut statement open; what follows it
+            // was meant as more text than the statement holds.
             target->value.Release();
-            return false;  // an unterminated string
+            return false;
         }
+        // In the line form a ";" ends the line's statement, quotes or not: the text
+        // as written up to it, its opening quote included.
         target->value = ToWString(text);
         return true;
     }

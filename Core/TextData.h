@@ -5,9 +5,12 @@
 // backslashes escape, and an unquoted value that is no number names a node to copy.
 //
 // The parser writes no log records: it answers true or false and its callers decide
-// what a failure means. Failures: a statement that is blank, an unterminated quote or
-// list, an include that cannot be opened or that fails, and bytes that are no text in
-// the encoding given (that text is still parsed; the load answers false).
+// what a failure means. Failures: a statement that is blank, an unterminated list, a
+// quote left open in the statement form, an include that fails, an include cycle and
+// the limits below. What a load never fails on, since real files have it: bytes after
+// a zero character (the text ends there), bytes that are no character in the encoding
+// (read as U+FFFD), an included file that is not there (nothing is added), and a line
+// form quote cut by its line's ";" (the value is the text up to it, quote included).
 #pragma once
 
 #include "Core/Types.h"

@@ -1,6 +1,7 @@
 // Helpers shared by the test suites.
 #pragma once
 
+#include "Core/Object.h"
 #include "Core/Path.h"
 #include "tools/RarWriter.h"
 
@@ -36,6 +37,13 @@ struct LiveCounted {
     }
 };
 
+// An engine object that counts its destructions, for the handles that share it.
+struct DestroyCounted : Object {
+    explicit DestroyCounted(int* destroyed) : destroyed_(destroyed) {}
+    ~DestroyCounted() override { ++*destroyed_; }
+    int* destroyed_;
+};
+
 using Members = std::vector<std::pair<std::string, std::string>>;
 
 // An archive of stored members, `prefixed` under "Media\" and `bare` at the top.
@@ -51,11 +59,7 @@ inline std::vector<u8> BuildArchive(const Members& prefixed, const Members& bare
 
 // A path naming a block of memory.
 inline patht BlockPath(const std::vector<u8>& bytes) {
-    patht path;
-    path.flags = kPathMemory;
-    path.block.data = bytes.data();
-    path.block.size = static_cast<u32>(bytes.size());
-    return path;
+    return patht::FromMemory(bytes.data(), static_cast<u32>(bytes.size()));
 }
 
 }  // namespace testsupport

@@ -12,6 +12,7 @@
 namespace {
 
 using Counted = testsupport::LiveCounted;
+using Code = testsupport::DestroyCounted;
 
 }  // namespace
 
@@ -225,4 +226,57 @@ TEST(IdAllocator, HandsOutEachNumberOnceThenRunsDry) {
     EXPECT_EQ(top.Acquire(), 0x7FFFFFFE);
     EXPECT_EQ(top.Acquire(), 0x7FFFFFFF);
     EXPECT_EQ(top.Acquire(), -1);
+}
+
+TEST(Array, VectorAndColourInstancesBuildTheirElements) {
+    Vec3Array points(2, 3);
+    ASSERT_EQ(points.capacity, 5);
+    for (const Vec3& p : points) EXPECT_TRUE(p.x == 0.0f && p.y == 0.0f && p.z == 0.0f);
+    points[1] = Vec3(1.0f, 2.0f, 3.0f);
+    ASSERT_TRUE(points.Resize(9));  // reallocated: the set element moves along
+    EXPECT_EQ(points[1].z, 3.0f);
+    EXPECT_EQ(points[8].x, 0.0f);
+
+    ColorArray colours(0, 10);
+    FColor* added = colours.At(3);
+    ASSERT_NE(added, nullptr);
+    for (const FColor& c : colours) EXPECT_TRUE(c.a == 1.0f && c.r == 1.0f && c.g == 1.0f && c.b == 1.0f);
+    added->r = 0.25f;
+    ASSERT_TRUE(colours.Resize(30));
+    EXPECT_EQ(colours[3].r, 0.25f);
+    EXPECT_EQ(colours[29].a, 1.0f);
+}
+
+TEST(RefHandleArray, AssignHandleSharesAndReallocationKeepsEveryCount) {
+    int destroyed = 0;
+    RefHandle<Code> a(new Code(&destroyed));
+    RefHandle<Code> b(new Code(&destroyed));
+    RefHandleArray<Code> codes(0, 1);
+    EXPECT_TRUE(codes.AssignHandle(0, a));
+    EXPECT_TRUE(codes.AssignHandle(4, b));  // grows, the new elements empty
+    EXPECT_EQ(codes.count, 5);
+    EXPECT_EQ(codes[2].Get(), nullptr);
+    EXPECT_EQ(a.UseCount(), 2u);
+    EXPECT_EQ(b.UseCount(), 2u);
+    EXPECT_TRUE(codes.AssignHandle(0, a));  // the object it holds: no count moves
+    EXPECT_EQ(a.UseCount(), 2u);
+    EXPECT_FALSE(codes.AssignHandle(-1, a));
+
+    for (int i = 0; i < 6; ++i) ASSERT_TRUE(codes.Resize(codes.count + 7));  // several new blocks
+    EXPECT_EQ(codes[0].Get(), a.Get());
+    EXPECT_EQ(codes[4].Get(), b.Get());
+    EXPECT_EQ(a.UseCount(), 2u);
+    EXPECT_EQ(b.UseCount(), 2u);
+
+    EXPECT_TRUE(codes.AssignHandle(4, a));  // the array's share of b goes
+    EXPECT_EQ(b.UseCount(), 1u);
+    b.Release();
+    EXPECT_EQ(destroyed, 1);
+    a.Release();
+    EXPECT_EQ(destroyed, 1);  // the array still holds it twice
+    EXPECT_EQ(codes[0].UseCount(), 2u);
+    ASSERT_TRUE(codes.Resize(1));  // the shrink releases element 4
+    EXPECT_EQ(codes[0].UseCount(), 1u);
+    codes.Clear();
+    EXPECT_EQ(destroyed, 2);
 }

@@ -1,4 +1,5 @@
 #include "Core/List.h"
+#include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -27,8 +28,8 @@ std::vector<T> Ring(const List<T>& list) {
     return Ring(list, list.current);
 }
 
-List<i32> Filled(std::initializer_list<i32> values) {
-    List<i32> list;
+QueueList<i32> Filled(std::initializer_list<i32> values) {
+    QueueList<i32> list;
     for (i32 v : values) list.PushBack(v);
     return list;
 }
@@ -48,22 +49,23 @@ TEST(List, PushBackKeepsInsertionOrderWithCurrentOnLast) {
     EXPECT_EQ(Ring(list, list.anchor), (std::vector<i32>{1, 9, 2, 3, 4}));
 }
 
-TEST(List, PopFrontAndPopCurrentMoveCurrentAndAnchor) {
+TEST(List, PopFrontOfTheQueueAndOfTheWalkMoveCurrentAndAnchor) {
     PtrList empty;
     int marker = 0;
     empty.sentinel.payload = &marker;
     EXPECT_EQ(empty.PopFront(), &marker);
-    EXPECT_EQ(empty.PopCurrent(), &marker);
+    EXPECT_EQ(empty.List::PopFront(), &marker);
     EXPECT_EQ(empty.count, 0);
     EXPECT_EQ(empty.current, &empty.sentinel);
     EXPECT_EQ(empty.anchor, &empty.sentinel);
 
-    List<i32> list = Filled({1, 2, 3, 4});
+    QueueList<i32> list = Filled({1, 2, 3, 4});
     list.current = list.anchor;  // on 1
     EXPECT_EQ(list.PopFront(), 1);
     EXPECT_EQ(list.current->payload, 2);
     EXPECT_EQ(list.anchor->payload, 2) << "the anchor moves on when its node goes";
-    EXPECT_EQ(list.PopCurrent(), 2);
+    List<i32>& walked = list;
+    EXPECT_EQ(walked.PopFront(), 2);
     EXPECT_EQ(list.current->payload, 4) << "walker form steps back";
     EXPECT_EQ(list.anchor->payload, 3);
     EXPECT_EQ(Ring(list), (std::vector<i32>{4, 3}));
@@ -180,4 +182,50 @@ TEST(List, CopyFromKeepsOrderAnchorAndStartsAtFirst) {
     moved = StringList();
     EXPECT_EQ(moved.count, 0);
     EXPECT_EQ(moved.current, &moved.sentinel);
+}
+
+namespace {
+using Light = testsupport::DestroyCounted;
+}  // namespace
+
+TEST(HandleList, TheLastReleaseOfTheListReleasesItsHandles) {
+    int destroyed = 0;
+    RefHandle<Light> sun(new Light(&destroyed));
+    HandleListRef<Light> shared(new HandleList<Light>);
+    shared->PushBack(NamedHandle<Light>(sun, String("Sun")));
+    shared->PushBack(NamedHandle<Light>(RefHandle<Light>(new Light(&destroyed)), String("Moon")));
+    EXPECT_EQ(sun.UseCount(), 2u);
+    HandleListRef<Light> second = shared;
+    EXPECT_EQ(shared.UseCount(), 2u);
+    shared.Release();
+    EXPECT_EQ(shared.Get(), nullptr);
+    EXPECT_EQ(destroyed, 0);
+    ASSERT_EQ(second->count, 2);
+    // Queue order: from the node after current, the first one pushed.
+    second->current = second->current->next;
+    NamedHandle<Light> first = second->PopFront();
+    EXPECT_TRUE(String::EqualsText(first.name, "Sun"));
+    EXPECT_EQ(first.handle.Get(), sun.Get());
+    EXPECT_EQ(sun.UseCount(), 2u);  // sun and first: the list let go of its share
+    first.handle.Release();
+    EXPECT_EQ(sun.UseCount(), 1u);
+    second.Release();  // the list goes, and the moon with it
+    EXPECT_EQ(destroyed, 1);
+    sun.Release();
+    EXPECT_EQ(destroyed, 2);
+}
+
+TEST(List, WalkingPopFrontRemovesWhileTheWalkGoesOn) {
+    // Walk the ring once from current and drop the odd payloads with the walking form.
+    QueueList<i32> list = Filled({1, 2, 3, 4, 5});
+    list.current = list.current->next;  // on 1
+    std::vector<i32> visited;
+    const i32 steps = list.count;
+    for (i32 i = 0; i < steps; ++i) {
+        visited.push_back(list.current->payload);
+        if (list.current->payload % 2) list.List::PopFront();
+        list.current = list.current->next;
+    }
+    EXPECT_EQ(visited, (std::vector<i32>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(Ring(list, list.anchor), (std::vector<i32>{2, 4}));
 }

@@ -5,9 +5,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 namespace {
@@ -130,6 +132,49 @@ TEST(Log, ProgramWideChannelsAndLookup) {
         EXPECT_EQ(registry.Find("TEST_LATE"), &late);
     }
     EXPECT_EQ(registry.Find("TEST_LATE"), &LogDefault());
+}
+
+TEST(Log, ChannelsBuiltBeforeTheRegistryWaitWithoutALimit) {
+    ChannelFixture f;
+    LogRegistry* programWide = ExchangeProgramLogRegistry(nullptr);
+    const i32 waitingBefore = LogPendingChannels().count;
+    constexpr int kEarly = 45;  // past the ten of the list's first block, and past 32
+    {
+        std::vector<std::unique_ptr<LogChannel>> early;
+        for (int i = 0; i < kEarly; ++i)
+            early.push_back(std::make_unique<LogChannel>(String(("PENDING_" + std::to_string(i)).c_str()),
+                                                         f.FileName(), String("x"), 0, String(" ")));
+        ASSERT_EQ(LogPendingChannels().count, waitingBefore + kEarly);
+        EXPECT_EQ(LogPendingChannels()[waitingBefore + 32].channel, early[32].get());
+        EXPECT_TRUE(String::EqualsText(LogPendingChannels()[waitingBefore + 44].name, "PENDING_44"));
+        {
+            LogRegistry registry(true);
+            for (int i = 0; i < kEarly; ++i)
+                EXPECT_EQ(registry.Find(("PENDING_" + std::to_string(i)).c_str()), early[i].get()) << i;
+            // Taken in the order they were built, each at the end.
+            std::vector<std::string> order;
+            auto* node = registry.channels.first;
+            for (u32 i = 0; i < registry.channels.count; ++i, node = node->next)
+                if (std::string(node->key.c_str()).rfind("PENDING_", 0) == 0) order.push_back(node->key.c_str());
+            ASSERT_EQ(order.size(), static_cast<size_t>(kEarly));
+            for (int i = 0; i < kEarly; ++i) EXPECT_EQ(order[i], "PENDING_" + std::to_string(i));
+            // A channel built now registers directly and waits nowhere.
+            LogChannel late(String("PENDING_LATE"), f.FileName(), String("x"), 0, String(" "));
+            EXPECT_EQ(registry.Find("PENDING_LATE"), &late);
+            EXPECT_EQ(LogPendingChannels().count, waitingBefore + kEarly);
+            // Channels go before their registry, and leave it as they go.
+            early.pop_back();
+            EXPECT_EQ(registry.Find("PENDING_44"), nullptr);  // no DEFAULT here to fall back to
+            early.clear();
+        }
+        // The list stays, its channels gone.
+        for (i32 i = waitingBefore; i < LogPendingChannels().count; ++i)
+            EXPECT_EQ(LogPendingChannels()[i].channel, nullptr);
+    }
+    EXPECT_EQ(ExchangeProgramLogRegistry(programWide), nullptr);
+    EXPECT_EQ(TheLogRegistry().Find("ERRORS"), &LogErrors());
+    LogChannel after(String("PENDING_AFTER"), f.FileName(), String("x"), 0, String(" "));
+    EXPECT_EQ(TheLogRegistry().Find("PENDING_AFTER"), &after);
 }
 
 TEST(Log, LookupPolicies) {

@@ -112,3 +112,60 @@ TEST(CountedHandle, FreesTheBlockWithTheLastHandle) {
     b.Assign(c);  // the first block goes here (ASan would report a leak otherwise)
     EXPECT_EQ(c.UseCount(), 2u);
 }
+
+TEST(NamedHandle, ReleasesItsNameAndItsShareOfTheObject) {
+    int destroyed = 0;
+    RefHandle<Tracked> light(new Tracked(&destroyed));
+    {
+        NamedHandle<Tracked> named(light, String("Sun"));
+        EXPECT_EQ(light.UseCount(), 2u);
+        EXPECT_EQ(named.handle.Get(), light.Get());
+        EXPECT_TRUE(String::EqualsText(named.name, "Sun"));
+        NamedHandle<Tracked> copy = named;
+        EXPECT_EQ(light.UseCount(), 3u);
+    }
+    EXPECT_EQ(light.UseCount(), 1u);
+    EXPECT_EQ(destroyed, 0);
+    NamedHandle<Tracked> last(light, String("Moon"));
+    light.Release();
+    EXPECT_EQ(destroyed, 0);
+    last.handle.Release();
+    EXPECT_EQ(destroyed, 1);
+}
+
+TEST(RefString, CopiesShareOneTextUntilTheLastRelease) {
+    RefString text(String("settings.txt"));
+    EXPECT_EQ(text.UseCount(), 1u);
+    EXPECT_STREQ(text.c_str(), "settings.txt");
+    EXPECT_EQ(text.Text().length, 12u);
+    EXPECT_NE(text.Text().borrowed, 0u);  // a view of the shared block
+    {
+        RefString copy(text);
+        RefString assigned;
+        assigned = copy;
+        EXPECT_EQ(text.UseCount(), 3u);
+        EXPECT_EQ(copy.Text().data, text.Text().data);  // one block, not three texts
+        EXPECT_EQ(assigned.Text().data, text.Text().data);
+        assigned.Assign(text);  // the block it shares already: no count moves
+        EXPECT_EQ(text.UseCount(), 3u);
+        assigned.Release();
+        EXPECT_EQ(text.UseCount(), 2u);
+        EXPECT_EQ(assigned.Text().length, 0u);
+        EXPECT_STREQ(assigned.c_str(), "");
+        assigned.Release();  // twice is harmless
+        EXPECT_EQ(text.UseCount(), 2u);
+    }
+    EXPECT_EQ(text.UseCount(), 1u);
+    // Assigning another text lets the old block go (ASan reports it otherwise).
+    RefString other(String("errors.log"));
+    text = other;
+    EXPECT_STREQ(text.c_str(), "errors.log");
+    EXPECT_EQ(other.UseCount(), 2u);
+
+    RefString empty{String()};
+    EXPECT_EQ(empty.UseCount(), 0u);
+    EXPECT_STREQ(empty.c_str(), "");
+    text = empty;
+    EXPECT_EQ(other.UseCount(), 1u);
+    EXPECT_EQ(text.UseCount(), 0u);
+}

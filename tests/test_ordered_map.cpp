@@ -1,3 +1,4 @@
+#include "Core/AnimatedValue.h"
 #include "Core/OrderedMap.h"
 
 #include "tests/TestSupport.h"
@@ -542,4 +543,70 @@ TEST(OrderedMap, TextKeyedMaps) {
     EXPECT_EQ(dict.Get(WString(u"yes")), WString(u"oui"));
     EXPECT_EQ(dict.Erase(WString(u"no")), WString(u"non"));
     EXPECT_EQ(dict.Get(WString(u"no")), WString());
+}
+
+TEST(OrderedMap, ParamGroupAssignCopiesOrderAndDefault) {
+    ParamGroup group;
+    group.Insert(String("Width"), 800);
+    group.Insert(String("Height"), 600);
+    group.Insert(String("Bits"), 32, false);  // before the cursor: Width Bits Height
+    group.sentinel.value = 7;
+    ParamGroup copy;
+    copy.Insert(String("Old"), 1);
+    EXPECT_TRUE(copy.Assign(group));
+    std::vector<std::string> names;
+    const ParamGroup::Node* node = copy.first;
+    for (u32 i = 0; i < copy.count; ++i, node = node->next) names.push_back(node->key.c_str());
+    EXPECT_EQ(names, (std::vector<std::string>{"Width", "Bits", "Height"}));
+    EXPECT_EQ(copy.Get(String("Bits")), 32u);
+    EXPECT_EQ(copy.Get(String("Old")), 7u);  // gone: the default
+    EXPECT_EQ(copy.Get(String("width")), 7u);  // case-sensitive
+}
+
+TEST(OrderedMap, ObjectMapHoldsRecordsUnderUnsignedKeys) {
+    struct Track {
+        u32 words[8] = {};
+    };
+    ObjectMap<Track> tracks;
+    Track t;
+    t.words[7] = 42;
+    tracks.Insert(0x80000000u, t);
+    tracks.Insert(1, Track());
+    EXPECT_EQ(tracks.Get(0x80000000u).words[7], 42u);
+    EXPECT_EQ(tracks.first->key, 0x80000000u);
+    ObjectMap<Track>::Node *lo, *hi;
+    tracks.EqualRange(2, lo, hi);  // unsigned: 0x80000000 is above 2
+    EXPECT_EQ(lo->key, 1u);
+    EXPECT_EQ(hi->key, 0x80000000u);
+}
+
+TEST(AnimatedValue, FindSegmentGivesTheKeysAroundAValue) {
+    FloatMapOf<const char*> levels;
+    levels.Set(20.0f, "middle");
+    levels.Set(10.0f, "near");
+    levels.Set(30.0f, "far");
+    struct Row {
+        f32 value;
+        const char* before;
+        const char* after;
+    };
+    const Row rows[] = {
+        {15.0f, "near", "middle"}, {20.0f, "middle", "middle"}, {5.0f, nullptr, "near"},
+        {35.0f, "far", nullptr},   {-1e30f, nullptr, "near"},   {10.0f, "near", "near"},
+    };
+    for (const Row& row : rows) {
+        FloatMapOf<const char*>::Node *before = nullptr, *after = nullptr;
+        AnimatedValue::FindSegment(levels, row.value, before, after);
+        EXPECT_STREQ(before ? before->value : nullptr, row.before) << row.value;
+        EXPECT_STREQ(after ? after->value : nullptr, row.after) << row.value;
+    }
+    FloatMapOf<const char*> empty;
+    FloatMapOf<const char*>::Node *before = levels.first, *after = levels.first;
+    AnimatedValue::FindSegment(empty, 1.0f, before, after);
+    EXPECT_EQ(before, nullptr);
+    EXPECT_EQ(after, nullptr);
+    AnimatedValue::FindSegment(levels, std::nanf(""), before, after);
+    ASSERT_NE(before, nullptr);
+    EXPECT_STREQ(before->value, "far");
+    EXPECT_EQ(after, nullptr);
 }

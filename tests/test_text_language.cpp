@@ -464,13 +464,22 @@ TEST(TextIncludes, AnIncludedFileStartsAtTheRootAndLeavesTheIncludersScope) {
     EXPECT_EQ(Dump(doc.GetChild("Outer")->GetChild("L")), "A{0=4}");
 }
 
-TEST(TextIncludes, MissingFilesAndCyclesFail) {
+TEST(TextIncludes, MissingFilesAddNothingAndCyclesFail) {
     MemFile files;
     files.AddSearchPath(Folder(DataDir()));
     {
         TextDataTree doc;
-        EXPECT_FALSE(Statements(doc, "A = 1; include(\"no_such_file.txt\"); B = 2;", &files));
+        EXPECT_TRUE(Statements(doc, "A = 1; include(\"no_such_file.txt\"); B = 2;", &files));
         EXPECT_EQ(Keys(doc), "A,B");
+    }
+    {
+        // Inside a scope the missing include becomes no element, and without a file
+        // context, or with an empty name, nothing changes either.
+        TextDataTree doc;
+        EXPECT_TRUE(Statements(doc, "using S; include(\"no_such_file.txt\"); X = 1; include(\"\"); 2;", &files));
+        EXPECT_TRUE(Statements(doc, "include(\"no_such_file.txt\");"));
+        EXPECT_TRUE(Lines(doc, "using T\ninclude(\"no_such_file.txt\")\nY = 1\n"));
+        EXPECT_EQ(Dump(doc), "{SO{X=1 0=2} TO{Y=1}}");
     }
     {
         // A missing include in a list adds no element.
@@ -560,8 +569,16 @@ TEST(TextBadInput, UnterminatedStringsAndLists) {
     EXPECT_EQ(At(list, "Also"), "=2");
 
     TextDataTree more;
-    EXPECT_FALSE(Lines(more, "S = \"a;b\"\n"));  // the ";" cut the quote
-    EXPECT_EQ(At(more, "S"), "");
+    // In the line form the ";" ends the statement inside the quote, and the rest of
+    // the line is a comment: the value is the text up to it.
+    EXPECT_TRUE(Lines(more, "Title = \"a;b\"\nS = 'x;y'\nNext = 1\n"));
+    EXPECT_EQ(At(more, "Title"), "=\"a");
+    EXPECT_EQ(At(more, "S"), "='x");
+    EXPECT_EQ(At(more, "Next"), "=1");
+    // In the statement form only an escaped quote leaves a cut statement's quote open.
+    EXPECT_FALSE(Statements(more, "E = \\\"abc; F = 2;"));
+    EXPECT_EQ(At(more, "E"), "");
+    EXPECT_EQ(At(more, "F"), "=2");
     EXPECT_FALSE(Lines(more, "T = array(1, \"2)\n"));
     EXPECT_FALSE(Lines(more, "U = array(1, 2) tail\n"));
     EXPECT_FALSE(Statements(more, "V = 'open;"));
@@ -586,17 +603,35 @@ TEST(TextBadInput, EmptyStreamsLeaveTheDocumentAlone) {
 }
 
 TEST(TextBadInput, BytesThatAreNoText) {
-    // Invalid UTF-8: what can be read is read, and the load says it was not clean.
+    // A settings file saved in the system code page read as UTF-8: the accented
+    // letter is no UTF-8 and reads as U+FFFD; every statement is kept.
     TextDataTree doc;
-    EXPECT_FALSE(LoadBytes(doc, "A = 1\nB = caf\xe9\nC = 3\n", TextData::kLineForm));
-    EXPECT_EQ(Keys(doc), "A,B,C");
-    // A zero byte inside the text ends it; padding zeros at the end are harmless.
+    EXPECT_TRUE(LoadBytes(doc, "A = 1\nB = caf\xe9\nC = 3\nD = \xff\x80x\n", TextData::kLineForm));
+    EXPECT_EQ(Keys(doc), "A,B,C,D");
+    EXPECT_EQ(At(doc, "B"), "=caf\xef\xbf\xbd");
+    EXPECT_EQ(At(doc, "C"), "=3");
+    EXPECT_EQ(At(doc, "D"), "=\xef\xbf\xbd\xef\xbf\xbdx");
+    TextDataTree statements;
+    EXPECT_TRUE(LoadBytes(statements, "A = \"caf\xe9\"; B = 2;", TextData::kStatementForm));
+    EXPECT_EQ(Dump(statements), "{A=caf\xef\xbf\xbd B=2}");
+    // A zero byte ends the text and the load: what came before it is loaded.
     TextDataTree zero;
-    EXPECT_FALSE(LoadBytes(zero, std::string("A = 1\n\0B = 2\n", 13), TextData::kLineForm));
+    EXPECT_TRUE(LoadBytes(zero, std::string("A = 1\n\0B = 2\n", 13), TextData::kLineForm));
     EXPECT_EQ(Keys(zero), "A");
+    TextDataTree zeroStatements;
+    EXPECT_TRUE(LoadBytes(zeroStatements, std::string("A = 1;\0\0junk;;", 14), TextData::kStatementForm, nullptr,
+                          kTextCodePage));
+    EXPECT_EQ(Dump(zeroStatements), "{A=1}");
     TextDataTree padded;
     EXPECT_TRUE(LoadBytes(padded, std::string("A = 1\n\0\0\0", 9), TextData::kLineForm, nullptr, kTextCodePage));
-    EXPECT_FALSE(LoadBytes(padded, "A = \x01\x02\n", TextData::kStatementForm, nullptr, kTextCodePage));
+    // Control characters are characters like any other.
+    EXPECT_TRUE(LoadBytes(padded, "B = \"\x01\x02\";", TextData::kStatementForm, nullptr, kTextCodePage));
+    EXPECT_EQ(At(padded, "B"), "=\x01\x02");
+    // A text that starts with a zero is empty: the stream gave bytes, so the load
+    // is true and adds nothing.
+    TextDataTree leading;
+    EXPECT_TRUE(LoadBytes(leading, std::string("\0A = 1\n", 7), TextData::kLineForm));
+    EXPECT_EQ(leading.ChildCount(), 0u);
 
     // Random bytes in every encoding and both forms: a result, never a crash.
     std::mt19937 random(1234);

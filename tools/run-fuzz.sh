@@ -46,6 +46,13 @@ for doc in tests/data/text/*; do
   fi
 done
 
+# Documents that include the fuzz target's own folder of documents (some of which include
+# themselves and each other) and a name that is not there.
+printf '\001include("a.txt"); include("d.txt"); N = array(include("self.txt"), include("gone.txt"));' \
+  > "$SEEDS/fuzz_text_parser/statement-includes"
+printf '\201using Top\ninclude("e.txt")\ninclude("zero.txt")\nV = "a;b"\ninclude("none.txt")\n' \
+  > "$SEEDS/fuzz_text_parser/line-includes"
+
 # Binary document seeds, built by udftool from the text samples.
 mkdir -p "$SEEDS/fuzz_udf_reader"
 for sample in tests/data/udf/*.txt; do

@@ -1,18 +1,76 @@
 // Fuzz target for the data-description text parser: the input is read in both forms and
 // as each encoding (the first byte picks the encoding and form), into a document that is
-// then read back through every accessor and copied whole. Includes go to a search
-// folder that holds nothing, so only the parser is exercised.
+// then read back through every accessor and copied whole. Includes are resolved in a
+// folder of a few documents held in memory (a mounted archive), among them documents
+// that include themselves and each other, so that the include limits and the cycle
+// guard are reached; a name that is not there is a missing include.
 #include "Core/ArchiveStream.h"
 #include "Core/MemFile.h"
+#include "Core/MemoryBuffer.h"
 #include "Core/String.h"
+#include "Core/TextCodec.h"
 #include "Core/TextData.h"
 #include "Core/TextNode.h"
 #include "Core/UdfText.h"
+#include "tools/RarWriter.h"
 
 #include <cstddef>
 #include <cstdlib>
+#include <string_view>
+#include <vector>
 
 namespace {
+
+// The documents of the include folder.
+struct Document {
+    const char* name;
+    std::string_view text;
+};
+const Document kFolder[] = {
+    {"a.txt", "A = 1; include(\"b.txt\"); L = array(include(\"c.txt\"), 2, include(\"gone.txt\"));"},
+    {"b.txt", "using B; include(\"a.txt\"); X = a.b; Copy = A;"},
+    {"c.txt", "C = object(x = 1, y = array(1, 2), z = \"q;r\"); include(\"self.txt\");"},
+    {"self.txt", "S = 1; include(\"self.txt\"); T = S;"},
+    {"d.txt", "include(\"a.txt\"); include(\"b.txt\"); include(\"d.txt\"); D = array(d, include(\"e.txt\"));"},
+    {"e.txt", "E = 'e'; include(\"d.txt\");"},
+    {"empty.txt", ""},
+    {"zero.txt", std::string_view("Z = 1;\0Y = 2;", 14)},
+};
+
+// The folder, packed into an archive and mounted once.
+struct IncludeFolder {
+    std::vector<u8> bytes;
+    MemoryBuffer archive;
+    patht folder;
+    bool ready = false;
+
+    IncludeFolder() {
+        RarWriter writer;
+        writer.SetPrefix("Fuzz\\");
+        for (const Document& document : kFolder)
+            if (!writer.AddFile(document.name, document.text.data(), document.text.size())) return;
+        writer.AddEndBlock();
+        bytes = writer.Take();
+        if (!archive.Load(patht::FromMemory(bytes.data(), static_cast<u32>(bytes.size())))) return;
+        folder = patht("Fuzz");
+        folder.flags = kPathArchive;
+        folder.archive = &archive;
+        ready = Answers();
+    }
+
+    // Whether an include of the folder's first document reads it (and its cycle).
+    bool Answers() {
+        MemFile files;
+        files.AddSearchPath(folder);
+        static const char kProbe[] = "include(\"a.txt\");";
+        ArchiveStream stream;
+        stream.Open(String(), kStreamRead);
+        stream.BorrowBytes(reinterpret_cast<const u8*>(kProbe), sizeof kProbe - 1);
+        TextDataTree doc;
+        TextData::Load(stream, doc, &files, kTextCodePage);
+        return doc.GetChild("A") && doc.GetChild("B") && doc.GetChild("C") && doc.GetChild("S");
+    }
+};
 
 // Visits every node without recursion and reads it the ways the engine does.
 void ReadAll(TextDataTree& doc) {
@@ -51,8 +109,10 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, std::size_t size) {
     const u8 mode = data[0];
     const int kind = 1 + mode % 6;
     const bool lines = (mode & 0x80) != 0;
+    static IncludeFolder folder;
+    if (!folder.ready) std::abort();  // the folder must be there, or includes are never read
     MemFile files;
-    files.AddSearchPath(patht("/nonexistent/corvane-fuzz"));
+    files.AddSearchPath(folder.folder);
 
     TextDataTree doc;
     Load(data + 1, size - 1, doc, &files, kind, lines);
