@@ -47,6 +47,9 @@ public:
     // Returns the index of an identical element when there is one. Otherwise appends
     // the element after the last one, in its stream, and returns kAppended; kRefused
     // (and no change) when the layout is full or the offset would not fit.
+    // The device's declaration of this layout, through the Application's cache; null
+    // without an Application or a device, or when the device refuses the layout.
+    IDirect3DVertexDeclaration9* GetD3DDeclaration() const;
     int AddElement(u8 type, u8 method, u8 usage, u8 usageIndex);
     // The layout of an FVF code; false, and no change, when D3DX cannot express the code.
     bool SetFVF(u32 fvf);

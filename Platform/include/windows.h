@@ -37,6 +37,23 @@ typedef LONG_PTR LPARAM;
 typedef LONG_PTR LRESULT;
 typedef int64_t LONGLONG;
 typedef uint64_t ULONGLONG;
+typedef unsigned short USHORT;
+typedef unsigned char UCHAR;
+typedef short SHORT;
+typedef float FLOAT;
+
+typedef struct _LUID {
+    DWORD LowPart;
+    LONG HighPart;
+} LUID, *PLUID;
+
+typedef union _LARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    };
+    LONGLONG QuadPart;
+} LARGE_INTEGER;
 
 typedef LONG HRESULT;
 #define S_OK ((HRESULT)0)
@@ -63,6 +80,8 @@ typedef HINSTANCE HMODULE;
 // The program's entry point, written by the program; the platform's main calls it.
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);
 
+#include <windef.h>
+#include <wingdi.h>
 #include <winbase_resources.h>
 #include <winreg.h>
 #include <mmsystem.h>
