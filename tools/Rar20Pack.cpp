@@ -721,7 +721,18 @@ bool Rar20WriteArchive(const std::vector<Rar20Member>& members, const Rar20Archi
         std::string text;
     };
     std::vector<Comment> comments;
-    for (const Rar20Member& m : members) {
+    // Readers that see a solid archive as one stream of every entry break the run at a
+    // directory entry: in a solid archive the directories come before the first file.
+    std::vector<const Rar20Member*> order;
+    for (const Rar20Member& m : members)
+        if (m.directory || !options.solid)
+            order.push_back(&m);
+    if (options.solid)
+        for (const Rar20Member& m : members)
+            if (!m.directory)
+                order.push_back(&m);
+    for (const Rar20Member* entry : order) {
+        const Rar20Member& m = *entry;
         if (m.directory) {
             if (!writer.AddDirectory(m.name))
                 return false;
