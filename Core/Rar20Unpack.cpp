@@ -393,7 +393,10 @@ void Rar20Unpacker::CopyMatch(u32 length, u32 dist) {
         u8* to = window + pos;
         const u8* src = window + from;
         if (dist >= length) {
-            std::memcpy(to, src, length);
+            // Not overlapping behind the destination; a source just ahead of it (a
+            // distance near the window's size, wrapped) is read before it is overwritten,
+            // which memmove does too.
+            std::memmove(to, src, length);
         } else {
             for (u32 i = 0; i < length; ++i)
                 to[i] = src[i];

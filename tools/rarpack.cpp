@@ -1,6 +1,7 @@
 // rarpack <folder> <archive.rar> [--prefix Media\] [packing options]
 // rarpack --samples <archive.rar> [--prefix ...] [packing options]
 // rarpack --write-samples <folder>
+// rarpack --unpack-seeds <folder>
 // Packs a folder recursively into a RAR 2.0 archive. Members are written in the byte order
 // of their archive names and with one fixed time stamp, so the same folder always gives
 // the same archive. Directories are written as directory entries (empty ones survive a
@@ -19,7 +20,9 @@
 //                       their fixed fields, as RAR 1.5-2.x wrote them)
 //   --stats             prints which codes were written
 // --samples packs the built-in sample members (the tests' fixtures) instead of a folder,
-// each with its own packing options; --write-samples writes them out as files.
+// each with its own packing options; --write-samples writes them out as files;
+// --unpack-seeds writes their packed streams as seeds of tests/fuzz/fuzz_rar_unpack.cpp.
+#include "Core/Rar20Crypt.h"
 #include "tools/Rar20Pack.h"
 #include "tools/RarWriter.h"
 
@@ -48,6 +51,7 @@ struct Settings {
     std::string folder, archive, prefix;
     bool samples = false;
     bool writeSamples = false;
+    bool unpackSeeds = false;
     bool packing = false;     // any packing option given
     bool compress = false;
     bool solid = false;
@@ -65,7 +69,8 @@ int Usage() {
                  "               [--multimedia 1..4] [--mixed] [--block N] [--password TEXT]\n"
                  "               [--comment TEXT] [--file-comment TEXT] [--whole-header-crc] [--stats]\n"
                  "       rarpack --samples <archive.rar> [the same options]\n"
-                 "       rarpack --write-samples <folder>\n");
+                 "       rarpack --write-samples <folder>\n"
+                 "       rarpack --unpack-seeds <folder>\n");
     return 2;
 }
 
@@ -109,6 +114,8 @@ bool Parse(int argc, char** argv, Settings* s) {
             s->samples = true;
         } else if (arg == "--write-samples") {
             s->writeSamples = true;
+        } else if (arg == "--unpack-seeds") {
+            s->unpackSeeds = true;
         } else if (arg == "--compress") {
             s->packing = s->compress = true;
         } else if (arg == "--solid") {
@@ -147,8 +154,8 @@ bool Parse(int argc, char** argv, Settings* s) {
             return false;
         }
     }
-    if (s->writeSamples)
-        return !s->folder.empty() && s->archive.empty() && !s->samples;
+    if (s->writeSamples || s->unpackSeeds)
+        return !s->folder.empty() && s->archive.empty() && !s->samples && !(s->writeSamples && s->unpackSeeds);
     return !s->archive.empty() && (s->samples || !s->folder.empty());
 }
 
@@ -294,6 +301,48 @@ int WriteSamples(const Settings& s) {
     return 0;
 }
 
+// Seeds for the unpack fuzz target: flags, two sizes of 3 bytes, the split, then the
+// packed bytes of one member, of two members of a solid run, or of one encrypted member.
+int WriteUnpackSeeds(const Settings& s) {
+    constexpr std::size_t kMaxSeed = 60000;
+    std::error_code ec;
+    fs::create_directories(s.folder, ec);
+    std::vector<Rar20Member> members;
+    for (Rar20Member& m : Rar20SampleMembers())
+        if (!m.directory && m.data.size() < kMaxSeed)
+            members.push_back(std::move(m));
+    auto seed = [&](const std::string& name, u8 flags, u32 first, u32 second, const std::vector<u8>& a,
+                    const std::vector<u8>& b) {
+        std::vector<u8> out = {flags, u8(first), u8(first >> 8), u8(first >> 16), u8(second), u8(second >> 8),
+                               u8(second >> 16), u8(a.size()), u8(a.size() >> 8)};
+        out.insert(out.end(), a.begin(), a.end());
+        out.insert(out.end(), b.begin(), b.end());
+        return out.size() <= kMaxSeed + 9 && a.size() <= 0xFFFF && WriteWhole((fs::path(s.folder) / name).string(), out);
+    };
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        const Rar20Member& m = members[i];
+        const u32 size = u32(m.data.size());
+        Rar20Packer one;
+        const std::vector<u8> packed = one.Pack(m.data.data(), m.data.size(), false, m.options);
+        seed("single-" + std::to_string(i), 0, size, 0, packed, {});
+        if (i + 1 < members.size()) {
+            const Rar20Member& n = members[i + 1];
+            Rar20Packer run;
+            const std::vector<u8> a = run.Pack(m.data.data(), m.data.size(), false, m.options);
+            const std::vector<u8> b = run.Pack(n.data.data(), n.data.size(), true, n.options);
+            seed("solid-" + std::to_string(i), 1, size, u32(n.data.size()), a, b);
+        }
+        Rar20Packer sealedPacker;
+        std::vector<u8> sealed = sealedPacker.Pack(m.data.data(), m.data.size(), false, m.options, Rar20Cipher::kBlockSize);
+        Rar20Cipher cipher;
+        cipher.SetPassword("fuzz");
+        for (std::size_t at = 0; at + Rar20Cipher::kBlockSize <= sealed.size(); at += Rar20Cipher::kBlockSize)
+            cipher.EncryptBlock(sealed.data() + at);
+        seed("encrypted-" + std::to_string(i), 2, size, 0, sealed, {});
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -302,6 +351,8 @@ int main(int argc, char** argv) {
         return Usage();
     if (s.writeSamples)
         return WriteSamples(s);
+    if (s.unpackSeeds)
+        return WriteUnpackSeeds(s);
     if (s.samples) {
         std::vector<Rar20Member> members = Rar20SampleMembers();
         // The samples carry their own modes; only what the command line names changes.
