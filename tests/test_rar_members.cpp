@@ -109,6 +109,13 @@ std::vector<Rar20Member> SmallMembers() {
     return ms;
 }
 
+// The small members, every one packed (none stored for not shrinking).
+std::vector<u8> PackedSmall() {
+    Rar20ArchiveOptions options;
+    options.keepLarger = true;
+    return Build(SmallMembers(), options);
+}
+
 } // namespace
 
 TEST(RarMembers, EverySampleReadsBackInEveryKindOfArchive) {
@@ -189,10 +196,7 @@ TEST(RarMembers, HeaderChecksumsOverTheFixedPartOrTheWhole) {
 }
 
 TEST(RarMembers, ChecksumsOfUnpackedMembers) {
-    const std::vector<Rar20Member> ms = SmallMembers();
-    Rar20ArchiveOptions options;
-    options.keepLarger = true;
-    const std::vector<u8> archive = Build(ms, options);
+    const std::vector<u8> archive = PackedSmall();
     const std::vector<RarMember> listed = ListMembers(archive);
     const RarMember* b = FindMember(listed, "Sound\\b.raw");
     ASSERT_NE(b, nullptr);
@@ -221,9 +225,7 @@ TEST(RarMembers, ChecksumsOfUnpackedMembers) {
 
 TEST(RarMembers, VersionsAndMethodsThatCannotBeUnpacked) {
     const std::vector<Rar20Member> ms = SmallMembers();
-    Rar20ArchiveOptions options;
-    options.keepLarger = true;
-    const std::vector<u8> archive = Build(ms, options);
+    const std::vector<u8> archive = PackedSmall();
     const std::vector<RarMember> listed = ListMembers(archive);
     const RarMember* a = FindMember(listed, "a.txt");
     ASSERT_NE(a, nullptr);
