@@ -964,3 +964,22 @@ std::vector<Rar20Member> Rar20SampleMembers() {
     members.push_back(folder);
     return members;
 }
+
+std::vector<Rar20Member> Rar20BenchMembers() {
+    std::mt19937 rng(2002);
+    std::vector<Rar20Member> members(3);
+    members[0].name = "text.txt";
+    members[0].data = Text(rng, 3000000);
+    members[1].name = "wave.raw";
+    members[1].data = Wave(rng, 2, 1500000);
+    // Records of a vertex format: positions on a slowly changing grid, a normal, a colour.
+    members[2].name = "model.bin";
+    std::vector<u8>& model = members[2].data;
+    for (u32 i = 0; model.size() < 2000000; ++i) {
+        const float record[7] = {float(i % 64), float(i / 64 % 64), float(std::sin(i * 0.01)), 0.0f, 0.0f, 1.0f,
+                                 float(rng() % 4)};
+        const u8* bytes = reinterpret_cast<const u8*>(record);
+        model.insert(model.end(), bytes, bytes + sizeof record);
+    }
+    return members;
+}

@@ -110,3 +110,7 @@ bool Rar20WriteArchive(const std::vector<Rar20Member>& members, const Rar20Archi
 // matches, waveforms of one to four channels, a member that changes mode, and the
 // smallest members. Deterministic.
 std::vector<Rar20Member> Rar20SampleMembers();
+
+// A larger corpus for timing unpackers: text, a two-channel waveform and records of
+// numbers, a few MB each. Deterministic.
+std::vector<Rar20Member> Rar20BenchMembers();

@@ -2,6 +2,7 @@
 // rarpack --samples <archive.rar> [--prefix ...] [packing options]
 // rarpack --write-samples <folder>
 // rarpack --unpack-seeds <folder>
+// rarpack --write-bench <folder>
 // Packs a folder recursively into a RAR 2.0 archive. Members are written in the byte order
 // of their archive names and with one fixed time stamp, so the same folder always gives
 // the same archive. Directories are written as directory entries (empty ones survive a
@@ -21,7 +22,8 @@
 //   --stats             prints which codes were written
 // --samples packs the built-in sample members (the tests' fixtures) instead of a folder,
 // each with its own packing options; --write-samples writes them out as files;
-// --unpack-seeds writes their packed streams as seeds of tests/fuzz/fuzz_rar_unpack.cpp.
+// --unpack-seeds writes their packed streams as seeds of tests/fuzz/fuzz_rar_unpack.cpp;
+// --write-bench writes the corpus that bench/bench_rar_unpack.cpp unpacks.
 #include "Core/Rar20Crypt.h"
 #include "tools/Rar20Pack.h"
 #include "tools/RarWriter.h"
@@ -52,6 +54,7 @@ struct Settings {
     bool samples = false;
     bool writeSamples = false;
     bool unpackSeeds = false;
+    bool writeBench = false;
     bool packing = false;     // any packing option given
     bool compress = false;
     bool solid = false;
@@ -70,7 +73,8 @@ int Usage() {
                  "               [--comment TEXT] [--file-comment TEXT] [--whole-header-crc] [--stats]\n"
                  "       rarpack --samples <archive.rar> [the same options]\n"
                  "       rarpack --write-samples <folder>\n"
-                 "       rarpack --unpack-seeds <folder>\n");
+                 "       rarpack --unpack-seeds <folder>\n"
+                 "       rarpack --write-bench <folder>\n");
     return 2;
 }
 
@@ -116,6 +120,8 @@ bool Parse(int argc, char** argv, Settings* s) {
             s->writeSamples = true;
         } else if (arg == "--unpack-seeds") {
             s->unpackSeeds = true;
+        } else if (arg == "--write-bench") {
+            s->writeBench = true;
         } else if (arg == "--compress") {
             s->packing = s->compress = true;
         } else if (arg == "--solid") {
@@ -154,8 +160,10 @@ bool Parse(int argc, char** argv, Settings* s) {
             return false;
         }
     }
-    if (s->writeSamples || s->unpackSeeds)
-        return !s->folder.empty() && s->archive.empty() && !s->samples && !(s->writeSamples && s->unpackSeeds);
+    if (int(s->writeSamples) + int(s->unpackSeeds) + int(s->writeBench) > 1)
+        return false;
+    if (s->writeSamples || s->unpackSeeds || s->writeBench)
+        return !s->folder.empty() && s->archive.empty() && !s->samples;
     return !s->archive.empty() && (s->samples || !s->folder.empty());
 }
 
@@ -282,9 +290,9 @@ int PackWith20(const Settings& s, std::vector<Rar20Member> members) {
     return 0;
 }
 
-int WriteSamples(const Settings& s) {
+int WriteMembers(const Settings& s, const std::vector<Rar20Member>& members) {
     std::error_code ec;
-    for (const Rar20Member& m : Rar20SampleMembers()) {
+    for (const Rar20Member& m : members) {
         const fs::path path = fs::path(s.folder) / m.name;
         if (m.directory) {
             fs::create_directories(path, ec);
@@ -350,7 +358,9 @@ int main(int argc, char** argv) {
     if (!Parse(argc, argv, &s))
         return Usage();
     if (s.writeSamples)
-        return WriteSamples(s);
+        return WriteMembers(s, Rar20SampleMembers());
+    if (s.writeBench)
+        return WriteMembers(s, Rar20BenchMembers());
     if (s.unpackSeeds)
         return WriteUnpackSeeds(s);
     if (s.samples) {
