@@ -526,6 +526,7 @@ u32 ArchiveStream::Write(const void* in, u32 count) {
 
 void ArchiveStream::BorrowBytes(const void* data, u32 n) {
     bytes.Release();
+    keeper.Release();
     bytes.data = static_cast<char*>(const_cast<void*>(data));
     bytes.length = data ? n : 0;
     bytes.borrowed = 1;
@@ -533,6 +534,7 @@ void ArchiveStream::BorrowBytes(const void* data, u32 n) {
 
 void ArchiveStream::AdoptBytes(void* data, u32 n) {
     bytes.Release();
+    keeper.Release();
     bytes.data = static_cast<char*>(data);
     bytes.length = data ? n : 0;
     bytes.borrowed = 0;
@@ -549,6 +551,11 @@ bool ArchiveStream::CopyBytes(const void* data, u32 n) {
     copy[n] = 0;  // texts read from memory may rely on a terminator
     AdoptBytes(copy, n);
     return true;
+}
+
+void ArchiveStream::ShareBytes(const RefHandle<Blob>& owner, const void* data, u32 n) {
+    BorrowBytes(data, n);
+    keeper.Assign(owner);
 }
 
 bool ArchiveStream::AssignBuffer(const String& text) { return buffer.Assign(text.data, text.length); }

@@ -2,8 +2,10 @@
 // document, or (in write mode) a growing buffer kept as a rope of pieces.
 #pragma once
 
+#include "Core/Object.h"
 #include "Core/Stream.h"
 #include "Core/String.h"
+#include "Core/ValueTypes.h"
 
 // A byte sequence kept as a weight-balanced binary tree whose leaves hold pieces of at
 // most `PieceLimit()` bytes, threaded in order. Writing in the middle of a long
@@ -90,10 +92,12 @@ public:
     u32 Mode() const { return mode; }
 
     // The readable bytes. Borrowed bytes must outlive the stream; adopted ones come from
-    // MemAlloc and are freed with it; copied ones are the stream's own.
+    // MemAlloc and are freed with it; copied ones are the stream's own; shared ones lie
+    // inside a block whose ownership the stream shares, so they live as long as it does.
     void BorrowBytes(const void* data, u32 n);
     void AdoptBytes(void* data, u32 n);
     bool CopyBytes(const void* data, u32 n);
+    void ShareBytes(const RefHandle<Blob>& owner, const void* data, u32 n);
     const String& Bytes() const { return bytes; }
     bool BytesBorrowed() const { return bytes.borrowed != 0; }
 
@@ -106,6 +110,7 @@ private:
     u32 SizeNow() const;
 
     String bytes;
+    RefHandle<Blob> keeper;  // the block that shared bytes lie in
     ByteRope buffer;
     u32 mode = 0;
     u32 base = 0;

@@ -1,6 +1,7 @@
 #include "Core/MemoryBuffer.h"
 
 #include "Core/ArchiveStream.h"
+#include "Core/Memory.h"
 #include "Core/RarArchive.h"
 
 #include <new>
@@ -30,18 +31,21 @@ bool MemoryBuffer::Load(patht path) {
     borrowed = 1;
     Blob read;
     if (!path.ReadAll(read, borrow) || read.size() == 0) return false;
-    held = static_cast<Blob&&>(read);
-    borrowed = held.IsBorrowed() ? 1 : 0;
+    RefHandle<Blob> file(new (std::nothrow) Blob(static_cast<Blob&&>(read)));
+    if (!file) return false;
+    held.Assign(file);
+    borrowed = held->IsBorrowed() ? 1 : 0;
     BuildIndex();
     return true;
 }
 
 void MemoryBuffer::Unload() {
-    // A borrowed Blob only forgets its bytes; an owned one frees them.
-    held.Free();
+    // The last owner frees owned bytes: this buffer, or the last stream that views them.
+    held.Release();
     index.Clear();
     members.Resize(0);
     indexComplete = false;
+    solid = false;
 }
 
 void MemoryBuffer::BuildIndex() {
@@ -49,12 +53,11 @@ void MemoryBuffer::BuildIndex() {
     members.Resize(0);
     indexComplete = false;
     RarMemoryFile archive;
-    archive.data = held.data();
-    archive.size = held.size();
+    archive.data = Data();
+    archive.size = Size();
     u16 mainFlags = 0;
-    // A solid archive needs every member before the wanted one checked; leave those to
-    // the reader's own walk.
-    if (!RarBegin(&archive, &mainFlags) || (mainFlags & kRarMainSolid) != 0) return;
+    if (!RarBegin(&archive, &mainFlags)) return;
+    solid = (mainFlags & kRarMainSolid) != 0;
     RarMember member;
     for (;;) {
         const RarWalk step = RarNextMember(&archive, &member);
@@ -69,41 +72,64 @@ void MemoryBuffer::BuildIndex() {
     indexComplete = true;
 }
 
-bool MemoryBuffer::Find(const String& name, const u8** data, u32* size) {
-    *data = nullptr;
-    *size = 0;
-    if (held.size() == 0 || name.IsEmpty()) return false;
+bool MemoryBuffer::Find(const String& name, Found* found) {
+    *found = Found();
+    if (Size() == 0 || name.IsEmpty()) return false;
     RarMemoryFile archive;
-    archive.data = held.data();
-    archive.size = held.size();
+    archive.data = Data();
+    archive.size = Size();
     archive.offset = 0;
+    const RarMember* member = nullptr;
     if (const auto* node = index.Find(MatchingForm(name.c_str(), name.length))) {
-        return RarStoredData(&archive, &members.data[node->value], data, size);
+        member = &members.data[node->value];
+    } else if (indexComplete) {
+        return false;
     }
-    if (indexComplete) return false;
-    return RarFindStored(data, size, name.c_str(), &archive);
+    const bool viewable = member == nullptr || (member->IsStored() && !member->IsEncrypted());
+    if (member != nullptr && !solid) {
+        if (viewable) return RarStoredData(&archive, member, &found->data, &found->size);
+        if (!RarExtractMember(&found->owned, &found->size, &archive, member, nullptr)) return false;
+        found->data = found->owned;
+        return true;
+    }
+    // In a solid archive (or past a broken block) the reader's own walk checks every
+    // member before this one.
+    if (viewable && RarFindStored(&found->data, &found->size, name.c_str(), &archive)) return true;
+    if (member != nullptr && viewable) return false;  // a stored member the walk refused
+    if (!RarExtract(&found->owned, &found->size, name.c_str(), &archive, nullptr)) return false;
+    found->data = found->owned;
+    return true;
 }
 
 bool MemoryBuffer::Contains(const String& name) {
-    const u8* data = nullptr;
-    u32 size = 0;
-    return Find(name, &data, &size);
+    Found found;
+    const bool present = Find(name, &found);
+    MemFree(found.owned);
+    return present;
 }
 
 Stream* MemoryBuffer::OpenMember(const String& name, u32 mode) {
-    const u8* data = nullptr;
-    u32 size = 0;
-    if (!Find(name, &data, &size)) return nullptr;
+    Found found;
+    if (!Find(name, &found)) return nullptr;
     ArchiveStream* stream = new (std::nothrow) ArchiveStream;
-    if (!stream) return nullptr;
+    if (!stream) {
+        MemFree(found.owned);
+        return nullptr;
+    }
     stream->Open(String(), mode);
     if (mode & kStreamWrite) {
-        if (!stream->AssignBuffer(data, size)) {
+        const bool copied = stream->AssignBuffer(found.data, found.size);
+        MemFree(found.owned);
+        if (!copied) {
             delete stream;
             return nullptr;
         }
+    } else if (found.owned) {
+        stream->AdoptBytes(found.owned, found.size);
+    } else if (borrowed) {
+        stream->BorrowBytes(found.data, found.size);
     } else {
-        stream->BorrowBytes(data, size);
+        stream->ShareBytes(held, found.data, found.size);
     }
     return stream;
 }

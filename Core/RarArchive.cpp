@@ -2,6 +2,8 @@
 
 #include "Core/Crc32.h"
 #include "Core/Memory.h"
+#include "Core/Rar20Crypt.h"
+#include "Core/Rar20Unpack.h"
 
 #include <cstring>
 
@@ -36,8 +38,18 @@ inline u32 Get32(const u8* p) {
 }
 
 // The header checksum is the low half of the CRC-32 of the header from HEAD_TYPE on.
-bool HeaderCrcHolds(const u8* block, u32 headSize) {
-    return u16(Crc32::Compute(block + 2, headSize - 2)) == Get16(block);
+// Writers that embed a comment in the header computed it over the fixed fields (and the
+// name) alone, `covered` bytes from the start: every field read here is inside either.
+bool HeaderCrcHolds(const u8* block, u32 headSize, u32 covered) {
+    const u16 stored = Get16(block);
+    if (u16(Crc32::Compute(block + 2, headSize - 2)) == stored)
+        return true;
+    return covered < headSize && u16(Crc32::Compute(block + 2, covered - 2)) == stored;
+}
+
+bool MemberHeaderHolds(const RarMemoryFile* archive, const RarMember& member) {
+    const u8* block = archive->data + member.headerOffset;
+    return HeaderCrcHolds(block, member.headerSize, kFileHeaderSize + Get16(block + 26));
 }
 
 bool ArchiveUsable(const RarMemoryFile* archive) {
@@ -102,13 +114,13 @@ RarWalk ParseNext(RarMemoryFile* archive, RarMember* member) {
     }
 }
 
-// Finds the member by name. Every member before it in a solid archive has to be
-// readable too, since its unpack state would carry over into the wanted one.
-bool FindMember(RarMemoryFile* archive, const char* name, RarMember* found) {
+// Finds the member by name. In a solid archive every member before it must have a sound
+// header of a version the reader knows, as the unpack state runs through all of them.
+bool FindMember(RarMemoryFile* archive, const char* name, RarMember* found, bool* solid) {
     u16 mainFlags = 0;
     if (!RarBegin(archive, &mainFlags))
         return false;
-    const bool solid = (mainFlags & kRarMainSolid) != 0;
+    *solid = (mainFlags & kRarMainSolid) != 0;
     u32 nameLength = 0;
     while (nameLength < kNameCompareLimit && name[nameLength] != 0)
         ++nameLength;
@@ -119,15 +131,11 @@ bool FindMember(RarMemoryFile* archive, const char* name, RarMember* found) {
         if (member.IsDirectory())
             continue;
         const bool match = RarNamesMatch(member.name, member.nameLength, name, nameLength);
-        if (!match && !solid)
+        if (!match && !*solid)
             continue;
-        if (!HeaderCrcHolds(archive->data + member.headerOffset, member.headerSize))
+        if (!MemberHeaderHolds(archive, member))
             return false;
         if (member.unpVer < kOldestVersion || member.unpVer > kNewestVersion)
-            return false;
-        // Only stored members can be read; a compressed one, wanted or feeding the solid
-        // state, cannot be reproduced.
-        if (member.method != kRarMethodStored)
             return false;
         if (match) {
             *found = member;
@@ -136,22 +144,145 @@ bool FindMember(RarMemoryFile* archive, const char* name, RarMember* found) {
     }
 }
 
-// Everything but the data checksum: the member must be a complete stored file whose
-// bytes lie inside the archive.
+bool IsCompressionMethod(u8 method) { return method >= kRarMethodFastest && method <= kRarMethodBest; }
+
+// Whether the member's bytes can be produced at all: a complete file (not a directory,
+// not split over volumes) of a known method, whose data lies inside the archive, and,
+// when encrypted, a password and the RAR 2.0 cipher.
+bool MemberReadable(const RarMemoryFile* archive, const RarMember& member, const char* password) {
+    if (member.IsDirectory())
+        return false;
+    if ((member.flags & (kRarFileSplitBefore | kRarFileSplitAfter)) != 0)
+        return false;
+    if (member.unpVer < kOldestVersion || member.unpVer > kNewestVersion)
+        return false;
+    if (member.dataOffset > archive->size || member.packSize > archive->size - member.dataOffset)
+        return false;
+    if (member.IsEncrypted() && (password == nullptr || member.unpVer != kRarVersion20))
+        return false;
+    if (member.IsStored()) {
+        // A stored member's unpacked bytes are its packed bytes (the whole cipher blocks
+        // of them when encrypted); it cannot hold more.
+        const u32 held = member.IsEncrypted() ? member.packSize & ~(Rar20Cipher::kBlockSize - 1) : member.packSize;
+        return member.unpSize <= held;
+    }
+    return IsCompressionMethod(member.method) && member.unpVer == kRarVersion20;
+}
+
+// Everything but the data checksum: the member must be a complete stored file, not
+// encrypted, whose bytes lie inside the archive.
 bool StoredMemberSound(const RarMemoryFile* archive, const RarMember* member) {
-    if (member->IsDirectory() || member->IsEncrypted())
+    return member->IsStored() && !member->IsEncrypted() && MemberReadable(archive, *member, nullptr);
+}
+
+// Produces one member's bytes into out (limit already set to its size) and checks them
+// against its CRC-32. A compressed member continues the unpacker's state when `solid`.
+bool ReadMember(const RarMemoryFile* archive, const RarMember& member, const char* password,
+                Rar20Unpacker* unpacker, bool solid, Rar20Output& out) {
+    const u8* packed = archive->data + member.dataOffset;
+    u32 packSize = member.packSize;
+    u8* plain = nullptr;
+    if (member.IsEncrypted()) {
+        packSize &= ~(Rar20Cipher::kBlockSize - 1);
+        plain = static_cast<u8*>(MemAlloc(packSize));
+        if (plain == nullptr)
+            return false;
+        if (packSize != 0)
+            std::memcpy(plain, packed, packSize);
+        Rar20Cipher cipher;
+        cipher.SetPassword(password);
+        cipher.Decrypt(plain, packSize);
+        packed = plain;
+    }
+    bool ok = true;
+    if (member.IsStored()) {
+        // Copy and checksum go together in runs small enough to stay in the first-level
+        // cache, so the source bytes are fetched from memory once.
+        for (u32 done = 0; ok && done < member.unpSize;) {
+            const u32 chunk = member.unpSize - done < kCopyChunk ? member.unpSize - done : kCopyChunk;
+            ok = out.Append(packed + done, chunk);
+            done += chunk;
+        }
+    } else {
+        ok = unpacker != nullptr && unpacker->Unpack(packed, packSize, solid, out);
+    }
+    MemFree(plain);
+    return ok && out.size == member.unpSize && Crc32::Finish(out.crc) == member.fileCrc;
+}
+
+// A first capacity for a member's output: the whole of a stored member, and for a
+// compressed one what its packed size makes likely (the buffer grows from there).
+u32 OutputHint(const RarMember& member) {
+    if (member.IsStored())
+        return member.unpSize;
+    const u64 likely = u64(member.packSize) * 4;
+    return likely < member.unpSize ? u32(likely) : member.unpSize;
+}
+
+// In a solid archive, brings the unpacker to the state the target member starts from:
+// the compressed members before it are unpacked (and checked) from the last one that
+// starts afresh. Stored members and directories never touch the state.
+bool UnpackEarlier(const RarMemoryFile* archive, const RarMember& target, const char* password,
+                   Rar20Unpacker* unpacker) {
+    if ((target.flags & kRarFileSolid) == 0)
+        return true;  // the target resets the state itself
+    RarMemoryFile walk = *archive;
+    if (!RarBegin(&walk, nullptr))
         return false;
-    if ((member->flags & (kRarFileSplitBefore | kRarFileSplitAfter)) != 0)
+    const u32 afterMain = walk.offset;
+    u32 start = 0;
+    bool any = false;
+    RarMember member;
+    while (ParseNext(&walk, &member) == RarWalk::Member && member.headerOffset < target.headerOffset) {
+        if (member.IsDirectory() || member.IsStored())
+            continue;
+        if (!any || (member.flags & kRarFileSolid) == 0)
+            start = member.headerOffset;
+        any = true;
+    }
+    if (!any)
+        return true;
+    walk.offset = afterMain;
+    bool first = true;
+    while (ParseNext(&walk, &member) == RarWalk::Member && member.headerOffset < target.headerOffset) {
+        if (member.headerOffset < start || member.IsDirectory() || member.IsStored())
+            continue;
+        if (!MemberReadable(archive, member, password))
+            return false;
+        Rar20Output check;
+        check.keep = false;
+        check.limit = member.unpSize;
+        const bool continues = !first && (member.flags & kRarFileSolid) != 0;
+        first = false;
+        if (!ReadMember(archive, member, password, unpacker, continues, check))
+            return false;
+    }
+    return true;
+}
+
+bool Extract(u8** outData, u32* outSize, const RarMemoryFile* archive, const RarMember& target,
+             const char* password, bool solid) {
+    if (!MemberReadable(archive, target, password))
         return false;
-    if (member->method != kRarMethodStored)
+    Rar20Output out;
+    out.limit = target.unpSize;
+    out.sizeHint = OutputHint(target);
+    bool ok;
+    if (target.IsStored()) {
+        ok = ReadMember(archive, target, password, nullptr, false, out);
+    } else {
+        Rar20Unpacker unpacker;
+        ok = unpacker.Ready() && (!solid || UnpackEarlier(archive, target, password, &unpacker)) &&
+             ReadMember(archive, target, password, &unpacker, solid && (target.flags & kRarFileSolid) != 0, out);
+    }
+    if (!ok)
         return false;
-    if (member->unpVer < kOldestVersion || member->unpVer > kNewestVersion)
+    // An empty member still gets a buffer of its own, as every success does.
+    u8* bytes = out.Release();
+    if (bytes == nullptr && (bytes = static_cast<u8*>(MemAlloc(1))) == nullptr)
         return false;
-    // A stored member's unpacked bytes are its packed bytes; it cannot hold more.
-    if (member->unpSize > member->packSize)
-        return false;
-    if (member->dataOffset > archive->size || member->packSize > archive->size - member->dataOffset)
-        return false;
+    *outData = bytes;
+    *outSize = out.size;
     return true;
 }
 
@@ -186,7 +317,7 @@ bool RarBegin(RarMemoryFile* archive, u16* mainFlags) {
     const u16 headSize = Get16(header + 5);
     if (header[2] != kTypeMain || headSize < kMainHeaderSize || headSize > archive->size - kSignatureSize)
         return false;
-    if (!HeaderCrcHolds(archive->data + kSignatureSize, headSize))
+    if (!HeaderCrcHolds(archive->data + kSignatureSize, headSize, kMainHeaderSize))
         return false;
     archive->offset = kSignatureSize + headSize;
     if (mainFlags != nullptr)
@@ -198,7 +329,7 @@ RarWalk RarNextMember(RarMemoryFile* archive, RarMember* member) {
     if (!ArchiveUsable(archive) || member == nullptr)
         return RarWalk::Broken;
     const RarWalk walk = ParseNext(archive, member);
-    if (walk == RarWalk::Member && !HeaderCrcHolds(archive->data + member->headerOffset, member->headerSize))
+    if (walk == RarWalk::Member && !MemberHeaderHolds(archive, *member))
         return RarWalk::Broken;
     return walk;
 }
@@ -246,13 +377,13 @@ bool RarFindStored(const u8** data, u32* size, const char* name, RarMemoryFile* 
     if (name == nullptr || !ArchiveUsable(archive))
         return false;
     RarMember member;
-    if (!FindMember(archive, name, &member))
+    bool solid = false;
+    if (!FindMember(archive, name, &member, &solid))
         return false;
     return RarStoredData(archive, &member, data, size);
 }
 
 bool RarExtract(u8** outData, u32* outSize, const char* name, RarMemoryFile* archive, const char* password) {
-    (void)password;  // decryption is not offered; encrypted members are refused below
     if (outData == nullptr || outSize == nullptr)
         return false;
     *outData = nullptr;
@@ -260,24 +391,19 @@ bool RarExtract(u8** outData, u32* outSize, const char* name, RarMemoryFile* arc
     if (name == nullptr || !ArchiveUsable(archive))
         return false;
     RarMember member;
-    if (!FindMember(archive, name, &member) || !StoredMemberSound(archive, &member))
+    bool solid = false;
+    if (!FindMember(archive, name, &member, &solid))
         return false;
-    u8* out = static_cast<u8*>(MemAlloc(member.unpSize));
-    if (out == nullptr)
+    return Extract(outData, outSize, archive, member, password, solid);
+}
+
+bool RarExtractMember(u8** outData, u32* outSize, const RarMemoryFile* archive, const RarMember* member,
+                      const char* password) {
+    if (outData == nullptr || outSize == nullptr)
         return false;
-    const u8* from = archive->data + member.dataOffset;
-    u32 crc = Crc32::kInitial;
-    for (u32 done = 0; done < member.unpSize;) {
-        const u32 chunk = member.unpSize - done < kCopyChunk ? member.unpSize - done : kCopyChunk;
-        crc = Crc32::Update(crc, from + done, chunk);
-        std::memcpy(out + done, from + done, chunk);
-        done += chunk;
-    }
-    if (Crc32::Finish(crc) != member.fileCrc) {
-        MemFree(out);
+    *outData = nullptr;
+    *outSize = 0;
+    if (!ArchiveUsable(archive) || member == nullptr)
         return false;
-    }
-    *outData = out;
-    *outSize = member.unpSize;
-    return true;
+    return Extract(outData, outSize, archive, *member, password, false);
 }

@@ -30,8 +30,19 @@ RARPACK=$OUT/tools/rarpack
 "$RARPACK" "$TREE/nested" "$SEEDS/fuzz_rar_archive/nested.rar"
 "$RARPACK" "$TREE/nested" "$SEEDS/fuzz_rar_archive/media.rar" --prefix 'Media\'
 "$RARPACK" "$TREE/empty" "$SEEDS/fuzz_rar_archive/empty.rar"
+# Packed archives: compressed, solid with every mode, encrypted (the target tries the
+# password "fuzz"), with comments in their headers.
+"$RARPACK" "$TREE/nested" "$SEEDS/fuzz_rar_archive/compressed.rar" --compress --block 64
+"$RARPACK" "$TREE/nested" "$SEEDS/fuzz_rar_archive/solid-mixed.rar" --solid --mixed --block 50
+"$RARPACK" "$TREE/one" "$SEEDS/fuzz_rar_archive/encrypted.rar" --compress --password fuzz
+"$RARPACK" "$TREE/nested" "$SEEDS/fuzz_rar_archive/solid-encrypted.rar" --solid --password fuzz
+"$RARPACK" "$TREE/one" "$SEEDS/fuzz_rar_archive/comments.rar" --compress --comment seed --file-comment member
 cp "$SEEDS/fuzz_rar_archive/one.rar" "$SEEDS/fuzz_rar_archive/old-signature.rar"
 printf 'UniquE!' | dd of="$SEEDS/fuzz_rar_archive/old-signature.rar" bs=1 seek=0 conv=notrunc 2>/dev/null
+
+# Unpack seeds: the packed streams of the sample members, alone, in solid pairs and
+# encrypted.
+"$RARPACK" --unpack-seeds "$SEEDS/fuzz_rar_unpack"
 
 # Text seeds: the corpus documents, UTF-8 in the statement form (first byte 1) and in the
 # line form (first byte 0x81); for the tokenizer, as UTF-16 under both tables.
