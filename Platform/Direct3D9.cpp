@@ -59,8 +59,10 @@ CallArg F(float v) {
 }
 
 CallArg O(const void* object) {
-    if (!object) return CallArg{ArgKind::Object, 0};
-    return CallArg{ArgKind::Object, Base(static_cast<IUnknown*>(const_cast<void*>(object)))->number};
+    // Every interface of the family starts with IUnknown; an object not of this device
+    // family is logged as none.
+    const ObjectBase* base = object ? Base(static_cast<IUnknown*>(const_cast<void*>(object))) : nullptr;
+    return CallArg{ArgKind::Object, base ? base->number : 0};
 }
 
 void Record(const char* method, bool failed, std::initializer_list<CallArg> args) {
