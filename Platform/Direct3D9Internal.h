@@ -1,7 +1,8 @@
 // The reference Direct3D 9 device's own declarations, shared by its source files
 // (Direct3D9.cpp: the Direct3D object, the test interface and the call log;
-// Direct3D9Device.cpp: device creation, reset, loss and states; Direct3D9Draw.cpp:
-// resources, bindings and draws; Direct3D9Objects.cpp: the resource objects).
+// Direct3D9Device.cpp: device creation, reset, loss and fixed-function states;
+// Direct3D9Draw.cpp: resources, bindings and draws; Direct3D9Objects.cpp: the resource
+// objects; Direct3D9States.cpp: defaults, masks and state blocks).
 //
 // Reference counts follow the runtime. Every object has the count the program sees
 // (AddRef/Release) and a count of the device's own holds (bindings, state blocks, the
