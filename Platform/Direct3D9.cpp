@@ -23,6 +23,9 @@ size_t g_presentCount = 0;
 namespace {
 
 std::vector<CallRecord> g_log;
+// A long run with recording on would grow the log without end: past this many records the
+// older half is dropped, so the log holds at least the latest half of the limit.
+constexpr size_t kMaxLogRecords = size_t(1) << 18;
 uint32_t g_nextNumber = 0;
 int g_live[static_cast<int>(PlatformTestD3d9Kind::Count)];
 
@@ -74,6 +77,7 @@ void Record(const char* method, bool failed, std::initializer_list<CallArg> args
         if (record.count == sizeof record.args / sizeof record.args[0]) break;
         record.args[record.count++] = arg;
     }
+    if (g_log.size() >= kMaxLogRecords) g_log.erase(g_log.begin(), g_log.begin() + kMaxLogRecords / 2);
     g_log.push_back(record);
 }
 

@@ -1010,3 +1010,107 @@ TEST_F(D3d9Test, StateBlocksRecordCaptureAndApply) {
     EXPECT_EQ(recorded->Release(), 0u);
     EXPECT_EQ(PlatformTest_D3d9LiveObjects(PlatformTestD3d9Kind::StateBlock), 0);
 }
+
+// ---- surfaces, private data and the log's bound ------------------------------------------------
+
+TEST_F(D3d9Test, SurfaceLocksPointIntoTheSurface) {
+    CreateOrFail();
+    IDirect3DSurface9* plain = nullptr;
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(128, 128, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &plain, nullptr), D3D_OK);
+    D3DLOCKED_RECT whole, part;
+    ASSERT_EQ(plain->LockRect(&whole, nullptr, 0), D3D_OK);
+    EXPECT_EQ(whole.Pitch, 512);
+    D3DLOCKED_RECT untouched{7, nullptr};
+    EXPECT_EQ(plain->LockRect(&untouched, nullptr, 0), D3DERR_INVALIDCALL);  // already locked
+    EXPECT_EQ(untouched.Pitch, 7);
+    plain->UnlockRect();
+    const RECT rect{60, 60, 68, 68};
+    ASSERT_EQ(plain->LockRect(&part, &rect, 0), D3D_OK);
+    EXPECT_EQ(static_cast<uint8_t*>(part.pBits) - static_cast<uint8_t*>(whole.pBits), 60 * 512 + 60 * 4);
+    plain->UnlockRect();
+    EXPECT_EQ(plain->UnlockRect(), D3DERR_INVALIDCALL);
+    const RECT outside{120, 120, 130, 130};
+    EXPECT_EQ(plain->LockRect(&part, &outside, 0), D3DERR_INVALIDCALL);
+    plain->Release();
+    // Block-compressed surfaces count in blocks of 4x4.
+    IDirect3DSurface9* dxt = nullptr;
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(128, 128, D3DFMT_DXT5, D3DPOOL_SCRATCH, &dxt, nullptr), D3D_OK);
+    ASSERT_EQ(dxt->LockRect(&whole, nullptr, 0), D3D_OK);
+    EXPECT_EQ(whole.Pitch, 512);
+    dxt->UnlockRect();
+    ASSERT_EQ(dxt->LockRect(&part, &rect, 0), D3D_OK);
+    EXPECT_EQ(static_cast<uint8_t*>(part.pBits) - static_cast<uint8_t*>(whole.pBits), 15 * 512 + 15 * 16);
+    dxt->UnlockRect();
+    // A plain surface's container is the device; the back buffer's is the swap chain.
+    IDirect3DDevice9* container = nullptr;
+    ASSERT_EQ(dxt->GetContainer(IID_IDirect3DDevice9, reinterpret_cast<void**>(&container)), D3D_OK);
+    EXPECT_EQ(container, device);
+    container->Release();
+    dxt->Release();
+    IDirect3DSurface9* back = nullptr;
+    device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
+    IDirect3DSwapChain9* chain = nullptr;
+    ASSERT_EQ(back->GetContainer(IID_IDirect3DSwapChain9, reinterpret_cast<void**>(&chain)), D3D_OK);
+    ASSERT_NE(chain, nullptr);
+    chain->Release();
+    // The back buffer is not lockable unless asked for.
+    EXPECT_EQ(back->LockRect(&whole, nullptr, 0), D3DERR_INVALIDCALL);
+    back->Release();
+}
+
+TEST_F(D3d9Test, PrivateDataIsKeptAndHoldsInterfaces) {
+    CreateOrFail();
+    IDirect3DVertexBuffer9* vb = Buffer(16, D3DPOOL_MANAGED);
+    const GUID key = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
+    const char text[] = "corvane";
+    ASSERT_EQ(vb->SetPrivateData(key, text, sizeof text, 0), D3D_OK);
+    char read[16] = {};
+    DWORD size = 2;
+    EXPECT_EQ(vb->GetPrivateData(key, read, &size), D3DERR_MOREDATA);
+    EXPECT_EQ(size, sizeof text);
+    ASSERT_EQ(vb->GetPrivateData(key, read, &size), D3D_OK);
+    EXPECT_STREQ(read, text);
+    // An interface given as private data is held until it is freed.
+    IDirect3DVertexBuffer9* other = Buffer(16, D3DPOOL_MANAGED);
+    ASSERT_EQ(vb->SetPrivateData(key, &other, sizeof other, 1), D3D_OK);
+    EXPECT_EQ(PlatformTest_D3d9RefCount(other), 2u);
+    ASSERT_EQ(vb->FreePrivateData(key), D3D_OK);
+    EXPECT_EQ(PlatformTest_D3d9RefCount(other), 1u);
+    EXPECT_EQ(vb->FreePrivateData(key), D3DERR_NOTFOUND);
+    EXPECT_EQ(vb->SetPriority(5), 0u);
+    EXPECT_EQ(vb->GetPriority(), 5u);  // managed: kept
+    other->Release();
+    vb->Release();
+}
+
+TEST_F(D3d9Test, TheCallLogKeepsItsLatestRecordsWithinItsBound) {
+    CreateOrFail();
+    PlatformTest_D3d9ClearCallLog();
+    const DWORD calls = 300000;
+    for (DWORD i = 0; i < calls; ++i) device->SetRenderState(D3DRS_AMBIENT, i);
+    const std::vector<std::string> log = PlatformTest_D3d9CallLog();
+    EXPECT_LE(log.size(), size_t(1) << 18);
+    EXPECT_GE(log.size(), size_t(1) << 17);
+    EXPECT_EQ(log.back(), "SetRenderState(139, " + std::to_string(calls - 1) + ")");
+}
+
+TEST_F(D3d9Test, ArmedFailuresReachLocksAndQueries) {
+    CreateOrFail();
+    IDirect3DVertexBuffer9* vb = Buffer(16, D3DPOOL_MANAGED);
+    PlatformTest_D3d9FailCall("Lock", 1, D3DERR_WASSTILLDRAWING);
+    void* data = nullptr;
+    EXPECT_EQ(vb->Lock(0, 0, &data, D3DLOCK_DONOTWAIT), D3DERR_WASSTILLDRAWING);
+    EXPECT_EQ(vb->Lock(0, 0, &data, 0), D3D_OK);
+    vb->Unlock();
+    vb->Release();
+    IDirect3DQuery9* query = nullptr;
+    ASSERT_EQ(device->CreateQuery(D3DQUERYTYPE_EVENT, &query), D3D_OK);
+    query->Issue(D3DISSUE_END);
+    PlatformTest_D3d9FailCall("GetData", 1, D3DERR_DEVICELOST);
+    BOOL done = FALSE;
+    EXPECT_EQ(query->GetData(&done, sizeof done, D3DGETDATA_FLUSH), D3DERR_DEVICELOST);
+    EXPECT_EQ(query->GetData(&done, sizeof done, D3DGETDATA_FLUSH), S_OK);
+    EXPECT_TRUE(done);
+    EXPECT_EQ(query->Issue(D3DISSUE_BEGIN), D3DERR_INVALIDCALL);  // events only end
+    query->Release();
+}
