@@ -1114,3 +1114,22 @@ TEST_F(D3d9Test, ArmedFailuresReachLocksAndQueries) {
     EXPECT_EQ(query->Issue(D3DISSUE_BEGIN), D3DERR_INVALIDCALL);  // events only end
     query->Release();
 }
+
+TEST_F(D3d9Test, AResetThatEnablesAutomaticDepthRestoresIt) {
+    CreateOrFail();
+    ASSERT_EQ(device->SetDepthStencilSurface(nullptr), D3D_OK);
+    IDirect3DSurface9* depth = reinterpret_cast<IDirect3DSurface9*>(1);
+    EXPECT_EQ(device->GetDepthStencilSurface(&depth), D3DERR_NOTFOUND);
+    EXPECT_EQ(depth, nullptr);
+    D3DPRESENT_PARAMETERS p = Windowed();
+    ASSERT_EQ(device->Reset(&p), D3D_OK);
+    ASSERT_EQ(device->GetDepthStencilSurface(&depth), D3D_OK);
+    D3DSURFACE_DESC desc;
+    depth->GetDesc(&desc);
+    EXPECT_EQ(desc.Format, D3DFMT_D24S8);
+    EXPECT_EQ(desc.Usage, static_cast<DWORD>(D3DUSAGE_DEPTHSTENCIL));
+    // Held by the program, the depth buffer keeps the next reset from happening.
+    EXPECT_EQ(device->Reset(&p), D3DERR_INVALIDCALL);
+    depth->Release();
+    EXPECT_EQ(device->Reset(&p), D3D_OK);
+}
