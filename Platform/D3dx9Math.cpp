@@ -122,3 +122,46 @@ HRESULT WINAPI D3DXComputeBoundingBox(const D3DXVECTOR3* pFirstPosition, DWORD N
     *pMax = D3DXVECTOR3(hi[0], hi[1], hi[2]);
     return S_OK;
 }
+
+D3DXMATRIX* WINAPI D3DXMatrixPerspectiveFovLH(D3DXMATRIX* pOut, FLOAT fovy, FLOAT Aspect, FLOAT zn, FLOAT zf) {
+    const float yScale = 1.0f / std::tan(fovy / 2.0f);
+    const float xScale = yScale / Aspect;
+    const float depth = zf / (zf - zn);
+    return SetRows(pOut, {xScale, 0, 0, 0, 0, yScale, 0, 0, 0, 0, depth, 1, 0, 0, -zn * depth, 0});
+}
+
+D3DXMATRIX* WINAPI D3DXMatrixOrthoLH(D3DXMATRIX* pOut, FLOAT w, FLOAT h, FLOAT zn, FLOAT zf) {
+    const float depth = 1.0f / (zf - zn);
+    return SetRows(pOut, {2.0f / w, 0, 0, 0, 0, 2.0f / h, 0, 0, 0, 0, depth, 0, 0, 0, zn / (zn - zf), 1});
+}
+
+namespace {
+
+struct Vec3 {
+    float x, y, z;
+};
+
+Vec3 Normalized(Vec3 v) {
+    const float length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+    // A zero vector stays zero rather than turning into NaNs.
+    if (length == 0.0f) return v;
+    return Vec3{v.x / length, v.y / length, v.z / length};
+}
+
+Vec3 Cross(Vec3 a, Vec3 b) { return Vec3{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+
+float Dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+
+}  // namespace
+
+D3DXMATRIX* WINAPI D3DXMatrixLookAtLH(D3DXMATRIX* pOut, const D3DXVECTOR3* pEye, const D3DXVECTOR3* pAt,
+                                      const D3DXVECTOR3* pUp) {
+    const Vec3 eye{pEye->x, pEye->y, pEye->z};
+    const Vec3 zAxis = Normalized(Vec3{pAt->x - eye.x, pAt->y - eye.y, pAt->z - eye.z});
+    const Vec3 xAxis = Normalized(Cross(Vec3{pUp->x, pUp->y, pUp->z}, zAxis));
+    const Vec3 yAxis = Cross(zAxis, xAxis);
+    return SetRows(pOut, {xAxis.x, yAxis.x, zAxis.x, 0,  //
+                          xAxis.y, yAxis.y, zAxis.y, 0,  //
+                          xAxis.z, yAxis.z, zAxis.z, 0,  //
+                          -Dot(xAxis, eye), -Dot(yAxis, eye), -Dot(zAxis, eye), 1});
+}

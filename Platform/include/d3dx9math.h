@@ -46,6 +46,15 @@ D3DXVECTOR3* WINAPI D3DXVec3TransformCoord(D3DXVECTOR3* pOut, const D3DXVECTOR3*
 HRESULT WINAPI D3DXComputeBoundingBox(const D3DXVECTOR3* pFirstPosition, DWORD NumVertices, DWORD dwStride,
                                       D3DXVECTOR3* pMin, D3DXVECTOR3* pMax);
 
+// A left-handed perspective projection: vertical field of view fovy (radians), width over
+// height Aspect, near and far planes zn and zf; depth maps zn to 0 and zf to 1. Returns pOut.
+D3DXMATRIX* WINAPI D3DXMatrixPerspectiveFovLH(D3DXMATRIX* pOut, FLOAT fovy, FLOAT Aspect, FLOAT zn, FLOAT zf);
+// A left-handed orthographic projection of a w x h view volume between zn and zf. Returns pOut.
+D3DXMATRIX* WINAPI D3DXMatrixOrthoLH(D3DXMATRIX* pOut, FLOAT w, FLOAT h, FLOAT zn, FLOAT zf);
+// A left-handed view from pEye towards pAt, with pUp as the up direction. Returns pOut.
+D3DXMATRIX* WINAPI D3DXMatrixLookAtLH(D3DXMATRIX* pOut, const D3DXVECTOR3* pEye, const D3DXVECTOR3* pAt,
+                                      const D3DXVECTOR3* pUp);
+
 // Sets pOut to the identity. Returns pOut.
 inline D3DXMATRIX* D3DXMatrixIdentity(D3DXMATRIX* pOut) {
     for (unsigned r = 0; r < 4; ++r) {

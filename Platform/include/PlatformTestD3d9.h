@@ -1,0 +1,118 @@
+// The Direct3D 9 part of the platform's test interface. The engine never includes it.
+//
+// The reference device answers from a table of adapters that tests configure; it keeps
+// every state, records what reached it, and can be told to fail a call, to lose the
+// device, and what its occlusion queries count. Everything here is program-wide;
+// PlatformTest_D3d9Reset puts it back as a fresh process would have it (objects that are
+// still alive stay alive).
+#pragma once
+
+#include <d3d9.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+// One adapter as Direct3D reports it. A Direct3D object takes a copy of the table when it
+// is created, as the runtime reads the adapters once.
+struct PlatformTestD3d9Adapter {
+    D3DADAPTER_IDENTIFIER9 identifier;
+    D3DDISPLAYMODE desktop;
+    // The display modes in the order EnumAdapterModes reports them; only display formats
+    // (X8R8G8B8, R5G6B5, X1R5G5B5, A2R10G10B10) have modes.
+    std::vector<D3DDISPLAYMODE> modes;
+    // The device types this adapter has, with their caps.
+    std::map<D3DDEVTYPE, D3DCAPS9> devices;
+    std::vector<D3DFORMAT> renderTargetFormats;
+    std::vector<D3DFORMAT> depthFormats;         // as depth-stencil surfaces
+    std::vector<D3DFORMAT> depthTextureFormats;  // also as textures (shadow maps)
+    std::vector<D3DFORMAT> textureFormats;       // plain textures, surfaces and cube maps
+    std::vector<D3DFORMAT> displacementFormats;  // with D3DUSAGE_DMAP
+    // Multisample types with their quality-level counts, for every render-target and
+    // depth format.
+    std::map<D3DMULTISAMPLE_TYPE, DWORD> multiSample;
+    std::vector<D3DQUERYTYPE> queries;  // the query types CreateQuery supports
+    UINT textureMemory;                 // bytes GetAvailableTextureMem starts from
+};
+
+// The default adapter: a HAL device with hardware transform and lighting (pure device
+// allowed), vs_2_0 and ps_2_0, an X8R8G8B8 desktop of 1024x768 at 60 Hz and modes in
+// X8R8G8B8 and R5G6B5, D24S8, D16 and D24X8 depth, occlusion queries.
+PlatformTestD3d9Adapter PlatformTest_D3d9DefaultAdapter();
+// The caps of the default adapter's HAL device.
+D3DCAPS9 PlatformTest_D3d9DefaultCaps();
+// The adapters of Direct3D objects created from now on.
+void PlatformTest_D3d9SetAdapters(const std::vector<PlatformTestD3d9Adapter>& adapters);
+
+// Makes the nth call from now (1: the next) of the named method fail with `result`,
+// without any other effect. The name is the method's own ("CreateVertexBuffer", "Lock",
+// "CreateDevice", "Present"...); calls of it on any object count. Several methods may be
+// armed at once; arming one again replaces its earlier arming.
+void PlatformTest_D3d9FailCall(const char* method, int nth, HRESULT result);
+
+// Loses the device (null: every live device): Present and TestCooperativeLevel report
+// D3DERR_DEVICELOST, Reset too, until the device may be reset.
+void PlatformTest_D3d9LoseDevice(IDirect3DDevice9* device);
+// A lost device may be reset now: TestCooperativeLevel reports D3DERR_DEVICENOTRESET.
+void PlatformTest_D3d9AllowReset(IDirect3DDevice9* device);
+
+// What the next occlusion queries count, in the order their ends are issued: `pixels`,
+// ready after GetData has answered S_FALSE `pendingPolls` times. Unscripted queries count
+// the render target's pixels when something was drawn between begin and end, else 0,
+// and are ready at once.
+struct PlatformTestOcclusionResult {
+    DWORD pixels;
+    int pendingPolls;
+};
+void PlatformTest_D3d9ScriptOcclusion(const std::vector<PlatformTestOcclusionResult>& results);
+
+// The device's current states, readable even on a pure device; false for an index the
+// device does not keep.
+bool PlatformTest_D3d9RenderState(IDirect3DDevice9* device, D3DRENDERSTATETYPE state, DWORD* value);
+bool PlatformTest_D3d9SamplerState(IDirect3DDevice9* device, DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value);
+bool PlatformTest_D3d9TextureStageState(IDirect3DDevice9* device, DWORD stage, D3DTEXTURESTAGESTATETYPE type,
+                                        DWORD* value);
+bool PlatformTest_D3d9Transform(IDirect3DDevice9* device, D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix);
+D3DVIEWPORT9 PlatformTest_D3d9Viewport(IDirect3DDevice9* device);
+RECT PlatformTest_D3d9ScissorRect(IDirect3DDevice9* device);
+// The IUnknown reference count the program holds on an object (0 for null), read without
+// changing it.
+ULONG PlatformTest_D3d9RefCount(IUnknown* object);
+
+// The call log: every call that changes state or draws, in order, as text: the method's
+// name and its arguments, e.g. "SetRenderState(7, 1)", "SetStreamSource(0, #12, 0, 32)"
+// (objects by their creation number, "null" for none), floats as "%g", flag words in hex.
+// Calls refused by the device are logged with " -> failed" appended. The log keeps the
+// latest 131,072 calls at least; older ones are dropped in halves past 262,144.
+std::vector<std::string> PlatformTest_D3d9CallLog();
+void PlatformTest_D3d9ClearCallLog();
+// Recording costs time; it is on after a reset.
+void PlatformTest_D3d9SetRecording(bool on);
+// Draw calls that reached a device (recorded or not).
+size_t PlatformTest_D3d9DrawCount();
+// Present calls that succeeded.
+size_t PlatformTest_D3d9PresentCount();
+// The creation number of an object, as the call log names it; 0 for null.
+unsigned PlatformTest_D3d9ObjectNumber(IUnknown* object);
+
+// Live objects by kind.
+enum class PlatformTestD3d9Kind {
+    Direct3D,
+    Device,
+    VertexBuffer,
+    IndexBuffer,
+    Surface,
+    VertexDeclaration,
+    VertexShader,
+    PixelShader,
+    StateBlock,
+    Query,
+    SwapChain,
+    Count
+};
+int PlatformTest_D3d9LiveObjects(PlatformTestD3d9Kind kind);
+
+// Back to the defaults: the default adapter, no failures armed, no device lost, no
+// scripted results, an empty call log with recording on, counters and creation numbers
+// from zero.
+void PlatformTest_D3d9Reset();

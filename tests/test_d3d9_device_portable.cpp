@@ -1,0 +1,218 @@
+// A windowed Direct3D 9 device on a hidden window of its own, as every platform's runtime
+// gives it: the swap chain's size, default states, reference counts, declaration checks,
+// a reset refused while a default-pool buffer lives, queries and scenes. Under Wine these
+// run on its real Direct3D; on Linux on the platform's reference device.
+#include <d3d9.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+namespace {
+
+DWORD Bits(float f) {
+    DWORD b;
+    memcpy(&b, &f, sizeof b);
+    return b;
+}
+
+ULONG Count(IUnknown* object) {
+    object->AddRef();
+    return object->Release();
+}
+
+class D3d9Device : public ::testing::Test {
+protected:
+    HWND window = nullptr;
+    IDirect3D9* d3d = nullptr;
+    IDirect3DDevice9* device = nullptr;
+    D3DPRESENT_PARAMETERS params{};
+
+    void SetUp() override {
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = DefWindowProcA;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "D3d9DeviceTest";
+        RegisterClassA(&windowClass);
+        window = CreateWindowExA(0, "D3d9DeviceTest", "device", WS_OVERLAPPEDWINDOW, 0, 0, 320, 240, nullptr, nullptr,
+                                 windowClass.hInstance, nullptr);
+        if (!window) GTEST_SKIP() << "no window can be made here";
+        d3d = Direct3DCreate9(D3D_SDK_VERSION);
+        if (!d3d) GTEST_SKIP() << "no Direct3D 9 here";
+        params.Windowed = TRUE;
+        params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        params.BackBufferFormat = D3DFMT_UNKNOWN;
+        params.EnableAutoDepthStencil = TRUE;
+        params.AutoDepthStencilFormat = D3DFMT_D24S8;
+        if (FAILED(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                                     &params, &device)))
+            GTEST_SKIP() << "no windowed device here";
+    }
+    void TearDown() override {
+        if (device) {
+            EXPECT_EQ(device->Release(), 0u);
+        }
+        if (d3d) {
+            EXPECT_EQ(d3d->Release(), 0u);
+        }
+        if (window) DestroyWindow(window);
+    }
+};
+
+}  // namespace
+
+TEST_F(D3d9Device, AWindowedSwapChainOfSizeZeroTakesTheClientArea) {
+    RECT client;
+    GetClientRect(window, &client);
+    // The caller's parameters were completed.
+    EXPECT_EQ(params.BackBufferWidth, static_cast<UINT>(client.right - client.left));
+    EXPECT_EQ(params.BackBufferHeight, static_cast<UINT>(client.bottom - client.top));
+    EXPECT_NE(params.BackBufferFormat, D3DFMT_UNKNOWN);
+    EXPECT_EQ(params.BackBufferCount, 1u);
+    IDirect3DSurface9* back = nullptr;
+    ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    D3DSURFACE_DESC desc;
+    ASSERT_EQ(back->GetDesc(&desc), D3D_OK);
+    EXPECT_EQ(desc.Width, params.BackBufferWidth);
+    EXPECT_EQ(desc.Height, params.BackBufferHeight);
+    back->Release();
+    IDirect3DSurface9* none = nullptr;
+    EXPECT_EQ(device->GetRenderTarget(1, &none), D3DERR_NOTFOUND);
+    EXPECT_EQ(none, nullptr);
+    D3DVIEWPORT9 vp;
+    device->GetViewport(&vp);
+    EXPECT_EQ(vp.Width, desc.Width);
+    EXPECT_EQ(vp.MaxZ, 1.0f);
+}
+
+TEST_F(D3d9Device, RenderStatesStartAtTheirDefaults) {
+    struct Row {
+        D3DRENDERSTATETYPE state;
+        DWORD value;
+    };
+    const Row rows[] = {
+        {D3DRS_ZENABLE, D3DZB_TRUE},         {D3DRS_FOGENABLE, FALSE},          {D3DRS_FOGEND, Bits(1.0f)},
+        {D3DRS_FOGDENSITY, Bits(1.0f)},      {D3DRS_STENCILFUNC, D3DCMP_ALWAYS}, {D3DRS_STENCILMASK, 0xFFFFFFFF},
+        {D3DRS_TEXTUREFACTOR, 0xFFFFFFFF},   {D3DRS_CLIPPING, TRUE},            {D3DRS_LIGHTING, TRUE},
+        {D3DRS_COLORVERTEX, TRUE},           {D3DRS_LOCALVIEWER, TRUE},         {D3DRS_DIFFUSEMATERIALSOURCE, 1},
+        {D3DRS_SPECULARMATERIALSOURCE, 2},   {D3DRS_POINTSIZE_MIN, Bits(1.0f)}, {D3DRS_POINTSCALE_A, Bits(1.0f)},
+        {D3DRS_BLENDFACTOR, 0xFFFFFFFF},     {D3DRS_SRCBLENDALPHA, D3DBLEND_ONE}, {D3DRS_DESTBLENDALPHA, D3DBLEND_ZERO},
+        {D3DRS_SRCBLEND, D3DBLEND_ONE},      {D3DRS_DESTBLEND, D3DBLEND_ZERO},  {D3DRS_ZWRITEENABLE, TRUE},
+        {D3DRS_CULLMODE, D3DCULL_CCW},       {D3DRS_ADAPTIVETESS_Z, Bits(1.0f)}, {D3DRS_MAXTESSELLATIONLEVEL, Bits(1.0f)},
+    };
+    for (const Row& r : rows) {
+        DWORD value = 0x12345678;
+        ASSERT_EQ(device->GetRenderState(r.state, &value), D3D_OK) << r.state;
+        EXPECT_EQ(value, r.value) << r.state;
+    }
+    D3DCAPS9 caps;
+    ASSERT_EQ(device->GetDeviceCaps(&caps), D3D_OK);
+    DWORD value = 0;
+    device->GetRenderState(D3DRS_POINTSIZE_MAX, &value);
+    EXPECT_EQ(value, Bits(caps.MaxPointSize));
+    for (DWORD stage = 0; stage < 2; ++stage) {
+        device->GetTextureStageState(stage, D3DTSS_COLOROP, &value);
+        EXPECT_EQ(value, static_cast<DWORD>(stage == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE));
+        device->GetTextureStageState(stage, D3DTSS_TEXCOORDINDEX, &value);
+        EXPECT_EQ(value, stage);
+    }
+}
+
+TEST_F(D3d9Device, ReferenceCountsAndBindings) {
+    EXPECT_EQ(Count(d3d), 2u);  // the device holds its Direct3D object
+    IDirect3DVertexBuffer9* vb = nullptr;
+    ASSERT_EQ(device->CreateVertexBuffer(64, 0, 0, D3DPOOL_MANAGED, &vb, nullptr), D3D_OK);
+    EXPECT_EQ(Count(device), 2u);
+    ASSERT_EQ(device->SetStreamSource(0, vb, 0, 16), D3D_OK);
+    EXPECT_EQ(Count(vb), 1u);  // binding is not a reference the program sees
+    IDirect3DVertexBuffer9* bound = nullptr;
+    UINT offset = 1, stride = 1;
+    ASSERT_EQ(device->GetStreamSource(0, &bound, &offset, &stride), D3D_OK);
+    EXPECT_EQ(bound, vb);
+    EXPECT_EQ(stride, 16u);
+    EXPECT_EQ(bound->Release(), 1u);
+    ASSERT_EQ(device->SetStreamSource(0, nullptr, 0, 0), D3D_OK);
+    device->GetStreamSource(0, &bound, &offset, &stride);
+    EXPECT_EQ(bound, nullptr);
+    EXPECT_EQ(stride, 16u);  // kept by an unbinding
+    EXPECT_EQ(vb->Release(), 0u);
+    EXPECT_EQ(Count(device), 1u);
+
+    const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0}, D3DDECL_END()};
+    IDirect3DVertexDeclaration9* decl = nullptr;
+    ASSERT_EQ(device->CreateVertexDeclaration(elements, &decl), D3D_OK);
+    ASSERT_EQ(device->SetVertexDeclaration(decl), D3D_OK);
+    EXPECT_EQ(Count(decl), 1u);
+    IDirect3DVertexDeclaration9* current = nullptr;
+    ASSERT_EQ(device->GetVertexDeclaration(&current), D3D_OK);
+    EXPECT_EQ(current, decl);
+    EXPECT_EQ(current->Release(), 1u);
+    UINT count = 0;
+    ASSERT_EQ(decl->GetDeclaration(nullptr, &count), D3D_OK);
+    EXPECT_EQ(count, 2u);
+    device->SetVertexDeclaration(nullptr);
+    decl->Release();
+}
+
+TEST_F(D3d9Device, DeclarationOffsetsMustBeAligned) {
+    for (WORD offset : {16, 17, 18, 19, 20}) {
+        const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
+                                              {0, offset, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0},
+                                              D3DDECL_END()};
+        IDirect3DVertexDeclaration9* decl = nullptr;
+        EXPECT_EQ(device->CreateVertexDeclaration(elements, &decl), offset % 4 ? E_FAIL : D3D_OK) << offset;
+        if (decl) decl->Release();
+    }
+}
+
+TEST_F(D3d9Device, ResetWaitsForTheDefaultPoolBuffer) {
+    IDirect3DVertexBuffer9* vb = nullptr;
+    ASSERT_EQ(device->CreateVertexBuffer(64, D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, &vb, nullptr), D3D_OK);
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    D3DPRESENT_PARAMETERS again = params;
+    EXPECT_EQ(device->Reset(&again), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    vb->Release();
+    again = params;
+    ASSERT_EQ(device->Reset(&again), D3D_OK);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+    DWORD lighting = FALSE;
+    device->GetRenderState(D3DRS_LIGHTING, &lighting);
+    EXPECT_EQ(lighting, static_cast<DWORD>(TRUE));
+}
+
+TEST_F(D3d9Device, QueriesScenesAndFVFDeclarations) {
+    IDirect3DQuery9* query = nullptr;
+    if (SUCCEEDED(device->CreateQuery(D3DQUERYTYPE_OCCLUSION, nullptr))) {
+        ASSERT_EQ(device->CreateQuery(D3DQUERYTYPE_OCCLUSION, &query), D3D_OK);
+        EXPECT_EQ(query->GetDataSize(), sizeof(DWORD));
+        DWORD pixels = 0;
+        EXPECT_EQ(query->GetData(nullptr, 0, D3DGETDATA_FLUSH), S_OK);  // never issued
+        EXPECT_EQ(query->GetData(&pixels, sizeof pixels, D3DGETDATA_FLUSH), S_OK);
+        query->Release();
+    }
+    EXPECT_EQ(device->EndScene(), D3DERR_INVALIDCALL);
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    EXPECT_EQ(device->BeginScene(), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);  // nothing declared
+    IDirect3DVertexDeclaration9* first = nullptr;
+    IDirect3DVertexDeclaration9* second = nullptr;
+    device->SetFVF(D3DFVF_XYZRHW);
+    device->GetVertexDeclaration(&first);
+    device->SetFVF(D3DFVF_NORMAL | D3DFVF_XYZ);
+    device->SetFVF(D3DFVF_XYZRHW);
+    device->GetVertexDeclaration(&second);
+    EXPECT_EQ(first, second);
+    if (first) first->Release();
+    if (second) second->Release();
+    const float quad[3][4] = {{0, 0, 0, 1}, {1, 0, 0, 1}, {0, 1, 0, 1}};
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, quad, sizeof quad[0]), D3D_OK);
+    IDirect3DVertexBuffer9* stream = reinterpret_cast<IDirect3DVertexBuffer9*>(1);
+    UINT offset = 1, stride = 1;
+    device->GetStreamSource(0, &stream, &offset, &stride);
+    EXPECT_EQ(stream, nullptr);
+    EXPECT_EQ(stride, 0u);
+    EXPECT_EQ(device->EndScene(), D3D_OK);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+}
