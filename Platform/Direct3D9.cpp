@@ -336,6 +336,10 @@ HRESULT STDMETHODCALLTYPE Direct3D::CheckDeviceFormat(UINT ordinal, D3DDEVTYPE t
     case D3DRTYPE_VOLUME: break;
     default: return D3DERR_INVALIDCALL;
     }
+    return FormatAvailable(a, usage, resourceType, format);
+}
+
+HRESULT FormatAvailable(const PlatformTestD3d9Adapter& a, DWORD usage, D3DRESOURCETYPE resourceType, D3DFORMAT format) {
     const bool texture = resourceType != D3DRTYPE_SURFACE && resourceType != D3DRTYPE_VOLUME;
     if (usage & D3DUSAGE_DEPTHSTENCIL) {
         if (usage & D3DUSAGE_RENDERTARGET) return D3DERR_NOTAVAILABLE;

@@ -281,11 +281,6 @@ HRESULT STDMETHODCALLTYPE Device::TestCooperativeLevel() {
     }
 }
 
-UINT STDMETHODCALLTYPE Device::GetAvailableTextureMem() {
-    // Rounded down to whole megabytes, as the runtime reports it.
-    return AdapterConfig().textureMemory & ~((1u << 20) - 1);
-}
-
 HRESULT STDMETHODCALLTYPE Device::EvictManagedResources() {
     if (HRESULT hr = Fault("EvictManagedResources")) return hr;
     Log("EvictManagedResources", D3D_OK, {});
@@ -492,6 +487,22 @@ HRESULT STDMETHODCALLTYPE Device::Clear(DWORD count, const D3DRECT* rects, DWORD
     else if ((flags & D3DCLEAR_STENCIL) && !HasStencil(depthStencil->desc.Format))
         hr = D3DERR_INVALIDCALL;
     Log("Clear", hr, {U(count), H(flags), H(color), F(z), U(stencil)});
+    if (SUCCEEDED(hr) && (flags & D3DCLEAR_TARGET) && renderTargets[0]) {
+        // The colour reaches the first target within the viewport (and the rectangles),
+        // so that what a render target texture was cleared to can be read back.
+        const D3DVIEWPORT9& v = states.viewport;
+        const RECT view{LONG(v.X), LONG(v.Y), LONG(v.X + v.Width), LONG(v.Y + v.Height)};
+        const LONG w = LONG(renderTargets[0]->desc.Width), h = LONG(renderTargets[0]->desc.Height);
+        auto clip = [&](RECT r) {
+            r.left = std::max({r.left, view.left, LONG(0)});
+            r.top = std::max({r.top, view.top, LONG(0)});
+            r.right = std::min({r.right, view.right, w});
+            r.bottom = std::min({r.bottom, view.bottom, h});
+            if (r.left < r.right && r.top < r.bottom) FillRect(*renderTargets[0], r, color);
+        };
+        if (count == 0) clip(view);
+        for (DWORD i = 0; i < count; ++i) clip(RECT{rects[i].x1, rects[i].y1, rects[i].x2, rects[i].y2});
+    }
     return hr;
 }
 

@@ -59,32 +59,13 @@ bool IndicesWithin(const uint8_t* data, D3DFORMAT format, uint64_t first, uint64
 
 }  // namespace
 
-// ---- textures -------------------------------------------------------------------------------
-// The reference device has no textures yet: creation is refused as not implemented.
-
-HRESULT STDMETHODCALLTYPE Device::CreateTexture(UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DTexture9** out,
-                                                HANDLE*) {
-    if (!out) return D3DERR_INVALIDCALL;
-    *out = nullptr;
-    return E_NOTIMPL;
-}
+// ---- texture bindings (the textures themselves: Direct3D9Textures.cpp) ---------------------
 
 HRESULT STDMETHODCALLTYPE Device::CreateVolumeTexture(UINT, UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL,
                                                       IDirect3DVolumeTexture9** out, HANDLE*) {
+    // The program has no use for volume textures, and the device has none.
     if (!out) return D3DERR_INVALIDCALL;
     *out = nullptr;
-    return E_NOTIMPL;
-}
-
-HRESULT STDMETHODCALLTYPE Device::CreateCubeTexture(UINT, UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DCubeTexture9** out,
-                                                    HANDLE*) {
-    if (!out) return D3DERR_INVALIDCALL;
-    *out = nullptr;
-    return E_NOTIMPL;
-}
-
-HRESULT STDMETHODCALLTYPE Device::UpdateTexture(IDirect3DBaseTexture9* source, IDirect3DBaseTexture9* dest) {
-    if (!source || !dest) return D3DERR_INVALIDCALL;
     return E_NOTIMPL;
 }
 
@@ -376,14 +357,23 @@ namespace {
 
 // Copies a rectangle of whole pixels between two surfaces of one format.
 void CopyRect(const Surface& from, const RECT& source, Surface& to, LONG x, LONG y) {
-    if (from.bytes.empty() || to.bytes.empty() || IsBlockCompressed(from.desc.Format)) return;
-    const UINT pixel = FormatBits(from.desc.Format) / 8;
+    if (!from.pixels || !to.pixels) return;
     const UINT fromPitch = RowPitch(from.desc.Format, from.desc.Width);
     const UINT toPitch = RowPitch(to.desc.Format, to.desc.Width);
+    if (IsBlockCompressed(from.desc.Format)) {
+        // Whole 4x4 blocks: a rectangle that starts or ends inside one was refused before.
+        const UINT block = from.desc.Format == D3DFMT_DXT1 ? 8 : 16;
+        const size_t rowBytes = size_t((source.right - source.left + 3) / 4) * block;
+        for (LONG row = source.top / 4; row < (source.bottom + 3) / 4; ++row)
+            memcpy(to.pixels + size_t(y / 4 + row - source.top / 4) * toPitch + size_t(x / 4) * block,
+                   from.pixels + size_t(row) * fromPitch + size_t(source.left / 4) * block, rowBytes);
+        return;
+    }
+    const UINT pixel = FormatBits(from.desc.Format) / 8;
     const size_t rowBytes = size_t(source.right - source.left) * pixel;
     for (LONG row = source.top; row < source.bottom; ++row) {
-        memcpy(to.bytes.data() + size_t(y + row - source.top) * toPitch + size_t(x) * pixel,
-               from.bytes.data() + size_t(row) * fromPitch + size_t(source.left) * pixel, rowBytes);
+        memcpy(to.pixels + size_t(y + row - source.top) * toPitch + size_t(x) * pixel,
+               from.pixels + size_t(row) * fromPitch + size_t(source.left) * pixel, rowBytes);
     }
 }
 
@@ -435,7 +425,7 @@ HRESULT STDMETHODCALLTYPE Device::GetFrontBufferData(UINT iSwapChain, IDirect3DS
         to->desc.Width < mode.Width || to->desc.Height < mode.Height)
         return D3DERR_INVALIDCALL;
     // Nothing is shown on this platform: the front buffer is black.
-    std::fill(to->bytes.begin(), to->bytes.end(), 0);
+    if (to->pixels) memset(to->pixels, 0, SurfaceBytes(to->desc.Format, to->desc.Width, to->desc.Height));
     return D3D_OK;
 }
 
@@ -474,12 +464,7 @@ HRESULT STDMETHODCALLTYPE Device::ColorFill(IDirect3DSurface9* target, const REC
         return D3DERR_INVALIDCALL;
     const RECT r = rect ? *rect : Whole(surface->desc);
     if (!RectWithin(r, surface->desc)) return D3DERR_INVALIDCALL;
-    if (FormatBits(surface->desc.Format) == 32 && !surface->bytes.empty()) {
-        const UINT pitch = RowPitch(surface->desc.Format, surface->desc.Width);
-        for (LONG y = r.top; y < r.bottom; ++y)
-            for (LONG x = r.left; x < r.right; ++x)
-                memcpy(surface->bytes.data() + size_t(y) * pitch + size_t(x) * 4, &color, 4);
-    }
+    FillRect(*surface, r, color);
     Log("ColorFill", D3D_OK, {O(target), H(color)});
     return D3D_OK;
 }

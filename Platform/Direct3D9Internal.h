@@ -93,12 +93,14 @@ public:
     ObjectBase(const ObjectBase&) = delete;
     ObjectBase& operator=(const ObjectBase&) = delete;
 
-    ULONG AddRefImpl();
-    ULONG ReleaseImpl();
-    void Bind() { ++binds; }
-    void Unbind();
+    // A texture's level surfaces count on their texture: these four are virtual so that
+    // a reference to, or a binding of, a level holds the texture whole.
+    virtual ULONG AddRefImpl();
+    virtual ULONG ReleaseImpl();
+    virtual void Bind() { ++binds; }
+    virtual void Unbind();
     // Whether the program holds a reference.
-    bool HeldByProgram() const { return refs > 0; }
+    virtual bool HeldByProgram() const { return refs > 0; }
     virtual bool Answers(REFIID riid) const = 0;
     virtual IUnknown* Interface() = 0;
     // Default-pool objects must all be released before a reset.
@@ -203,7 +205,15 @@ class SwapChain;
 class Surface final : public Resource<IDirect3DSurface9> {
 public:
     Surface(Device* device, const D3DSURFACE_DESC& desc, bool lockable, bool heldByProgram);
+    // A level of a texture: its pixels live in the texture's memory, and its counting is
+    // the texture's.
+    Surface(Device* device, const D3DSURFACE_DESC& desc, bool lockable, ObjectBase* container, uint8_t* pixels);
     ~Surface() override;
+    ULONG AddRefImpl() override;
+    ULONG ReleaseImpl() override;
+    void Bind() override;
+    void Unbind() override;
+    bool HeldByProgram() const override;
     bool Answers(REFIID riid) const override;
     HRESULT STDMETHODCALLTYPE GetContainer(REFIID riid, void** container) override;
     HRESULT STDMETHODCALLTYPE GetDesc(D3DSURFACE_DESC* desc) override;
@@ -217,8 +227,72 @@ public:
     bool lockable;
     bool locked = false;
     SwapChain* swapChain = nullptr;  // set for the back buffer
-    std::vector<uint8_t> bytes;
+    ObjectBase* container = nullptr;  // the texture this surface is a level of
+    // A second unlock of a 2D texture's level is harmless to the runtime; of any other
+    // surface it is an error.
+    bool unlockTwiceAllowed = false;
+    std::vector<uint8_t> bytes;  // the pixels of a surface that is no texture's level
+    uint8_t* pixels = nullptr;   // where the pixels are; null when the surface keeps none
 };
+
+// What 2D and cube textures share: their levels (each face's chain of surfaces, laid out
+// one after another in one block of memory, as the runtime lays out the levels of
+// system-memory and managed textures), the level of detail and the filter of automatic
+// mip generation.
+template <class I>
+class TextureBase : public Resource<I> {
+public:
+    TextureBase(Device* device, PlatformTestD3d9Kind kind, D3DRESOURCETYPE type, UINT width, UINT height,
+                UINT levels, UINT faces, DWORD usage, D3DFORMAT format, D3DPOOL pool);
+    ~TextureBase() override;
+    DWORD STDMETHODCALLTYPE SetLOD(DWORD lod) override;
+    DWORD STDMETHODCALLTYPE GetLOD() override { return lod; }
+    DWORD STDMETHODCALLTYPE GetLevelCount() override { return levels; }
+    HRESULT STDMETHODCALLTYPE SetAutoGenFilterType(D3DTEXTUREFILTERTYPE filter) override;
+    D3DTEXTUREFILTERTYPE STDMETHODCALLTYPE GetAutoGenFilterType() override { return autoGenFilter; }
+    void STDMETHODCALLTYPE GenerateMipSubLevels() override {}
+    HRESULT STDMETHODCALLTYPE GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
+
+    // The surface of a face's level; null when there is none.
+    Surface* Level(UINT face, UINT level) const;
+    HRESULT HandOutLevel(UINT face, UINT level, IDirect3DSurface9** out);
+    size_t Bytes() const { return memory.size(); }
+
+    UINT levels;
+    UINT faces;
+    D3DFORMAT format;
+    DWORD lod = 0;
+    D3DTEXTUREFILTERTYPE autoGenFilter = D3DTEXF_LINEAR;
+    std::vector<uint8_t> memory;
+    std::vector<Surface*> surfaces;  // face-major: face * levels + level
+};
+
+class Texture final : public TextureBase<IDirect3DTexture9> {
+public:
+    Texture(Device* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool);
+    bool Answers(REFIID riid) const override;
+    HRESULT STDMETHODCALLTYPE GetSurfaceLevel(UINT level, IDirect3DSurface9** out) override;
+    HRESULT STDMETHODCALLTYPE LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE UnlockRect(UINT level) override;
+    HRESULT STDMETHODCALLTYPE AddDirtyRect(const RECT* rect) override;
+};
+
+class CubeTexture final : public TextureBase<IDirect3DCubeTexture9> {
+public:
+    CubeTexture(Device* device, UINT edge, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool);
+    bool Answers(REFIID riid) const override;
+    HRESULT STDMETHODCALLTYPE GetCubeMapSurface(D3DCUBEMAP_FACES face, UINT level, IDirect3DSurface9** out) override;
+    HRESULT STDMETHODCALLTYPE LockRect(D3DCUBEMAP_FACES face, UINT level, D3DLOCKED_RECT* locked, const RECT* rect,
+                                       DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE UnlockRect(D3DCUBEMAP_FACES face, UINT level) override;
+    HRESULT STDMETHODCALLTYPE AddDirtyRect(D3DCUBEMAP_FACES face, const RECT* rect) override;
+};
+
+// The levels of a full mip chain of a texture this size.
+UINT FullChain(UINT width, UINT height);
+// D3D_OK when the adapter has `format` for a resource of this type and usage, else
+// D3DERR_NOTAVAILABLE (the display format aside, which CheckDeviceFormat checks first).
+HRESULT FormatAvailable(const PlatformTestD3d9Adapter& adapter, DWORD usage, D3DRESOURCETYPE type, D3DFORMAT format);
 
 class VertexDeclaration final : public Object<IDirect3DVertexDeclaration9> {
 public:
@@ -379,6 +453,13 @@ void CopyStates(StateSet& to, const StateSet& from, const StateMask& mask);
 void ReleaseStates(StateSet& states);
 // The runtime's defaults; `maxPointSize` and the back buffer's size come from the device.
 void DefaultStates(StateSet& states, const D3DCAPS9& caps, UINT width, UINT height, bool depthEnabled);
+
+// Hands `object` out as `as` with a reference of the program's.
+HRESULT HandOut(ObjectBase* object, IUnknown* as, void** out);
+HRESULT GiveDevice(Device* device, IDirect3DDevice9** out);
+// Fills a rectangle of a surface's pixels with a colour in 32-bit formats; surfaces of
+// other formats keep their pixels (the device does not convert colours).
+void FillRect(Surface& surface, const RECT& rect, D3DCOLOR color);
 
 // Binding and unbinding any object of the family through its COM interface.
 ObjectBase* Base(IUnknown* object);
@@ -609,6 +690,7 @@ public:
     std::map<UINT, std::vector<PALETTEENTRY>> palettes;
     float nPatchSegments = 0.0f;
     size_t frames = 0;
+    size_t defaultTextureBytes = 0;  // held by default-pool textures, for GetAvailableTextureMem
 };
 
 Device* AsDevice(IDirect3DDevice9* device);

@@ -170,6 +170,8 @@ DWORD STDMETHODCALLTYPE Resource<I>::SetPriority(DWORD newPriority) {
 template class Resource<IDirect3DVertexBuffer9>;
 template class Resource<IDirect3DIndexBuffer9>;
 template class Resource<IDirect3DSurface9>;
+template class Resource<IDirect3DTexture9>;
+template class Resource<IDirect3DCubeTexture9>;
 
 // ---- buffers ----------------------------------------------------------------------------
 
@@ -267,23 +269,53 @@ Surface::Surface(Device* device, const D3DSURFACE_DESC& desc_, bool lockable_, b
       lockable(lockable_) {
     // Colour surfaces keep their pixels (copies and fills reach them); a depth buffer only
     // when it can be locked.
-    if (lockable || !IsDepthFormat(desc.Format)) bytes.resize(SurfaceBytes(desc.Format, desc.Width, desc.Height));
+    if (lockable || !IsDepthFormat(desc.Format)) {
+        bytes.resize(SurfaceBytes(desc.Format, desc.Width, desc.Height));
+        pixels = bytes.data();
+    }
 }
+
+Surface::Surface(Device* device, const D3DSURFACE_DESC& desc_, bool lockable_, ObjectBase* container_,
+                 uint8_t* pixels_)
+    : Resource(device, PlatformTestD3d9Kind::Surface, D3DRTYPE_SURFACE, desc_.Pool, desc_.Usage, false),
+      desc(desc_),
+      lockable(lockable_),
+      container(container_),
+      pixels(pixels_) {}
 
 Surface::~Surface() = default;
 
+ULONG Surface::AddRefImpl() { return container ? container->AddRefImpl() : ObjectBase::AddRefImpl(); }
+ULONG Surface::ReleaseImpl() { return container ? container->ReleaseImpl() : ObjectBase::ReleaseImpl(); }
+void Surface::Bind() {
+    if (container)
+        container->Bind();
+    else
+        ObjectBase::Bind();
+}
+void Surface::Unbind() {
+    if (container)
+        container->Unbind();
+    else
+        ObjectBase::Unbind();
+}
+bool Surface::HeldByProgram() const { return container ? container->HeldByProgram() : ObjectBase::HeldByProgram(); }
+
 bool Surface::Answers(REFIID riid) const { return riid == IID_IDirect3DSurface9 || riid == IID_IDirect3DResource9; }
 
-HRESULT STDMETHODCALLTYPE Surface::GetContainer(REFIID riid, void** container) {
-    if (!container) return D3DERR_INVALIDCALL;
+HRESULT STDMETHODCALLTYPE Surface::GetContainer(REFIID riid, void** out) {
+    if (!out) return D3DERR_INVALIDCALL;
+    // A level answers for its texture (and the texture's interfaces); the device is the
+    // container of every other surface but the swap chain's.
+    if (container) return container->Interface()->QueryInterface(riid, out);
     if (swapChain && (riid == IID_IDirect3DSwapChain9 || riid == IID_IUnknown))
-        return HandOut(swapChain, swapChain->Interface(), container);
+        return HandOut(swapChain, swapChain->Interface(), out);
     if (riid == IID_IDirect3DDevice9 || (!swapChain && riid == IID_IUnknown)) {
         device->AddRef();
-        *container = static_cast<IDirect3DDevice9*>(device);
+        *out = static_cast<IDirect3DDevice9*>(device);
         return D3D_OK;
     }
-    *container = nullptr;
+    *out = nullptr;
     return E_NOINTERFACE;
 }
 
@@ -311,13 +343,13 @@ HRESULT STDMETHODCALLTYPE Surface::LockRect(D3DLOCKED_RECT* out, const RECT* rec
         }
     }
     out->Pitch = static_cast<INT>(pitch);
-    out->pBits = bytes.data() + offset;
+    out->pBits = pixels + offset;
     locked = true;
     return D3D_OK;
 }
 
 HRESULT STDMETHODCALLTYPE Surface::UnlockRect() {
-    if (!locked) return D3DERR_INVALIDCALL;
+    if (!locked) return unlockTwiceAllowed ? D3D_OK : D3DERR_INVALIDCALL;
     locked = false;
     return D3D_OK;
 }

@@ -108,6 +108,8 @@ enum class PlatformTestD3d9Kind {
     StateBlock,
     Query,
     SwapChain,
+    Texture,
+    CubeTexture,
     Count
 };
 int PlatformTest_D3d9LiveObjects(PlatformTestD3d9Kind kind);
