@@ -126,6 +126,8 @@ struct DeviceInfo {
 D3DFORMAT ChooseFormat(const DeviceInfo& info, DWORD usage, D3DRESOURCETYPE type, D3DFORMAT asked) {
     if (asked == D3DFMT_UNKNOWN || asked == static_cast<D3DFORMAT>(D3DX_DEFAULT)) asked = D3DFMT_A8R8G8B8;
     if (info.Supports(usage, type, asked)) return asked;
+    // Compressed texels are decompressed into the plainest format with every channel.
+    if (ShapeOf(asked) && ShapeOf(asked)->block && info.Supports(usage, type, D3DFMT_A8R8G8B8)) return D3DFMT_A8R8G8B8;
     const Shape* want = ShapeOf(asked);
     if (!want) want = ShapeOf(D3DFMT_A8R8G8B8);
     D3DFORMAT best = D3DFMT_UNKNOWN;
@@ -149,7 +151,7 @@ UINT ChooseLevels(UINT asked, UINT width, UINT height, DWORD usage, bool mipmaps
     return asked == 0 || asked == D3DX_DEFAULT ? chain : std::min(asked, chain);
 }
 
-bool IsDefaultSize(UINT size) { return size == D3DX_DEFAULT || size == D3DX_DEFAULT_NONPOW2; }
+bool IsDefaultSize(UINT size) { return size == D3DX_DEFAULT; }
 
 // Rounds a size as the caps require and clamps it to `max`.
 UINT FitSize(UINT size, bool block, bool pow2, UINT max) {
@@ -405,6 +407,8 @@ HRESULT WINAPI D3DXFilterTexture(LPDIRECT3DBASETEXTURE9 texture, const PALETTEEN
             surface->GetDesc(&desc);
             above = Resample(above, desc.Width, desc.Height, kind);
             hr = WriteLevel(surface, above);
+            // The next level is made from this one as stored, rounded to its format.
+            if (SUCCEEDED(hr)) hr = ReadLevel(surface, above, format);
             surface->Release();
             if (FAILED(hr)) return hr;
         }

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "PlatformD3d9Support.h"
+
 #include <string.h>
 
 #include <string>
@@ -15,26 +17,13 @@
 
 namespace {
 
-const HWND kWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234));
+using platformd3d9::kWindow;
+using platformd3d9::Windowed;
 
 DWORD Bits(float f) {
     DWORD b;
     memcpy(&b, &f, sizeof b);
     return b;
-}
-
-D3DPRESENT_PARAMETERS Windowed(UINT width = 320, UINT height = 240) {
-    D3DPRESENT_PARAMETERS p{};
-    p.BackBufferWidth = width;
-    p.BackBufferHeight = height;
-    p.BackBufferFormat = D3DFMT_UNKNOWN;
-    p.BackBufferCount = 1;
-    p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    p.hDeviceWindow = kWindow;
-    p.Windowed = TRUE;
-    p.EnableAutoDepthStencil = TRUE;
-    p.AutoDepthStencilFormat = D3DFMT_D24S8;
-    return p;
 }
 
 D3DPRESENT_PARAMETERS FullScreen(UINT width = 800, UINT height = 600) {
