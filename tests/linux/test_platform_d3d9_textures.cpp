@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../TextureTexels.h"
 #include "PlatformD3d9Support.h"
 
 #include <math.h>
@@ -644,15 +645,6 @@ TEST_F(D3d9Textures, D3DXReplacesAFormatTheDeviceLacksWithTheNearest) {
     EXPECT_EQ(d.Format, D3DFMT_A8L8);
     EXPECT_EQ(c->GetLevelCount(), 9u);
     c->Release();
-}
-
-DWORD TexelAt(IDirect3DTexture9* t, UINT level, UINT x, UINT y) {
-    D3DLOCKED_RECT l;
-    if (FAILED(t->LockRect(level, &l, nullptr, D3DLOCK_READONLY))) return 0xDEADBEEF;
-    DWORD v;
-    memcpy(&v, static_cast<uint8_t*>(l.pBits) + size_t(y) * l.Pitch + size_t(x) * 4, 4);
-    t->UnlockRect(level);
-    return v;
 }
 
 void FillTop(IDirect3DTexture9* t, const std::vector<DWORD>& texels, UINT width) {
