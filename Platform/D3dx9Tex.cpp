@@ -496,6 +496,8 @@ HRESULT WINAPI D3DXComputeNormalMap(LPDIRECT3DTEXTURE9 texture, LPDIRECT3DTEXTUR
     }
     from->Release();
     to->Release();
+    // The levels below follow from the top one, as a mip chain of the map.
+    if (SUCCEEDED(hr) && texture->GetLevelCount() > 1) hr = D3DXFilterTexture(texture, nullptr, 0, D3DX_FILTER_BOX);
     return hr;
 }
 

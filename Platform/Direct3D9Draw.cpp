@@ -382,6 +382,14 @@ bool RectWithin(const RECT& r, const D3DSURFACE_DESC& desc) {
            static_cast<UINT>(r.bottom) <= desc.Height;
 }
 
+// Compressed surfaces are copied in whole 4x4 blocks: a rectangle must start on a block
+// and end on one or at the surface's edge.
+bool OnBlocks(const RECT& r, const D3DSURFACE_DESC& desc) {
+    if (!IsBlockCompressed(desc.Format)) return true;
+    return !(r.left & 3) && !(r.top & 3) && (!(r.right & 3) || UINT(r.right) == desc.Width) &&
+           (!(r.bottom & 3) || UINT(r.bottom) == desc.Height);
+}
+
 RECT Whole(const D3DSURFACE_DESC& desc) {
     return RECT{0, 0, static_cast<LONG>(desc.Width), static_cast<LONG>(desc.Height)};
 }
@@ -400,7 +408,9 @@ HRESULT STDMETHODCALLTYPE Device::UpdateSurface(IDirect3DSurface9* source, const
     const LONG x = destPoint ? destPoint->x : 0;
     const LONG y = destPoint ? destPoint->y : 0;
     const RECT target{x, y, x + (r.right - r.left), y + (r.bottom - r.top)};
-    if (!RectWithin(r, from->desc) || !RectWithin(target, to->desc)) return D3DERR_INVALIDCALL;
+    if (!RectWithin(r, from->desc) || !RectWithin(target, to->desc) || !OnBlocks(r, from->desc) ||
+        !OnBlocks(target, to->desc))
+        return D3DERR_INVALIDCALL;
     CopyRect(*from, r, *to, x, y);
     Log("UpdateSurface", D3D_OK, {O(source), O(dest)});
     return D3D_OK;
@@ -441,7 +451,9 @@ HRESULT STDMETHODCALLTYPE Device::StretchRect(IDirect3DSurface9* source, const R
         hr = D3DERR_INVALIDCALL;
     const RECT r = from && sourceRect ? *sourceRect : from ? Whole(from->desc) : RECT{};
     const RECT d = to && destRect ? *destRect : to ? Whole(to->desc) : RECT{};
-    if (SUCCEEDED(hr) && (!RectWithin(r, from->desc) || !RectWithin(d, to->desc))) hr = D3DERR_INVALIDCALL;
+    if (SUCCEEDED(hr) && (!RectWithin(r, from->desc) || !RectWithin(d, to->desc) || !OnBlocks(r, from->desc) ||
+                          !OnBlocks(d, to->desc)))
+        hr = D3DERR_INVALIDCALL;
     if (SUCCEEDED(hr)) {
         const bool depth = IsDepthFormat(from->desc.Format) || IsDepthFormat(to->desc.Format);
         // Depth buffers are copied whole, with the same format and outside a scene.

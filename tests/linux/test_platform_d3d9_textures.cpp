@@ -854,4 +854,71 @@ TEST_F(D3d9Textures, D3DXFileLoadersRefuseWhatTheyCannotRead) {
               D3DXERR_INVALIDDATA);
 }
 
+TEST_F(D3d9Textures, CompressedSurfacesAreUpdatedInWholeBlocks) {
+    Open();
+    IDirect3DTexture9* source = Texture(8, 8, 1, 0, D3DFMT_DXT5, D3DPOOL_SYSTEMMEM);
+    IDirect3DTexture9* dest = Texture(8, 8, 1, D3DUSAGE_DYNAMIC, D3DFMT_DXT5, D3DPOOL_DEFAULT);
+    D3DLOCKED_RECT l;
+    ASSERT_EQ(source->LockRect(0, &l, nullptr, 0), D3D_OK);
+    for (int i = 0; i < 64; ++i) static_cast<uint8_t*>(l.pBits)[i] = uint8_t(i + 1);
+    source->UnlockRect(0);
+    IDirect3DSurface9* from = nullptr;
+    IDirect3DSurface9* to = nullptr;
+    source->GetSurfaceLevel(0, &from);
+    dest->GetSurfaceLevel(0, &to);
+    // The lower-right block alone, to the upper left.
+    const RECT block{4, 4, 8, 8};
+    const POINT origin{0, 0};
+    ASSERT_EQ(device->UpdateSurface(from, &block, to, &origin), D3D_OK);
+    ASSERT_EQ(dest->LockRect(0, &l, nullptr, D3DLOCK_READONLY), D3D_OK);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(static_cast<uint8_t*>(l.pBits)[i], 49 + i) << i;
+    EXPECT_EQ(static_cast<uint8_t*>(l.pBits)[16], 0);
+    dest->UnlockRect(0);
+    const RECT inside{2, 0, 6, 4};
+    EXPECT_EQ(device->UpdateSurface(from, &inside, to, &origin), D3DERR_INVALIDCALL);
+    const POINT off{2, 0};
+    EXPECT_EQ(device->UpdateSurface(from, &block, to, &off), D3DERR_INVALIDCALL);
+    ASSERT_EQ(device->UpdateSurface(from, nullptr, to, nullptr), D3D_OK);
+    ASSERT_EQ(dest->LockRect(0, &l, nullptr, D3DLOCK_READONLY), D3D_OK);
+    EXPECT_EQ(static_cast<uint8_t*>(l.pBits)[63], 64);
+    dest->UnlockRect(0);
+    to->Release();
+    from->Release();
+    dest->Release();
+    source->Release();
+}
+
+TEST_F(D3d9Textures, AFailedCreationReachesD3DXCallers) {
+    Open();
+    PlatformTest_D3d9FailCall("CreateTexture", 1, E_OUTOFMEMORY);
+    IDirect3DTexture9* t = reinterpret_cast<IDirect3DTexture9*>(1);
+    EXPECT_EQ(D3DXCreateTexture(device, 64, 64, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t), E_OUTOFMEMORY);
+    EXPECT_EQ(t, nullptr);
+    const std::vector<std::string> log = PlatformTest_D3d9CallLog();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), "CreateTexture(64, 64, 7, 0x0, 21, 1, null) -> failed");
+    ASSERT_EQ(D3DXCreateTexture(device, 64, 64, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t), D3D_OK);
+    t->Release();
+}
+
+TEST_F(D3d9Textures, ANormalMapFillsEveryLevelOfItsChain) {
+    Open();
+    IDirect3DTexture9* heights = Texture(4, 4, 1, 0, D3DFMT_L8, D3DPOOL_MANAGED);
+    D3DLOCKED_RECT l;
+    ASSERT_EQ(heights->LockRect(0, &l, nullptr, 0), D3D_OK);
+    for (UINT y = 0; y < 4; ++y) memset(static_cast<uint8_t*>(l.pBits) + y * l.Pitch, 0x40, 4);
+    heights->UnlockRect(0);
+    IDirect3DTexture9* normals = nullptr;
+    // Twenty-four-bit RGB is no texture format here: D3DX takes the nearest, X8R8G8B8.
+    ASSERT_EQ(D3DXCreateTexture(device, 4, 4, 0, 0, D3DFMT_R8G8B8, D3DPOOL_MANAGED, &normals), D3D_OK);
+    D3DSURFACE_DESC d;
+    normals->GetLevelDesc(0, &d);
+    EXPECT_EQ(d.Format, D3DFMT_X8R8G8B8);
+    ASSERT_EQ(D3DXComputeNormalMap(normals, heights, nullptr, 0, D3DX_CHANNEL_LUMINANCE, 4.0f), D3D_OK);
+    // Flat ground: straight up at every level.
+    for (UINT level = 0; level < 3; ++level) EXPECT_EQ(TexelAt(normals, level, 0, 0), 0xFF8080FFu) << level;
+    normals->Release();
+    heights->Release();
+}
+
 }  // namespace
