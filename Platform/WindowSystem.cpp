@@ -31,8 +31,13 @@ LONG Height(const RECT& r) { return r.bottom - r.top; }
 int ClampCoordinate(int v) { return std::clamp(v, -32768, 32767); }
 int ClampExtent(int v) { return std::clamp(v, 0, 32767); }
 
-// The size of a minimised window's icon title, and where minimised top-level windows go.
+// Where minimised top-level windows go: off the screen.
 constexpr int kMinimizedPosition = -32000;
+
+RECT MaximizedRect(const MINMAXINFO& info) {
+    return {info.ptMaxPosition.x, info.ptMaxPosition.y, info.ptMaxPosition.x + info.ptMaxSize.x,
+            info.ptMaxPosition.y + info.ptMaxSize.y};
+}
 
 }  // namespace
 
@@ -460,23 +465,23 @@ HWND WindowSystem::Create(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD s
         again->normal = again->window;
     }
 
-    if (!Send(handle, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&create))) {
-        // The window never came into being: it only learns that its storage goes.
+    // A window whose procedure refuses WM_NCCREATE or WM_CREATE is destroyed before
+    // CreateWindowEx returns null: WM_DESTROY, then WM_NCDESTROY. It was never shown and
+    // its parent never heard of it, so nothing else is sent.
+    const auto refuse = [&] {
+        SendDestroy(handle);
         if (Peek(handle)) Free(handle);
-        SetLastError(ERROR_INVALID_PARAMETER);  // what is left when the procedure refuses
+        SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
-    }
+    };
+    if (!Send(handle, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&create))) return refuse();
     if (Window* again = Peek(handle)) {
         RECT r = again->window;
         Send(handle, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&r));
         if ((again = Peek(handle))) again->client = r;
     }
     if (!Peek(handle)) return nullptr;
-    if (Send(handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
-        if (Peek(handle)) Destroy(handle);
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
+    if (Send(handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) return refuse();
     Window* made = Peek(handle);
     if (!made) return nullptr;
     if (!made->needsFirstSize) {
@@ -692,8 +697,7 @@ UINT WindowSystem::MinMaximize(HWND handle, int command, RECT* newRect) {
         if (!(w = Peek(handle))) return SWP_NOSIZE | SWP_NOMOVE;
         if (!(w->style & (WS_MINIMIZE | WS_MAXIMIZE))) w->normal = w->window;
         w->style = (w->style | WS_MAXIMIZE) & ~static_cast<DWORD>(WS_MINIMIZE);
-        *newRect = {info.ptMaxPosition.x, info.ptMaxPosition.y, info.ptMaxPosition.x + info.ptMaxSize.x,
-                    info.ptMaxPosition.y + info.ptMaxSize.y};
+        *newRect = MaximizedRect(info);
         return kSwpStateChanged;
     }
     default: {  // restore
@@ -702,10 +706,13 @@ UINT WindowSystem::MinMaximize(HWND handle, int command, RECT* newRect) {
             if (!(w = Peek(handle))) return SWP_NOSIZE | SWP_NOMOVE;
             w->style &= ~static_cast<DWORD>(WS_MINIMIZE);
             if (w->restoreMaximized) {
+                // Back to the maximised state it was minimised from; the normal place stays.
                 w->restoreMaximized = false;
-                w->style &= ~static_cast<DWORD>(WS_MAXIMIZE);  // set again by the maximising
-                const UINT flags = MinMaximize(handle, SW_MAXIMIZE, newRect);
-                return flags;
+                const MINMAXINFO info = QueryMinMaxInfo(handle);
+                if (!(w = Peek(handle))) return SWP_NOSIZE | SWP_NOMOVE;
+                w->style |= WS_MAXIMIZE;
+                *newRect = MaximizedRect(info);
+                return kSwpStateChanged;
             }
         } else if (w->style & WS_MAXIMIZE) {
             w->style &= ~static_cast<DWORD>(WS_MAXIMIZE);
