@@ -416,8 +416,8 @@ HWND WindowSystem::Create(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD s
     width = std::max(width, 0);
     height = std::max(height, 0);
 
-    auto record = std::make_unique<Window>();
-    Window& w = *record;
+    auto fresh = std::make_unique<Window>();
+    Window& w = *fresh;
     w.handle = NewHandle();
     w.windowClass = windowClass;
     w.style = windowStyle & ~static_cast<DWORD>(WS_VISIBLE | WS_MINIMIZE | WS_MAXIMIZE);
@@ -433,7 +433,7 @@ HWND WindowSystem::Create(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD s
     w.normal = w.window;
     w.needsFirstSize = overlapped;
     const HWND handle = w.handle;
-    windows[reinterpret_cast<ULONG_PTR>(handle)] = std::move(record);
+    windows[reinterpret_cast<ULONG_PTR>(handle)] = std::move(fresh);
     ++windowClass->windows;
     // New children go to the bottom, so that the first made is the first in tab order;
     // new top-level windows come to the top.

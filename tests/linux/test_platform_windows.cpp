@@ -479,6 +479,33 @@ TEST_F(PlatformWindows, MinimisingMaximisingAndRestoringReportTheirSizeKinds) {
     EXPECT_EQ(GetForegroundWindow(), w);
 }
 
+TEST_F(PlatformWindows, AMaximisedPopupIsMadeAndShownInWindowsOrder) {
+    HWND made = Make(WS_POPUP | WS_MAXIMIZE);
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(Seq(made), (std::vector<UINT>{WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE, WM_MOVE, WM_GETMINMAXINFO,
+                                            WM_WINDOWPOSCHANGING, WM_NCCALCSIZE, WM_WINDOWPOSCHANGED, WM_MOVE,
+                                            WM_SIZE}));
+    EXPECT_EQ(First(made, WM_WINDOWPOSCHANGING).windowPosFlags,
+              static_cast<UINT>(SWP_NOACTIVATE | SWP_FRAMECHANGED | kStateChanged));
+    EXPECT_EQ(PlatformTest_Messages(made).back().wParam, static_cast<WPARAM>(SIZE_MAXIMIZED));
+    EXPECT_TRUE(IsZoomed(made));
+    EXPECT_FALSE(IsWindowVisible(made));
+
+    HWND shown = Make(WS_POPUP);
+    PlatformTest_ClearMessages();
+    EXPECT_FALSE(ShowWindow(shown, SW_SHOWMAXIMIZED));
+    // No WM_SHOWWINDOW for a maximising show.
+    EXPECT_EQ(Seq(shown), (std::vector<UINT>{WM_GETMINMAXINFO, WM_WINDOWPOSCHANGING, WM_NCCALCSIZE, WM_ACTIVATEAPP,
+                                             WM_NCACTIVATE, WM_ACTIVATE, WM_SETFOCUS, WM_WINDOWPOSCHANGED, WM_MOVE,
+                                             WM_SIZE}));
+    EXPECT_EQ(First(shown, WM_WINDOWPOSCHANGING).windowPosFlags & (SWP_SHOWWINDOW | SWP_FRAMECHANGED),
+              static_cast<UINT>(SWP_SHOWWINDOW | SWP_FRAMECHANGED));
+    RECT r;
+    GetWindowRect(shown, &r);
+    EXPECT_EQ(r.right, GetSystemMetrics(SM_CXSCREEN));  // a frameless popup covers the screen exactly
+    EXPECT_EQ(r.bottom, GetSystemMetrics(SM_CYSCREEN));
+}
+
 TEST_F(PlatformWindows, ShowWindowReportsThePreviousVisibility) {
     HWND w = Make(WS_POPUP);
     EXPECT_FALSE(ShowWindow(w, SW_SHOWNA));
