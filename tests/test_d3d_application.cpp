@@ -222,8 +222,13 @@ TEST(Application, CloseReleasesTheDeviceAndDirect3DOnceAndPostsQuit) {
     SendMessageA(app.GetWindow(), WM_QUIT, 0, 0);
     MSG msg;
     bool quit = false;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        if (msg.message == WM_QUIT) quit = true;
+    // The rest is dispatched: on Windows an undispatched WM_PAINT would come back forever.
+    while (!quit && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT)
+            quit = true;
+        else
+            DispatchMessageA(&msg);
+    }
     EXPECT_TRUE(quit);
     DestroyWindow(app.GetWindow());
 }
