@@ -328,3 +328,15 @@ TEST_F(PlatformWindowsPortable, TheSystemCursorsAndStockObjectsExist) {
     EXPECT_GT(GetSystemMetrics(SM_CXSCREEN), 0);
     EXPECT_GT(GetSystemMetrics(SM_CYMENU), 0);
 }
+
+// The window menu's Close sends WM_CLOSE at once, and WM_CLOSE left to the default
+// procedure destroys the window: both before SendMessage returns.
+TEST_F(PlatformWindowsPortable, CloseFromTheWindowMenuDestroysTheWindowAtOnce) {
+    HWND w = Make(WS_OVERLAPPEDWINDOW, 0, 0, 100, 100);
+    ASSERT_NE(w, nullptr);
+    g_log.clear();
+    SendMessageA(w, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_FALSE(IsWindow(w));
+    EXPECT_EQ(Messages(w, {WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY, WM_NCDESTROY}),
+              (std::vector<UINT>{WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY, WM_NCDESTROY}));
+}
