@@ -10,15 +10,6 @@ u32 SharedBufferTypeId() { return TypeIdOf<SharedBuffer>(); }
 
 namespace {
 
-BufferRange* NewRange(GeometryBuffer* owner, u32 offset, u32 size) {
-    BufferRange* range = new (std::nothrow) BufferRange;
-    if (!range) return nullptr;
-    range->owner = owner;
-    range->offset = offset;
-    range->size = size;
-    return range;
-}
-
 void LinkAfter(BufferRange* at, BufferRange* range) {
     range->prev = at;
     range->next = at->next;
@@ -105,7 +96,7 @@ bool GeometryBuffer::CreateBuffer(u32 kind, u32 length, u32 usage, const VertexD
     desc.pool = pool;
     desc.length = length;
     desc.usage = usage;
-    ranges = NewRange(this, 0, length);
+    ranges = NewFreeRange(0, length);
     if (!ranges) return false;
     freeBytes = length;
     usedStart = 0;
@@ -161,24 +152,55 @@ void GeometryBuffer::DeleteRanges() {
         range = next;
     }
     ranges = nullptr;
+    freeRanges = nullptr;
     freeBytes = 0;
     usedStart = 0;
     usedSize = 0;
 }
 
+BufferRange* GeometryBuffer::NewFreeRange(u32 offset, u32 size) {
+    BufferRange* range = new (std::nothrow) BufferRange;
+    if (!range) return nullptr;
+    range->owner = this;
+    range->offset = offset;
+    range->size = size;
+    LinkFree(range);
+    return range;
+}
+
+void GeometryBuffer::LinkFree(BufferRange* range) {
+    range->freePrev = nullptr;
+    range->freeNext = freeRanges;
+    if (freeRanges) freeRanges->freePrev = range;
+    freeRanges = range;
+}
+
+void GeometryBuffer::UnlinkFree(BufferRange* range) {
+    if (range->freePrev)
+        range->freePrev->freeNext = range->freeNext;
+    else if (freeRanges == range)
+        freeRanges = range->freeNext;
+    if (range->freeNext) range->freeNext->freePrev = range->freePrev;
+    range->freePrev = range->freeNext = nullptr;
+}
+
 // ---- GeometryBuffer: ranges ---------------------------------------------------------------------
 
 BufferRange* GeometryBuffer::AllocateRange(u32 size, u32 user, RangeClient* client) {
+    // The smallest free range that holds size; of equal ones the first in the buffer.
     BufferRange* best = nullptr;
-    for (BufferRange* r = ranges; r; r = r->next)
-        if (r->free && r->size >= size && (!best || r->size < best->size)) best = r;
+    for (BufferRange* r = freeRanges; r; r = r->freeNext) {
+        if (r->size < size) continue;
+        if (!best || r->size < best->size || (r->size == best->size && r->offset < best->offset)) best = r;
+    }
     if (!best) return nullptr;
     if (best->size > size) {
-        BufferRange* rest = NewRange(this, best->offset + size, best->size - size);
+        BufferRange* rest = NewFreeRange(best->offset + size, best->size - size);
         if (!rest) return nullptr;
         LinkAfter(best, rest);
         best->size = size;
     }
+    UnlinkFree(best);
     best->free = 0;
     best->owner = this;
     best->user = user;
@@ -207,6 +229,7 @@ void GeometryBuffer::FreeRange(BufferRange* range) {
     range->free = 1;
     range->client = nullptr;
     range->user = 0;
+    LinkFree(range);
     freeBytes += range->size;
     if (atStart || atEnd) NarrowUsedSpan(range);
 
@@ -218,12 +241,14 @@ void GeometryBuffer::FreeRange(BufferRange* range) {
             before->prev->next = range;
         else
             ranges = range;
+        UnlinkFree(before);
         delete before;
     }
     if (BufferRange* after = range->next; after && after->free) {
         range->size += after->size;
         range->next = after->next;
         if (after->next) after->next->prev = range;
+        UnlinkFree(after);
         delete after;
     }
 }
@@ -251,6 +276,7 @@ bool GeometryBuffer::Compact(bool force) {
     // First the list is rebuilt, then the clients are told: a client that locks its range
     // sees the final offsets.
     u32 packed = 0;
+    freeRanges = nullptr;  // every free range goes
     BufferRange* head = nullptr;
     BufferRange* tail = nullptr;
     for (BufferRange* r = ranges; r;) {
@@ -275,7 +301,7 @@ bool GeometryBuffer::Compact(bool force) {
     const u32 rest = desc.length > packed ? desc.length - packed : 0;
     freeBytes = 0;
     if (rest > 0 || !head) {
-        BufferRange* free = NewRange(this, packed, rest);
+        BufferRange* free = NewFreeRange(packed, rest);
         if (free) {
             if (tail)
                 LinkAfter(tail, free);
@@ -310,7 +336,7 @@ bool GeometryBuffer::Grow(u32 newLength, bool recreate) {
     if (last->free) {
         last->size += added;
     } else {
-        BufferRange* free = NewRange(this, desc.length, added);
+        BufferRange* free = NewFreeRange(desc.length, added);
         if (!free) return false;
         LinkAfter(last, free);
     }

@@ -98,6 +98,9 @@ public:
     BufferRange* prev = nullptr;
     BufferRange* next = nullptr;
     u8 pendingRefill = 0;  // set by a compaction between packing and telling the client
+    // The owner's list of its free ranges, in no order: allocation looks at these alone.
+    BufferRange* freePrev = nullptr;
+    BufferRange* freeNext = nullptr;
 };
 
 u32 GeometryBufferTypeId();
@@ -176,8 +179,13 @@ protected:
     // The size of the Direct3D buffer that exists now (0 without one): growth without
     // re-creation adds ranges beyond it, which must not be locked.
     u32 createdLength = 0;
+    BufferRange* freeRanges = nullptr;
 
 private:
+    // A new free range, entered in the free list.
+    BufferRange* NewFreeRange(u32 offset, u32 size);
+    void LinkFree(BufferRange* range);
+    void UnlinkFree(BufferRange* range);
     void ReleaseD3DBuffer();
     void NarrowUsedSpan(const BufferRange* freed);
     bool ComputeBounds(u32 offset, u32 size, Bounded& into);
