@@ -337,6 +337,12 @@ TEST_F(GeometryCacheTest, ForgottenGeometryKeepsItsBuffersButLeavesTheCache) {
         EXPECT_EQ(cache.KnownCount(), 0u);
         EXPECT_EQ(cache.CandidateCount(&mesh), 0u);
         EXPECT_TRUE(kept->HasBuffers());
+        // Its ranges still name the cache as their client, which no longer knows them.
+        BufferRange* forgotten = kept->GetVertexBuffer()->GetRanges();
+        const size_t locks = FakeOf(kept->GetVertexBuffer()->GetVertexBuffer())->locks.size();
+        EXPECT_EQ(cache.KeyOfRange(forgotten), nullptr);
+        EXPECT_TRUE(cache.Refill(forgotten));
+        EXPECT_EQ(FakeOf(kept->GetVertexBuffer()->GetVertexBuffer())->locks.size(), locks);
         GeometryRef again = Resident(cache, mesh);
         EXPECT_NE(again.Get(), kept.Get());
     }  // the cache goes before the geometry it made
