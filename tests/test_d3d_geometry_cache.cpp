@@ -308,6 +308,22 @@ TEST_F(GeometryCacheTest, ABufferThatHandsOutNoRangeFailsTheInsert) {
     ExpectHoldsMesh(*ref.Get(), mesh);
 }
 
+// The key gained vertices after its buffers were sized: a refill writes what fits in the
+// range, never past it, and says that it could not write everything.
+TEST_F(GeometryCacheTest, ARefillNeverWritesPastItsRange) {
+    GeometryCache cache;
+    FrameSequence mesh;
+    geomtest::FillMesh(mesh, geomtest::PositionOnly(), 4, 3);
+    GeometryRef ref = Resident(cache, mesh);
+    BufferRange* vertices = ref->GetVertexBuffer()->GetRanges();
+    ASSERT_EQ(vertices->size, 48u);
+    geomtest::FillMesh(mesh, geomtest::PositionOnly(), 400, 300);
+    EXPECT_FALSE(cache.Refill(vertices));
+    EXPECT_EQ(memcmp(BytesOf(*ref->GetVertexBuffer()), mesh.vertices.streams[0], 48), 0);
+    EXPECT_FALSE(cache.Refill(ref->GetIndexBuffer()->GetRanges()));
+    EXPECT_EQ(FakeOf(ref->GetVertexBuffer()->GetVertexBuffer())->bytes.size(), 48u);
+}
+
 // The vertex count times the stride passes 32 bits long before the memory would.
 TEST_F(GeometryCacheTest, ByteSizeSaturates) {
     GeometryCache cache;
