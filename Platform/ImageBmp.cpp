@@ -310,7 +310,8 @@ bool EncodeBmp(const Surface& argb, const BmpWriteOptions& options, std::vector<
         return Fail(error, "BMP sizes run from 1 to 16384");
     if (hs == kCoreHeader && (bits == 16 || bits == 32 || options.topDown))
         return Fail(error, "the core header holds neither masks nor top-down rows");
-    if (options.rle8 && (bits != 8 || options.topDown)) return Fail(error, "run-length coding is for bottom-up 8 bits");
+    if (options.rle8 && (bits != 8 || options.topDown || hs == kCoreHeader))
+        return Fail(error, "run-length coding is for bottom-up 8 bits, with a header that can say so");
 
     std::vector<uint32_t> palette;
     std::vector<uint8_t> indices;

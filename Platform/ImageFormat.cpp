@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 namespace PlatformImage {
 namespace {
@@ -30,6 +31,7 @@ struct Layout {
     MaskKind maskKind;
     Channel c[kSlots];
     uint8_t components;  // floating-point formats: R, G, B, A in that order
+    uint64_t unusedBits = 0;  // bits no channel holds (set by the table's builder below)
 };
 
 constexpr Channel U(uint8_t shift, uint8_t bits) { return Channel{shift, bits, false}; }
@@ -84,8 +86,26 @@ constexpr Layout kLayouts[] = {
     {Format::kG8R8G8B8, 16, Kind::kPacked, MaskKind::kRgb, {}, 0},
 };
 
+// The table with each format's unused bits worked out, built once.
+struct Table {
+    Layout layouts[std::size(kLayouts)];
+    Table() {
+        for (size_t i = 0; i < std::size(kLayouts); ++i) {
+            layouts[i] = kLayouts[i];
+            Layout& l = layouts[i];
+            if (l.kind != Kind::kChannels) continue;
+            uint64_t used = 0;
+            for (const Channel& c : l.c)
+                if (c.bits) used |= ((c.bits >= 64 ? ~0ull : (1ull << c.bits) - 1)) << c.shift;
+            const uint64_t all = l.bits >= 64 ? ~0ull : (1ull << l.bits) - 1;
+            l.unusedBits = all & ~used;
+        }
+    }
+};
+
 const Layout* Find(uint32_t format) {
-    for (const Layout& layout : kLayouts)
+    static const Table table;
+    for (const Layout& layout : table.layouts)
         if (layout.format == format) return &layout;
     return nullptr;
 }
@@ -206,27 +226,31 @@ uint32_t Distance(uint32_t x, uint32_t y) {
 
 // Codes one block from its texels; `valid` marks the texels inside the surface.
 void EncodeBlock(uint32_t format, const uint32_t texels[16], const bool valid[16], uint8_t* block) {
-    uint32_t lo[3] = {255, 255, 255}, hi[3] = {0, 0, 0};
-    bool transparent = false;
+    // The ends of the colour line are the two texels farthest apart (of those that count:
+    // DXT1's transparent texels take no colour).
+    bool transparent = false, counts[16];
     uint32_t alphaLo = 255, alphaHi = 0;
     for (int i = 0; i < 16; ++i) {
-        if (!valid[i]) continue;
         const uint32_t a = texels[i] >> 24;
-        if (format == Format::kDxt1 && a < 128) {
-            transparent = true;
-            continue;
-        }
+        counts[i] = valid[i] && !(format == Format::kDxt1 && a < 128);
+        transparent |= valid[i] && !counts[i];
+        if (!valid[i]) continue;
         alphaLo = std::min(alphaLo, a);
         alphaHi = std::max(alphaHi, a);
-        for (int c = 0; c < 3; ++c) {
-            const uint32_t v = texels[i] >> (16 - 8 * c) & 0xFF;
-            lo[c] = std::min(lo[c], v);
-            hi[c] = std::max(hi[c], v);
+    }
+    uint32_t ends[2] = {0, 0}, farthest = 0;
+    bool any = false;
+    for (int i = 0; i < 16; ++i) {
+        if (!counts[i]) continue;
+        if (!any) ends[0] = ends[1] = texels[i], any = true;
+        for (int j = i + 1; j < 16; ++j) {
+            if (!counts[j]) continue;
+            const uint32_t d = Distance(texels[i], texels[j]);
+            if (d > farthest) farthest = d, ends[0] = texels[i], ends[1] = texels[j];
         }
     }
-    if (lo[0] > hi[0]) lo[0] = lo[1] = lo[2] = hi[0] = hi[1] = hi[2] = 0;  // nothing opaque
-    uint16_t c0 = To565(hi[0], hi[1], hi[2]);
-    uint16_t c1 = To565(lo[0], lo[1], lo[2]);
+    uint16_t c0 = To565(ends[0] >> 16 & 0xFF, ends[0] >> 8 & 0xFF, ends[0] & 0xFF);
+    uint16_t c1 = To565(ends[1] >> 16 & 0xFF, ends[1] >> 8 & 0xFF, ends[1] & 0xFF);
     // Four colours need c0 > c1; DXT1's transparent texels need the three-colour mode.
     if (transparent ? c0 > c1 : c0 < c1) std::swap(c0, c1);
     uint32_t palette[4];
@@ -403,6 +427,7 @@ bool FromArgb(uint32_t format, const uint32_t* src, size_t count, uint8_t* dst) 
                 if (c[kB].bits) word |= Write8(c[kB], p & 0xFF);
                 if (c[kA].bits) word |= Write8(c[kA], p >> 24);
                 if (c[kL].bits) word |= Write8(c[kL], Luminance(p));
+                word |= layout->unusedBits;  // X bits are written as ones
                 for (uint32_t k = 0; k < bytes; ++k) dst[k] = static_cast<uint8_t>(word >> (8 * k));
             }
             return true;

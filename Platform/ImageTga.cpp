@@ -90,10 +90,9 @@ uint32_t TexelOf(const uint8_t* p, uint32_t bits, bool grey) {
         case 8: return grey ? 0xFF000000u | p[0] * 0x010101u : p[0];
         case 15:
         case 16: {
-            const uint32_t v = Le16(p);
-            const uint32_t r = v >> 10 & 31, g = v >> 5 & 31, b = v & 31;
-            const uint32_t alpha = bits == 15 || (v & 0x8000) ? 0xFFu : 0;
-            return alpha << 24 | (r << 3 | r >> 2) << 16 | (g << 3 | g >> 2) << 8 | (b << 3 | b >> 2);
+            uint32_t argb;
+            ToArgb(bits == 15 ? Format::kX1R5G5B5 : Format::kA1R5G5B5, p, 1, &argb);
+            return argb;
         }
         case 24: return 0xFF000000u | static_cast<uint32_t>(p[2]) << 16 | p[1] << 8 | p[0];
         default: return Le32(p);
