@@ -253,6 +253,11 @@ bool DecodeBmp(const uint8_t* data, size_t size, Image* image, std::string* erro
                     dst[x] = 0xFF000000u | static_cast<uint32_t>(src[3 * x + 2]) << 16 | src[3 * x + 1] << 8 | src[3 * x];
                 break;
             default:
+                if (h.bits == 32 && h.masks[0] == 0xFF0000 && h.masks[1] == 0xFF00 && h.masks[2] == 0xFF) {
+                    // The usual layout: the texels are A8R8G8B8 (or X8R8G8B8) already.
+                    ToArgb(a.mask == 0xFF000000u ? Format::kA8R8G8B8 : Format::kX8R8G8B8, src, h.width, dst);
+                    break;
+                }
                 for (uint32_t x = 0; x < h.width; ++x) {
                     const uint32_t v = h.bits == 16 ? Le16(src + 2 * x) : Le32(src + 4 * x);
                     dst[x] = a.Read(v, 255) << 24 | r.Read(v, 0) << 16 | g.Read(v, 0) << 8 | b.Read(v, 0);

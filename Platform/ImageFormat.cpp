@@ -113,6 +113,24 @@ const Layout* Find(uint32_t format) {
 uint64_t Mask64(uint32_t bits) { return bits >= 64 ? ~0ull : (1ull << bits) - 1; }
 uint32_t MaskOf(const Channel& c) { return c.bits ? static_cast<uint32_t>(Mask64(c.bits) << c.shift) : 0; }
 
+// Widening and narrowing of unsigned channels of 1 to 8 bits, by table: the rounding
+// division is the slow part of a conversion.
+struct ScaleTables {
+    uint8_t widen[9][256] = {};   // [bits][value] -> 8 bits
+    uint8_t narrow[9][256] = {};  // [bits][8-bit value] -> bits
+    ScaleTables() {
+        for (uint32_t bits = 1; bits <= 8; ++bits) {
+            const uint32_t max = (1u << bits) - 1;
+            for (uint32_t v = 0; v <= max; ++v) widen[bits][v] = static_cast<uint8_t>((v * 255 + max / 2) / max);
+            for (uint32_t v = 0; v < 256; ++v) narrow[bits][v] = static_cast<uint8_t>((v * max + 127) / 255);
+        }
+    }
+};
+const ScaleTables& Scales() {
+    static const ScaleTables tables;
+    return tables;
+}
+
 uint8_t Read8(const Channel& c, uint64_t word) {
     const uint64_t v = (word >> c.shift) & Mask64(c.bits);
     if (c.isSigned) {
@@ -121,7 +139,7 @@ uint8_t Read8(const Channel& c, uint64_t word) {
         const int64_t s8 = c.bits <= 8 ? s * (1 << (8 - c.bits)) : s >> (c.bits - 8);
         return static_cast<uint8_t>(s8 + 128);
     }
-    if (c.bits == 8) return static_cast<uint8_t>(v);
+    if (c.bits <= 8) return Scales().widen[c.bits][v];
     const uint64_t max = Mask64(c.bits);
     return static_cast<uint8_t>((v * 255 + max / 2) / max);
 }
@@ -132,14 +150,32 @@ uint64_t Write8(const Channel& c, uint32_t value8) {
         const int64_t s = static_cast<int64_t>(value8) - 128;
         const int64_t sn = c.bits <= 8 ? s >> (8 - c.bits) : s * (int64_t{1} << (c.bits - 8));
         v = static_cast<uint64_t>(sn);
-    } else if (c.bits == 8) {
-        v = value8;
+    } else if (c.bits <= 8) {
+        v = Scales().narrow[c.bits][value8];
     } else {
         const uint64_t max = Mask64(c.bits);
         v = (value8 * max + 127) / 255;
     }
     return (v & Mask64(c.bits)) << c.shift;
 }
+
+// A channel made ready for a run of texels: small unsigned channels go through a table.
+struct Prepared {
+    Channel c;
+    uint64_t mask = 0;
+    const uint8_t* table = nullptr;
+    Prepared(const Channel& channel, bool widen) : c(channel), mask(Mask64(channel.bits)) {
+        if (c.bits && c.bits <= 8 && !c.isSigned) table = widen ? Scales().widen[c.bits] : Scales().narrow[c.bits];
+    }
+    uint32_t Read(uint64_t word, uint32_t absent) const {
+        if (!c.bits) return absent;
+        return table ? table[(word >> c.shift) & mask] : Read8(c, word);
+    }
+    uint64_t Write(uint32_t value8) const {
+        if (!c.bits) return 0;
+        return table ? static_cast<uint64_t>(table[value8]) << c.shift : Write8(c, value8);
+    }
+};
 
 uint32_t Luminance(uint32_t argb) {
     const uint32_t r = argb >> 16 & 0xFF, g = argb >> 8 & 0xFF, b = argb & 0xFF;
@@ -366,18 +402,30 @@ bool ToArgb(uint32_t format, const uint8_t* src, size_t count, uint32_t* dst, co
     const Layout* layout = Find(format);
     if (!layout) return false;
     const uint32_t bytes = layout->bits / 8;
+    // The layouts A8R8G8B8 shares, done without taking texels apart.
+    switch (format) {
+        case Format::kA8R8G8B8: std::memcpy(dst, src, count * 4); return true;
+        case Format::kX8R8G8B8:
+            std::memcpy(dst, src, count * 4);
+            for (size_t i = 0; i < count; ++i) dst[i] |= 0xFF000000u;
+            return true;
+        case Format::kR8G8B8:
+            for (size_t i = 0; i < count; ++i, src += 3) dst[i] = 0xFF000000u | src[2] << 16 | src[1] << 8 | src[0];
+            return true;
+        default: break;
+    }
     switch (layout->kind) {
         case Kind::kChannels: {
-            const Channel* c = layout->c;
+            const Prepared r(layout->c[kR], true), g(layout->c[kG], true), b(layout->c[kB], true),
+                a(layout->c[kA], true), l(layout->c[kL], true);
             for (size_t i = 0; i < count; ++i, src += bytes) {
                 uint64_t word = 0;
                 for (uint32_t k = 0; k < bytes; ++k) word |= static_cast<uint64_t>(src[k]) << (8 * k);
-                uint32_t r = c[kR].bits ? Read8(c[kR], word) : 0;
-                uint32_t g = c[kG].bits ? Read8(c[kG], word) : 0;
-                uint32_t b = c[kB].bits ? Read8(c[kB], word) : 0;
-                const uint32_t a = c[kA].bits ? Read8(c[kA], word) : 255;
-                if (c[kL].bits) r = g = b = Read8(c[kL], word);
-                dst[i] = Pack(a, r, g, b);
+                if (l.c.bits) {
+                    dst[i] = Pack(a.Read(word, 255), 0, 0, 0) | l.Read(word, 0) * 0x010101u;
+                } else {
+                    dst[i] = Pack(a.Read(word, 255), r.Read(word, 0), g.Read(word, 0), b.Read(word, 0));
+                }
             }
             return true;
         }
@@ -416,17 +464,24 @@ bool FromArgb(uint32_t format, const uint32_t* src, size_t count, uint8_t* dst) 
     const Layout* layout = Find(format);
     if (!layout) return false;
     const uint32_t bytes = layout->bits / 8;
+    switch (format) {
+        case Format::kA8R8G8B8: std::memcpy(dst, src, count * 4); return true;
+        case Format::kX8R8G8B8:
+            for (size_t i = 0; i < count; ++i, dst += 4) {
+                const uint32_t p = src[i] | 0xFF000000u;
+                std::memcpy(dst, &p, 4);
+            }
+            return true;
+        default: break;
+    }
     switch (layout->kind) {
         case Kind::kChannels: {
-            const Channel* c = layout->c;
+            const Prepared r(layout->c[kR], false), g(layout->c[kG], false), b(layout->c[kB], false),
+                a(layout->c[kA], false), l(layout->c[kL], false);
             for (size_t i = 0; i < count; ++i, dst += bytes) {
                 const uint32_t p = src[i];
-                uint64_t word = 0;
-                if (c[kR].bits) word |= Write8(c[kR], p >> 16 & 0xFF);
-                if (c[kG].bits) word |= Write8(c[kG], p >> 8 & 0xFF);
-                if (c[kB].bits) word |= Write8(c[kB], p & 0xFF);
-                if (c[kA].bits) word |= Write8(c[kA], p >> 24);
-                if (c[kL].bits) word |= Write8(c[kL], Luminance(p));
+                uint64_t word = r.Write(p >> 16 & 0xFF) | g.Write(p >> 8 & 0xFF) | b.Write(p & 0xFF) | a.Write(p >> 24);
+                if (l.c.bits) word |= l.Write(Luminance(p));
                 word |= layout->unusedBits;  // X bits are written as ones
                 for (uint32_t k = 0; k < bytes; ++k) dst[k] = static_cast<uint8_t>(word >> (8 * k));
             }
