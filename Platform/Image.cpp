@@ -10,6 +10,7 @@
 #include "ImagePng.h"
 #include "ImageTga.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace PlatformImage {
@@ -88,6 +89,21 @@ Surface& SingleArgbSurface(Image* image) {
     image->surfaces.resize(1);
     image->surfaces[0].ResetArgb(image->info.width, image->info.height);
     return image->surfaces[0];
+}
+
+void SkipLevels(Image* image, uint32_t count) {
+    const uint32_t levels = image->info.mipLevels;
+    if (levels == 0 || image->surfaces.size() != static_cast<size_t>(image->faces) * levels) return;
+    const uint32_t skip = std::min(count, levels - 1);
+    if (skip == 0) return;
+    std::vector<Surface> kept;
+    kept.reserve(static_cast<size_t>(image->faces) * (levels - skip));
+    for (uint32_t face = 0; face < image->faces; ++face)
+        for (uint32_t level = skip; level < levels; ++level) kept.push_back(std::move(image->Level(face, level)));
+    image->surfaces = std::move(kept);
+    image->info.mipLevels = levels - skip;
+    image->info.width = image->surfaces[0].width;
+    image->info.height = image->surfaces[0].height;
 }
 
 bool HasTranslucency(const Surface& surface) {

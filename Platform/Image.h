@@ -161,6 +161,10 @@ Surface& SingleArgbSurface(Image* image);
 // the other choices.
 bool Encode(const Image& image, FileFormat fileFormat, std::vector<uint8_t>* out, std::string* error);
 
+// Drops the `count` largest levels of every face, as D3DX_SKIP_DDS_MIP_LEVELS asks; the
+// last level always stays. The info then describes the first level kept.
+void SkipLevels(Image* image, uint32_t count);
+
 // Whether any texel of the A8R8G8B8 surface is less than opaque.
 bool HasTranslucency(const Surface& surface);
 

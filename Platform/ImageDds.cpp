@@ -22,7 +22,7 @@ constexpr size_t kPaletteBytes = 256 * 4;           // PALETTEENTRY[256] before 
 // Header fields, as offsets from the start of the file.
 constexpr size_t kFlagsAt = 8, kHeightAt = 12, kWidthAt = 16, kDepthAt = 24, kMipCountAt = 28;
 constexpr size_t kPfFlagsAt = 80, kFourCCAt = 84, kBitCountAt = 88, kRMaskAt = 92, kGMaskAt = 96, kBMaskAt = 100,
-                 kAMaskAt = 104, kCapsAt = 108, kCaps2At = 112;
+                 kAMaskAt = 104, kCaps2At = 112;
 
 // DDSD_* header flags.
 constexpr uint32_t kFlagCaps = 0x1, kFlagHeight = 0x2, kFlagWidth = 0x4, kFlagPitch = 0x8, kFlagPixelFormat = 0x1000,

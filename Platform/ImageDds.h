@@ -1,5 +1,6 @@
 // DDS files: the header and pixel-format description of DirectDraw surfaces, with 2D
-// textures and their mip chains, and cube maps with all six faces. Texels of every format
+// textures and their mip chains, and cube maps with all six faces (in the file's order,
+// which is D3DCUBEMAP_FACES order: +X, -X, +Y, -Y, +Z, -Z, each with its whole chain). Texels of every format
 // with channels are read into A8R8G8B8; DXT blocks are kept as they are stored. A volume
 // texture is described by ReadDdsInfo but not decoded.
 #pragma once

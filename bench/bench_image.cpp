@@ -14,6 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 using namespace PlatformImage;
@@ -55,35 +56,34 @@ void DecodeFile(benchmark::State& state, const std::vector<uint8_t>& file) {
     state.counters["file_bytes"] = static_cast<double>(file.size());
 }
 
+// The picture written by one of the writers (empty when it fails).
+template <typename Options>
+std::vector<uint8_t> Written(bool (*encode)(const Surface&, const Options&, std::vector<uint8_t>*, std::string*),
+                             const Options& options) {
+    std::vector<uint8_t> out;
+    if (!encode(Picture(), options, &out, nullptr)) out.clear();
+    return out;
+}
+
 std::vector<uint8_t> Bmp(uint32_t bits) {
     BmpWriteOptions options;
     options.bits = bits;
-    std::vector<uint8_t> out;
-    EncodeBmp(Picture(), options, &out, nullptr);
-    return out;
+    return Written(EncodeBmp, options);
 }
 
 std::vector<uint8_t> Tga(bool rle) {
     TgaWriteOptions options;
     options.rle = rle;
-    std::vector<uint8_t> out;
-    EncodeTga(Picture(), options, &out, nullptr);
-    return out;
+    return Written(EncodeTga, options);
 }
 
 std::vector<uint8_t> Png(uint32_t colour) {
     PngWriteOptions options;
     options.colour = colour;
-    std::vector<uint8_t> out;
-    EncodePng(Picture(), options, &out, nullptr);
-    return out;
+    return Written(EncodePng, options);
 }
 
-std::vector<uint8_t> Jpeg() {
-    std::vector<uint8_t> out;
-    EncodeJpeg(Picture(), JpegWriteOptions(), &out, nullptr);
-    return out;
-}
+std::vector<uint8_t> Jpeg() { return Written(EncodeJpeg, JpegWriteOptions()); }
 
 std::vector<uint8_t> Dds(uint32_t format) {
     Image image = MakeArgbImage(kSide, kSide);

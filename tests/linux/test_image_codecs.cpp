@@ -1013,6 +1013,22 @@ TEST(ImageDds, DxtBlocksAreKeptAsTheyAre) {
     }
 }
 
+TEST(ImageDds, SkippedLevelsLeaveTheSmallerOnes) {
+    Image image = WithSurfaces({Gradient(8, 4, true), Gradient(8, 4, false)}, 2, 1, Format::kA8R8G8B8);
+    ASSERT_TRUE(GenerateMips(&image, 0, nullptr));
+    const std::vector<uint8_t> second = image.Level(1, 1).bytes;
+    SkipLevels(&image, 1);
+    EXPECT_EQ(image.info.mipLevels, 3u);
+    EXPECT_EQ(image.info.width, 4u);
+    EXPECT_EQ(image.info.height, 2u);
+    ASSERT_EQ(image.surfaces.size(), 6u);
+    EXPECT_EQ(image.Level(1, 0).bytes, second);
+    SkipLevels(&image, 9);  // more than there are: the last stays
+    EXPECT_EQ(image.info.mipLevels, 1u);
+    EXPECT_EQ(image.info.width, 1u);
+    ASSERT_EQ(image.surfaces.size(), 2u);
+}
+
 TEST(ImageDds, HeaderMasksNameTheirFormats) {
     struct Row {
         uint32_t pfFlags, bits, r, g, b, a, format;
