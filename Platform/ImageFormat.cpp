@@ -89,6 +89,7 @@ constexpr Layout kLayouts[] = {
 // The table with each format's unused bits worked out, built once.
 struct Table {
     Layout layouts[std::size(kLayouts)];
+    const Layout* byNumber[128] = {};  // the formats numbered below 128, for a direct look-up
     Table() {
         for (size_t i = 0; i < std::size(kLayouts); ++i) {
             layouts[i] = kLayouts[i];
@@ -100,11 +101,14 @@ struct Table {
             const uint64_t all = l.bits >= 64 ? ~0ull : (1ull << l.bits) - 1;
             l.unusedBits = all & ~used;
         }
+        for (const Layout& l : layouts)
+            if (l.format < std::size(byNumber)) byNumber[l.format] = &l;
     }
 };
 
 const Layout* Find(uint32_t format) {
     static const Table table;
+    if (format < std::size(table.byNumber)) return table.byNumber[format];
     for (const Layout& layout : table.layouts)
         if (layout.format == format) return &layout;
     return nullptr;
@@ -139,7 +143,6 @@ uint8_t Read8(const Channel& c, uint64_t word) {
         const int64_t s8 = c.bits <= 8 ? s * (1 << (8 - c.bits)) : s >> (c.bits - 8);
         return static_cast<uint8_t>(s8 + 128);
     }
-    if (c.bits <= 8) return Scales().widen[c.bits][v];
     const uint64_t max = Mask64(c.bits);
     return static_cast<uint8_t>((v * 255 + max / 2) / max);
 }
@@ -150,8 +153,6 @@ uint64_t Write8(const Channel& c, uint32_t value8) {
         const int64_t s = static_cast<int64_t>(value8) - 128;
         const int64_t sn = c.bits <= 8 ? s >> (8 - c.bits) : s * (int64_t{1} << (c.bits - 8));
         v = static_cast<uint64_t>(sn);
-    } else if (c.bits <= 8) {
-        v = Scales().narrow[c.bits][value8];
     } else {
         const uint64_t max = Mask64(c.bits);
         v = (value8 * max + 127) / 255;

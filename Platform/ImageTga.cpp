@@ -84,18 +84,13 @@ bool ReadHeader(const uint8_t* data, size_t size, Header* h, std::string* error)
     return true;
 }
 
-// One stored texel as A8R8G8B8: true-colour and map entries by their size, grey as L8.
-uint32_t TexelOf(const uint8_t* p, uint32_t bits, bool grey) {
+// The layout of a true-colour texel or a colour-map entry of `bits` bits.
+uint32_t TrueColourFormat(uint32_t bits) {
     switch (bits) {
-        case 8: return grey ? 0xFF000000u | p[0] * 0x010101u : p[0];
-        case 15:
-        case 16: {
-            uint32_t argb;
-            ToArgb(bits == 15 ? Format::kX1R5G5B5 : Format::kA1R5G5B5, p, 1, &argb);
-            return argb;
-        }
-        case 24: return 0xFF000000u | static_cast<uint32_t>(p[2]) << 16 | p[1] << 8 | p[0];
-        default: return Le32(p);
+        case 15: return Format::kX1R5G5B5;
+        case 16: return Format::kA1R5G5B5;
+        case 24: return Format::kR8G8B8;
+        default: return Format::kA8R8G8B8;
     }
 }
 
@@ -126,31 +121,27 @@ bool DecodeTga(const uint8_t* data, size_t size, Image* image, std::string* erro
     if (h.rle && texels > available * kMaxTexelsPerRleByte) return Fail(error, "TGA file shorter than its texels");
 
     uint32_t map[256] = {};
-    if (h.type == kMapped) {
-        const uint32_t entryBytes = (h.mapEntryBits + 7) / 8;
-        for (uint32_t i = 0; i < h.mapLength && i < 256; ++i)
-            map[i] = TexelOf(data + h.mapOffset + i * entryBytes, h.mapEntryBits, false);
-    }
-    const bool grey = h.type == kGrey;
-    const uint32_t bits = h.depth;
+    if (h.type == kMapped)  // 8-bit indices reach no further than the first 256 entries
+        ToArgb(TrueColourFormat(h.mapEntryBits), data + h.mapOffset, std::min<uint32_t>(h.mapLength, 256), map);
+    // One stored texel (true-colour and grey texels are laid out as the format says).
     auto convert = [&](const uint8_t* p, uint32_t* out) {
-        if (h.type != kMapped) {
-            *out = TexelOf(p, bits, grey);
-            return true;
-        }
+        if (h.type != kMapped) return ToArgb(h.format, p, 1, out);
         const uint32_t slot = p[0] - h.mapFirst;
-        if (p[0] < h.mapFirst || slot >= h.mapLength || slot >= 256) return false;
+        if (p[0] < h.mapFirst || slot >= h.mapLength) return false;
         *out = map[slot];
         return true;
     };
 
-    // Texels in stored order, then placed by the origin bits.
-    std::vector<uint32_t> stored(texels);
+    // Texels in stored order, then turned as the origin bits say.
+    Surface& s = SingleArgbSurface(image);
+    uint32_t* out = s.Argb();
     const uint8_t* at = data + h.dataOffset;
     const uint8_t* end = data + size;
-    if (!h.rle) {
+    if (!h.rle && h.type != kMapped) {
+        ToArgb(h.format, at, texels, out);
+    } else if (!h.rle) {
         for (uint64_t i = 0; i < texels; ++i, at += texelBytes)
-            if (!convert(at, &stored[i])) return Fail(error, "TGA colour index outside its colour map");
+            if (!convert(at, &out[i])) return Fail(error, "TGA colour index outside its colour map");
     } else {
         uint64_t i = 0;
         while (i < texels) {
@@ -163,25 +154,23 @@ bool DecodeTga(const uint8_t* data, size_t size, Image* image, std::string* erro
             if (packet & 0x80) {
                 uint32_t v;
                 if (!convert(at, &v)) return Fail(error, "TGA colour index outside its colour map");
-                std::fill(stored.begin() + static_cast<ptrdiff_t>(i), stored.begin() + static_cast<ptrdiff_t>(i + count), v);
+                std::fill_n(out + i, count, v);
+            } else if (h.type != kMapped) {
+                ToArgb(h.format, at, count, out + i);
             } else {
                 for (uint32_t k = 0; k < count; ++k)
-                    if (!convert(at + k * texelBytes, &stored[i + k]))
+                    if (!convert(at + k * texelBytes, &out[i + k]))
                         return Fail(error, "TGA colour index outside its colour map");
             }
             at += need;
             i += count;
         }
     }
-
-    Surface& s = SingleArgbSurface(image);
-    const bool topDown = (h.descriptor & kTopDown) != 0, rightToLeft = (h.descriptor & kRightToLeft) != 0;
-    for (uint32_t row = 0; row < h.height; ++row) {
-        const uint32_t y = topDown ? row : h.height - 1 - row;
-        const uint32_t* src = stored.data() + static_cast<size_t>(row) * h.width;
-        uint32_t* dst = s.Argb() + static_cast<size_t>(y) * h.width;
-        for (uint32_t x = 0; x < h.width; ++x) dst[rightToLeft ? h.width - 1 - x : x] = src[x];
-    }
+    const size_t w = h.width;
+    if (!(h.descriptor & kTopDown))
+        for (uint32_t y = 0; y < h.height / 2; ++y) std::swap_ranges(out + y * w, out + (y + 1) * w, out + (h.height - 1 - y) * w);
+    if (h.descriptor & kRightToLeft)
+        for (uint32_t y = 0; y < h.height; ++y) std::reverse(out + y * w, out + (y + 1) * w);
     return true;
 }
 
@@ -254,11 +243,7 @@ bool EncodeTga(const Surface& argb, const TgaWriteOptions& options, std::vector<
     const uint32_t alphaBits = format == Format::kA8R8G8B8 ? 8 : format == Format::kA1R5G5B5 ? 1 : 0;
     w.U8(alphaBits | (options.topDown ? kTopDown : 0));
     w.Bytes(options.id.data(), options.id.size());
-    const uint32_t mapFormat = mapBits == 32   ? Format::kA8R8G8B8
-                               : mapBits == 24 ? Format::kR8G8B8
-                               : mapBits == 16 ? Format::kA1R5G5B5
-                                               : Format::kX1R5G5B5;
-    for (uint32_t entry : palette) PutTexel(w, entry, mapFormat, nullptr, 0);
+    for (uint32_t entry : palette) PutTexel(w, entry, TrueColourFormat(mapBits), nullptr, 0);
 
     for (uint32_t row = 0; row < argb.height; ++row) {
         const uint32_t y = options.topDown ? row : argb.height - 1 - row;

@@ -410,6 +410,26 @@ TEST(ImageFilter, BoxAveragesAndRounds) {
     EXPECT_EQ(out.At(0, 0), Argb(0x80, 1, 25, 128));  // 127.5 -> 128, 0.5 -> 1, 25.25 -> 25
 }
 
+TEST(ImageFilter, HalvingByBoxMatchesTheGeneralFilter) {
+    // Halving either side or both is each output texel's rounded mean of its source texels.
+    const Surface s = Gradient(16, 10, true);
+    for (auto [w, h] : {std::pair{8u, 5u}, std::pair{16u, 5u}, std::pair{8u, 10u}}) {
+        Surface fast;
+        ASSERT_TRUE(Resize(s, w, h, kFilterBox, &fast, nullptr));
+        for (uint32_t y = 0; y < h; ++y)
+            for (uint32_t x = 0; x < w; ++x) {
+                const uint32_t fx = 16 / w, fy = 10 / h;
+                for (int c = 0; c < 32; c += 8) {
+                    double sum = 0;
+                    for (uint32_t j = 0; j < fy; ++j)
+                        for (uint32_t i = 0; i < fx; ++i) sum += s.At(x * fx + i, y * fy + j) >> c & 0xFF;
+                    const uint32_t mean = static_cast<uint32_t>(sum / (fx * fy) + 0.5);
+                    ASSERT_EQ(fast.At(x, y) >> c & 0xFF, mean) << x << "," << y;
+                }
+            }
+    }
+}
+
 TEST(ImageFilter, BoxOfAnOddSizeWeighsTheCoveredParts) {
     Surface s;
     s.ResetArgb(3, 1);
