@@ -2,7 +2,8 @@
 // (writers get it wrong); the texel offset is, and the rows it points at must lie in the
 // file. A 32-bit bitmap whose alpha bytes are all zero has no alpha: it is X8R8G8B8 and
 // reads opaque; one with any other alpha is A8R8G8B8. A run-length coded bitmap starts
-// from colour index 0, so the texels its jumps pass over take the first palette colour.
+// from colour index 0, so the texels its jumps pass over take the first palette colour,
+// and what its runs put outside the bitmap is dropped.
 #include "ImageBmp.h"
 
 #include "ImageBytes.h"
@@ -166,7 +167,20 @@ bool AlphaAllZero(const uint8_t* data, const Header& h) {
 bool DecodeRle8(const uint8_t* at, const uint8_t* end, const Header& h, const uint32_t* palette, Surface* s,
                 std::string* error) {
     std::vector<uint8_t> indices(static_cast<size_t>(h.width) * h.height, 0);
-    uint32_t x = 0, row = 0;  // rows counted from the bottom
+    // Texels that fall outside the bitmap are dropped, as Windows drops them: writers code
+    // the padding of a row as texels, and runs may reach past the last row.
+    uint32_t x = 0, row = 0;  // rows counted from the bottom; both held to the bitmap's edge
+    auto put = [&](const uint8_t* values, uint32_t n, bool repeat) {
+        if (row >= h.height) return;
+        const uint32_t kept = std::min(n, h.width - x);
+        uint8_t* dst = indices.data() + static_cast<size_t>(row) * h.width + x;
+        if (repeat) {
+            std::fill_n(dst, kept, values[0]);
+        } else {
+            std::copy_n(values, kept, dst);
+        }
+        x += kept;
+    };
     for (;;) {
         if (end - at < 2) {
             if (row >= h.height) break;  // every row ended, without the end-of-bitmap mark
@@ -175,27 +189,21 @@ bool DecodeRle8(const uint8_t* at, const uint8_t* end, const Header& h, const ui
         const uint8_t count = at[0], value = at[1];
         at += 2;
         if (count > 0) {
-            if (row >= h.height || count > h.width - x) return Fail(error, "BMP run past the end of its row");
-            std::fill_n(indices.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(row) * h.width + x), count, value);
-            x += count;
+            put(&at[-1], count, true);
         } else if (value == 0) {  // end of row
-            if (row >= h.height) return Fail(error, "BMP row past the last row");
             x = 0;
-            ++row;
+            row = std::min(row + 1, h.height);
         } else if (value == 1) {  // end of bitmap
             break;
         } else if (value == 2) {  // jump right and up
             if (end - at < 2) return Fail(error, "BMP run-length data cut short");
-            if (at[0] > h.width - x || at[1] > h.height - row) return Fail(error, "BMP jump outside the bitmap");
-            x += at[0];
-            row += at[1];
+            x = std::min<uint32_t>(x + at[0], h.width);
+            row = std::min<uint32_t>(row + at[1], h.height);
             at += 2;
         } else {  // `value` indices as they are, padded to an even count
             const size_t padded = (value + 1u) & ~1u;
             if (static_cast<size_t>(end - at) < padded) return Fail(error, "BMP run-length data cut short");
-            if (row >= h.height || value > h.width - x) return Fail(error, "BMP run past the end of its row");
-            std::copy_n(at, value, indices.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(row) * h.width + x));
-            x += value;
+            put(at, value, false);
             at += padded;
         }
     }

@@ -645,15 +645,21 @@ TEST(ImageBmp, RunLengthJumpsAndDamage) {
     EXPECT_EQ(t.At(2, 2), c0);
     EXPECT_EQ(t.At(5, 1), c0);  // the jump lands at (5, 1 up)
     EXPECT_EQ(t.At(0, 0), c0);
-    // A run past the row's end, or a jump outside the bitmap, fails.
+    // Runs past the row's end and jumps outside the bitmap drop what falls outside (writers
+    // code a row's padding as texels); data cut short still fails.
     Image scratch;
     std::string error;
     std::vector<uint8_t> over = jumping;
-    over[offBits] = 7;
-    EXPECT_FALSE(Decode(over.data(), over.size(), &scratch, &error));
+    over[offBits] = 7;  // a run of 7 in a row of 6
+    const Image clipped = DecodeOk(over);
+    EXPECT_EQ(clipped.surfaces[0].At(5, 2), c1);
+    EXPECT_EQ(clipped.surfaces[0].At(0, 1), c0);  // the next row is untouched
     std::vector<uint8_t> away = jumping;
-    away[offBits + 5] = 9;
-    EXPECT_FALSE(Decode(away.data(), away.size(), &scratch, &error));
+    away[offBits + 5] = 9;  // a jump 9 rows up, past the top
+    const Image above = DecodeOk(away);
+    EXPECT_EQ(above.surfaces[0].At(5, 1), c0);
+    std::vector<uint8_t> cut(jumping.begin(), jumping.end() - 4);
+    EXPECT_FALSE(Decode(cut.data(), cut.size(), &scratch, &error));
     EXPECT_FALSE(error.empty());
     ExpectTruncationsFail(file);
 }
@@ -1326,6 +1332,7 @@ TEST(ImageMagick, FilesItMakesReadAsItReadsThem) {
         {"-size 23x11 gradient:red-blue -alpha set -channel A -evaluate set 50% +channel", "c.bmp",
          Format::kA8R8G8B8, 0},
         {"-size 23x11 gradient:white-black -type Bilevel", "BMP3:d.bmp", Format::kP8, 0},
+        {"-size 23x11 gradient:red-blue -colors 40 -type Palette -compress RLE", "BMP3:d2.bmp", Format::kP8, 0},
         {"-size 23x11 gradient:red-blue", "e.tga", Format::kR8G8B8, 0},
         {"-size 23x11 gradient:red-blue -orient TopLeft", "e2.tga", Format::kR8G8B8, 0},
         {"-size 23x11 gradient:red-blue -compress RLE", "f.tga", Format::kR8G8B8, 0},
@@ -1339,6 +1346,8 @@ TEST(ImageMagick, FilesItMakesReadAsItReadsThem) {
         {"-size 23x11 gradient:red-blue", "-depth 16 PNG48:m.png", Format::kA16B16G16R16, 1},
         {"-size 23x11 gradient:red-blue", "-quality 95 n.jpg", Format::kX8R8G8B8, 2},
         {"-size 23x11 gradient:white-black", "-colorspace Gray -quality 95 o.jpg", Format::kL8, 2},
+        {"-size 23x11 gradient:red-blue", "-colorspace CMYK -quality 95 o2.jpg", Format::kX8R8G8B8, 2},
+        {"-size 23x11 gradient:red-blue -alpha set -channel A -fx 'i<5?0:1' +channel", "PNG8:l2.png", Format::kP8, 0},
         {"-size 16x8 gradient:red-blue", "-define dds:compression=none -define dds:mipmaps=0 p.dds",
          Format::kR8G8B8, 0},
         {"-size 16x8 gradient:red-blue -alpha set -channel A -evaluate set 40% +channel",
