@@ -86,6 +86,8 @@ constexpr Layout kLayouts[] = {
     {Format::kG8R8G8B8, 16, Kind::kPacked, MaskKind::kRgb, {}, 0},
 };
 
+uint64_t Mask64(uint32_t bits) { return bits >= 64 ? ~0ull : (1ull << bits) - 1; }
+
 // The table with each format's unused bits worked out, built once.
 struct Table {
     Layout layouts[std::size(kLayouts)];
@@ -97,9 +99,8 @@ struct Table {
             if (l.kind != Kind::kChannels) continue;
             uint64_t used = 0;
             for (const Channel& c : l.c)
-                if (c.bits) used |= ((c.bits >= 64 ? ~0ull : (1ull << c.bits) - 1)) << c.shift;
-            const uint64_t all = l.bits >= 64 ? ~0ull : (1ull << l.bits) - 1;
-            l.unusedBits = all & ~used;
+                if (c.bits) used |= Mask64(c.bits) << c.shift;
+            l.unusedBits = Mask64(l.bits) & ~used;
         }
         for (const Layout& l : layouts)
             if (l.format < std::size(byNumber)) byNumber[l.format] = &l;
@@ -114,7 +115,6 @@ const Layout* Find(uint32_t format) {
     return nullptr;
 }
 
-uint64_t Mask64(uint32_t bits) { return bits >= 64 ? ~0ull : (1ull << bits) - 1; }
 uint32_t MaskOf(const Channel& c) { return c.bits ? static_cast<uint32_t>(Mask64(c.bits) << c.shift) : 0; }
 
 // Widening and narrowing of unsigned channels of 1 to 8 bits, by table: the rounding
