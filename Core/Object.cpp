@@ -1,5 +1,6 @@
 #include "Core/Object.h"
 
+#include <new>
 #include <string.h>
 #include <vector>
 
@@ -27,9 +28,13 @@ struct TypeTable {
     u32 next = 1;
     std::vector<TypeReleaseFn> release{nullptr};  // index 0 is never an id
 };
+// Made on first use and never destroyed: program-wide objects built before that first use
+// (the statistics table) release their typed values through it at exit, after a table with
+// a destructor would already be gone.
 TypeTable& Types() {
-    static TypeTable table;
-    return table;
+    alignas(TypeTable) static unsigned char storage[sizeof(TypeTable)];
+    static TypeTable* table = new (storage) TypeTable;
+    return *table;
 }
 void NoRelease(void*) {}
 }  // namespace

@@ -132,6 +132,21 @@ public:
     u32 UseCount() const { return count_ ? *count_ : 0; }
     explicit operator bool() const { return object_ != nullptr; }
 
+    // The count this handle shares. A registry that must not keep its objects alive
+    // remembers the object and this count without counting itself, forgets both when the
+    // object is destroyed, and hands out counted handles again with Share.
+    u32* SharedCount() const { return count_; }
+    // A counted handle to an object that other handles share through `count` (count + 1).
+    static RefHandle Share(T* object, u32* count) {
+        RefHandle handle;
+        if (object && count) {
+            handle.object_ = object;
+            handle.count_ = count;
+            ++*count;
+        }
+        return handle;
+    }
+
 private:
     T* object_ = nullptr;
     u32* count_ = nullptr;

@@ -11,6 +11,12 @@
 //   7. the current folder's file index (empty until EngineStartup)
 //   8. the render defaults (switches on, default keys 1000.0, light counts 1..5)
 //
+// The device layer's geometry cache belongs between the frame notifier and the file index,
+// but the foundation cannot name the device layer's types: it is defined in
+// D3d/GeometryCache.cpp (TheGeometryCache), in an order among these that this file does not
+// fix. Nothing of the foundation is used by its construction or its destruction, and the
+// scene that uses it is gone before the exit functions run, so the order does not matter to it.
+//
 // The pending list of channels is constant-initialised in Log.cpp, so it exists before
 // anything else. Type ids, the shared empty String and the matrix constants are ready
 // before first use by construction and need no place here.

@@ -14,15 +14,7 @@
 
 #include <algorithm>
 
-#if __has_include(<winuser.h>)
 #include <winuser.h>
-#define D3D9_HAVE_WINDOWS 1
-#else
-// The window layer is another part of the platform; while it is not there, the client
-// size of a window is unknown and a windowed swap chain of size 0 is refused.
-BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) __attribute__((weak));
-#define D3D9_HAVE_WINDOWS 0
-#endif
 
 namespace d3d9 {
 
@@ -36,9 +28,6 @@ constexpr DWORD kPresentFlags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER | D3DPRESENTF
                                 D3DPRESENTFLAG_DEVICECLIP | D3DPRESENTFLAG_VIDEO;
 
 bool ClientSize(HWND window, UINT& width, UINT& height) {
-#if !D3D9_HAVE_WINDOWS
-    if (!GetClientRect) return false;
-#endif
     if (!window) return false;
     RECT client;
     if (!GetClientRect(window, &client)) return false;

@@ -215,8 +215,16 @@ bool VertexBuffer::Answers(REFIID riid) const {
     return riid == IID_IDirect3DVertexBuffer9 || riid == IID_IDirect3DResource9;
 }
 
+// The runtime accepts a discarding lock of a buffer made without D3DUSAGE_DYNAMIC; a
+// debug runtime warns about it, and so does the call log.
+void WarnOfStaticDiscard(const void* buffer, DWORD usage, DWORD flags) {
+    if ((flags & D3DLOCK_DISCARD) && !(usage & D3DUSAGE_DYNAMIC) && g_recording)
+        Record("Warning: D3DLOCK_DISCARD without D3DUSAGE_DYNAMIC", false, {O(buffer), H(flags)});
+}
+
 HRESULT STDMETHODCALLTYPE VertexBuffer::Lock(UINT offset, UINT size, void** data, DWORD flags) {
     if (HRESULT hr = Fault("Lock")) return hr;
+    WarnOfStaticDiscard(this, usage, flags);
     return LockBytes(offset, size, data, flags);
 }
 
@@ -246,6 +254,7 @@ bool IndexBuffer::Answers(REFIID riid) const {
 
 HRESULT STDMETHODCALLTYPE IndexBuffer::Lock(UINT offset, UINT size, void** data, DWORD flags) {
     if (HRESULT hr = Fault("Lock")) return hr;
+    WarnOfStaticDiscard(this, usage, flags);
     return LockBytes(offset, size, data, flags);
 }
 

@@ -3,9 +3,11 @@
 // reached it. They work the same against any platform's d3d9.h.
 //
 // FakeDevice records the state calls (render, sampler and texture-stage states, textures,
-// material, transforms, GetRenderState) and can be told to refuse them; FakeDirect3D answers
-// the enumeration questions from a table of configured adapters. Every other method
-// answers E_NOTIMPL (or nothing).
+// material, transforms, GetRenderState) and can be told to refuse them; it makes vertex and
+// index buffers in memory (with a record of their locks) and vertex declarations, and
+// records the stream bindings and draws in order. FakeDirect3D answers the enumeration
+// questions from a table of configured adapters. Every other method answers E_NOTIMPL (or
+// nothing).
 #pragma once
 
 #include <d3d9.h>
@@ -22,6 +24,116 @@
 #endif
 
 namespace fake {
+
+class FakeDevice;
+
+// One lock of a buffer as the caller asked for it.
+struct LockRecord {
+    UINT offset;
+    UINT size;
+    DWORD flags;
+    bool operator==(const LockRecord&) const = default;
+};
+
+// The counted-object part of the fake resources: the last Release deletes the object.
+template <class Interface>
+class FakeUnknown : public Interface {
+public:
+    ULONG refs = 1;
+
+    virtual ~FakeUnknown() = default;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) {
+        if (out) *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() {
+        const ULONG left = --refs;
+        if (left == 0) delete this;
+        return left;
+    }
+};
+
+// A vertex or index buffer in memory. The device keeps the count of live buffers so tests
+// can see that nothing leaks.
+template <class Interface, class Desc>
+class FakeBuffer : public FakeUnknown<Interface> {
+public:
+    std::vector<unsigned char> bytes;
+    Desc desc{};
+    std::vector<LockRecord> locks;
+    int* live = nullptr;
+    bool locked = false;
+    bool failLocks = false;
+    bool recordLocks = true;  // off for long runs
+
+    FakeBuffer(UINT length, int* liveCount) : bytes(length, 0xCD), live(liveCount) { ++*live; }
+    ~FakeBuffer() override { --*live; }
+
+    HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9**) { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID, const void*, DWORD, DWORD) { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID, void*, DWORD*) { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE FreePrivateData(REFGUID) { return E_NOTIMPL; }
+    DWORD STDMETHODCALLTYPE SetPriority(DWORD) { return 0; }
+    DWORD STDMETHODCALLTYPE GetPriority() { return 0; }
+    void STDMETHODCALLTYPE PreLoad() {}
+    D3DRESOURCETYPE STDMETHODCALLTYPE GetType() { return desc.Type; }
+    // Size 0 locks the whole buffer, as Direct3D does; a lock beyond the end, a second
+    // lock, and every lock while failLocks is set are refused.
+    HRESULT STDMETHODCALLTYPE Lock(UINT offset, UINT size, void** data, DWORD flags) {
+        if (recordLocks) locks.push_back(LockRecord{offset, size, flags});
+        if (!data || failLocks || locked) return D3DERR_INVALIDCALL;
+        if (size == 0 && offset == 0) size = static_cast<UINT>(bytes.size());
+        if (static_cast<unsigned long long>(offset) + size > bytes.size()) return D3DERR_INVALIDCALL;
+        locked = true;
+        *data = bytes.data() + offset;
+        return D3D_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Unlock() {
+        locked = false;
+        return D3D_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDesc(Desc* out) {
+        if (!out) return D3DERR_INVALIDCALL;
+        *out = desc;
+        return D3D_OK;
+    }
+};
+
+using FakeVertexBuffer = FakeBuffer<IDirect3DVertexBuffer9, D3DVERTEXBUFFER_DESC>;
+using FakeIndexBuffer = FakeBuffer<IDirect3DIndexBuffer9, D3DINDEXBUFFER_DESC>;
+
+class FakeVertexDeclaration : public FakeUnknown<IDirect3DVertexDeclaration9> {
+public:
+    std::vector<D3DVERTEXELEMENT9> elements;
+
+    HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9**) { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetDeclaration(D3DVERTEXELEMENT9* out, UINT* count) {
+        if (!count) return D3DERR_INVALIDCALL;
+        if (out) memcpy(out, elements.data(), elements.size() * sizeof elements[0]);
+        *count = static_cast<UINT>(elements.size());
+        return D3D_OK;
+    }
+};
+
+// The calls of the drawing path, in the order the device received them.
+enum class DrawCall { Declaration, Stream, Indices, Draw, DrawIndexed };
+
+struct DrawRecord {
+    DrawCall call;
+    DWORD a = 0;  // stream number, or primitive type
+    const void* object = nullptr;  // the declaration or buffer bound
+    UINT b = 0, c = 0, d = 0, e = 0;  // stream: offset, stride; draws: their numbers in order
+    INT base = 0;                     // the base vertex of an indexed draw
+    bool operator==(const DrawRecord&) const = default;
+};
+
+inline DrawRecord Draw(D3DPRIMITIVETYPE type, UINT start, UINT count) {
+    return DrawRecord{DrawCall::Draw, static_cast<DWORD>(type), nullptr, start, count, 0, 0, 0};
+}
+inline DrawRecord DrawIndexed(D3DPRIMITIVETYPE type, INT base, UINT minIndex, UINT vertices, UINT start, UINT count) {
+    return DrawRecord{DrawCall::DrawIndexed, static_cast<DWORD>(type), nullptr, minIndex, vertices, start, count, base};
+}
 
 enum class Call { RenderState, SamplerState, StageState, Texture, Material, Transform, GetRenderState };
 
@@ -44,6 +156,41 @@ public:
     D3DMATRIX lastMatrix{};
     std::map<DWORD, DWORD> renderStates;  // what GetRenderState reads
     ULONG refs = 1;
+    int liveBuffers = 0;  // buffers made and not yet released
+    int failCreations = 0;     // this many buffer creations from now on fail
+    int creationsBeforeFailure = -1;  // >= 0: creations that succeed before failCreations apply
+    std::vector<DrawRecord> draws;
+    HRESULT drawResult = D3D_OK;
+
+    bool RefuseCreation() {
+        if (creationsBeforeFailure > 0) {
+            --creationsBeforeFailure;
+            return false;
+        }
+        if (failCreations > 0) {
+            --failCreations;
+            return true;
+        }
+        return false;
+    }
+    template <class Fake>
+    HRESULT MakeBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool, D3DRESOURCETYPE type, Fake*& made) {
+        made = nullptr;
+        if (length == 0 || RefuseCreation()) return D3DERR_OUTOFVIDEOMEMORY;
+        made = new Fake(length, &liveBuffers);
+        made->desc.Format = format;
+        made->desc.Type = type;
+        made->desc.Usage = usage;
+        made->desc.Pool = pool;
+        made->desc.Size = length;
+        return D3D_OK;
+    }
+    std::vector<DrawRecord> DrawsOnly() const {
+        std::vector<DrawRecord> out;
+        for (const DrawRecord& r : draws)
+            if (r.call == DrawCall::Draw || r.call == DrawCall::DrawIndexed) out.push_back(r);
+        return out;
+    }
 
     size_t Count(Call call) const {
         size_t n = 0;
@@ -137,11 +284,20 @@ public:
                                                 HANDLE*) {
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE CreateVertexBuffer(UINT, DWORD, DWORD, D3DPOOL, IDirect3DVertexBuffer9**, HANDLE*) {
-        return E_NOTIMPL;
+    HRESULT STDMETHODCALLTYPE CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                                                 IDirect3DVertexBuffer9** out, HANDLE*) {
+        FakeVertexBuffer* made = nullptr;
+        const HRESULT hr = MakeBuffer(length, usage, D3DFMT_VERTEXDATA, pool, D3DRTYPE_VERTEXBUFFER, made);
+        if (made) made->desc.FVF = fvf;
+        if (out) *out = made;
+        return hr;
     }
-    HRESULT STDMETHODCALLTYPE CreateIndexBuffer(UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DIndexBuffer9**, HANDLE*) {
-        return E_NOTIMPL;
+    HRESULT STDMETHODCALLTYPE CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                                IDirect3DIndexBuffer9** out, HANDLE*) {
+        FakeIndexBuffer* made = nullptr;
+        const HRESULT hr = MakeBuffer(length, usage, format, pool, D3DRTYPE_INDEXBUFFER, made);
+        if (out) *out = made;
+        return hr;
     }
     HRESULT STDMETHODCALLTYPE CreateRenderTarget(UINT, UINT, D3DFORMAT, D3DMULTISAMPLE_TYPE, DWORD, BOOL,
                                                  IDirect3DSurface9**, HANDLE*) {
@@ -203,9 +359,14 @@ public:
     BOOL STDMETHODCALLTYPE GetSoftwareVertexProcessing() { return FALSE; }
     HRESULT STDMETHODCALLTYPE SetNPatchMode(float) { return E_NOTIMPL; }
     float STDMETHODCALLTYPE GetNPatchMode() { return 0.0f; }
-    HRESULT STDMETHODCALLTYPE DrawPrimitive(D3DPRIMITIVETYPE, UINT, UINT) { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE DrawIndexedPrimitive(D3DPRIMITIVETYPE, INT, UINT, UINT, UINT, UINT) {
-        return E_NOTIMPL;
+    HRESULT STDMETHODCALLTYPE DrawPrimitive(D3DPRIMITIVETYPE type, UINT start, UINT count) {
+        draws.push_back(Draw(type, start, count));
+        return drawResult;
+    }
+    HRESULT STDMETHODCALLTYPE DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT base, UINT minIndex, UINT vertices,
+                                                   UINT start, UINT count) {
+        draws.push_back(DrawIndexed(type, base, minIndex, vertices, start, count));
+        return drawResult;
     }
     HRESULT STDMETHODCALLTYPE DrawPrimitiveUP(D3DPRIMITIVETYPE, UINT, const void*, UINT) { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE, UINT, UINT, UINT, const void*, D3DFORMAT,
@@ -216,10 +377,21 @@ public:
                                               IDirect3DVertexDeclaration9*, DWORD) {
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE CreateVertexDeclaration(const D3DVERTEXELEMENT9*, IDirect3DVertexDeclaration9**) {
-        return E_NOTIMPL;
+    HRESULT STDMETHODCALLTYPE CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
+                                                      IDirect3DVertexDeclaration9** out) {
+        if (!elements || !out) return D3DERR_INVALIDCALL;
+        FakeVertexDeclaration* made = new FakeVertexDeclaration;
+        for (int i = 0; i < 64; ++i) {
+            made->elements.push_back(elements[i]);
+            if (elements[i].Stream == 0xFF) break;
+        }
+        *out = made;
+        return D3D_OK;
     }
-    HRESULT STDMETHODCALLTYPE SetVertexDeclaration(IDirect3DVertexDeclaration9*) { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) {
+        draws.push_back(DrawRecord{DrawCall::Declaration, 0, declaration});
+        return D3D_OK;
+    }
     HRESULT STDMETHODCALLTYPE GetVertexDeclaration(IDirect3DVertexDeclaration9**) { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetFVF(DWORD) { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetFVF(DWORD*) { return E_NOTIMPL; }
@@ -232,11 +404,17 @@ public:
     HRESULT STDMETHODCALLTYPE GetVertexShaderConstantI(UINT, int*, UINT) { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetVertexShaderConstantB(UINT, const BOOL*, UINT) { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetVertexShaderConstantB(UINT, BOOL*, UINT) { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetStreamSource(UINT, IDirect3DVertexBuffer9*, UINT, UINT) { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride) {
+        draws.push_back(DrawRecord{DrawCall::Stream, stream, buffer, offset, stride});
+        return D3D_OK;
+    }
     HRESULT STDMETHODCALLTYPE GetStreamSource(UINT, IDirect3DVertexBuffer9**, UINT*, UINT*) { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetStreamSourceFreq(UINT, UINT) { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetStreamSourceFreq(UINT, UINT*) { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetIndices(IDirect3DIndexBuffer9*) { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetIndices(IDirect3DIndexBuffer9* buffer) {
+        draws.push_back(DrawRecord{DrawCall::Indices, 0, buffer});
+        return D3D_OK;
+    }
     HRESULT STDMETHODCALLTYPE GetIndices(IDirect3DIndexBuffer9**) { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE CreatePixelShader(const DWORD*, IDirect3DPixelShader9**) { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetPixelShader(IDirect3DPixelShader9*) { return E_NOTIMPL; }

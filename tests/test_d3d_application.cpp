@@ -5,6 +5,7 @@
 #include "D3d/Application.h"
 #include "D3d/DeviceContext.h"
 #include "Scene/OcclusionQuery.h"
+#include "tests/DeviceSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -51,14 +52,6 @@ public:
     void HandleMessage(HWND, UINT message, WPARAM, LPARAM) override { seen.push_back(message); }
     std::vector<UINT> seen;
 };
-
-// A windowed device on the default adapter, or a skip when this machine has none.
-#define REQUIRE_WINDOWED_DEVICE(app)                                                          \
-    do {                                                                                      \
-        if (!(app).Create(GetModuleHandleA(nullptr), nullptr))                                \
-            GTEST_SKIP() << "no Direct3D 9 adapter here (see errors.log)";                    \
-        if (!(app).SetMode(false)) GTEST_SKIP() << "the adapter refused a windowed device";   \
-    } while (0)
 
 }  // namespace
 

@@ -70,6 +70,37 @@ for sample in tests/data/udf/*.txt; do
   "$OUT/tools/udftool" build "$sample" "$SEEDS/fuzz_udf_reader/$(basename "$sample" .txt).udf"
 done
 
+# Image seeds, small files of each kind written by imagetool.
+IMAGETOOL=$OUT/tools/imagetool
+mkdir -p "$SEEDS/fuzz_image_tga" "$SEEDS/fuzz_image_bmp" "$SEEDS/fuzz_image_dds" "$SEEDS/fuzz_image_any"
+img() { dir=$1; name=$2; shift 2; "$IMAGETOOL" make "$SEEDS/$dir/$name" "$@"; }
+img fuzz_image_tga argb.tga 7 5 gradient --alpha
+img fuzz_image_tga rle.tga 9 4 checker --rle --cell 3
+img fuzz_image_tga top.tga 6 3 gradient --top-down --format R8G8B8
+img fuzz_image_tga grey.tga 5 5 ramp --format L8 --rle
+img fuzz_image_tga map.tga 8 4 checker --palette --rle
+img fuzz_image_tga x555.tga 4 4 gradient --format X1R5G5B5
+img fuzz_image_bmp g24.bmp 7 5 gradient
+img fuzz_image_bmp g32.bmp 5 3 gradient --alpha --header 124
+img fuzz_image_bmp p8.bmp 9 4 gradient --bits 8 --top-down
+img fuzz_image_bmp p4.bmp 9 4 checker --bits 4 --cell 2 --header 108
+img fuzz_image_bmp p1.bmp 17 3 checker --bits 1 --header 12
+img fuzz_image_bmp rle.bmp 12 6 checker --rle --cell 4
+img fuzz_image_bmp r565.bmp 6 6 gradient --bits 16 --565
+img fuzz_image_dds argb.dds 8 8 gradient --alpha --mips 0
+img fuzz_image_dds r565.dds 8 4 gradient --format R5G6B5 --mips 2
+img fuzz_image_dds l8.dds 4 4 ramp --format L8
+img fuzz_image_dds v8u8.dds 4 4 gradient --format V8U8
+img fuzz_image_dds dxt1.dds 8 8 gradient --format DXT1 --mips 0
+img fuzz_image_dds dxt5.dds 8 4 gradient --alpha --format DXT5
+img fuzz_image_dds cube.dds 4 4 checker --cube --cell 2 --mips 0
+img fuzz_image_any a.png 6 4 gradient --alpha --interlace
+img fuzz_image_any p.png 6 4 checker --palette --cell 2
+img fuzz_image_any g.png 6 4 ramp --png grey --depth 4
+img fuzz_image_any a.jpg 16 8 gradient
+img fuzz_image_any p.jpg 16 16 ramp --grey --progressive
+cp "$SEEDS/fuzz_image_tga/rle.tga" "$SEEDS/fuzz_image_bmp/rle.bmp" "$SEEDS/fuzz_image_dds/dxt1.dds" "$SEEDS/fuzz_image_any/"
+
 for target in $TARGETS; do
   corpus=$OUT/corpus/$target
   mkdir -p "$corpus"

@@ -32,9 +32,7 @@ inline bool operator!=(const GUID& a, const GUID& b) { return !(a == b); }
 #define STDMETHOD_(type, method) virtual type STDMETHODCALLTYPE method
 #define PURE = 0
 
-#define E_NOINTERFACE ((HRESULT)0x80004002)
-#define E_POINTER ((HRESULT)0x80004003)
-#define E_NOTIMPL ((HRESULT)0x80004001)
+#include <winerror.h>
 
 struct IUnknown {
     STDMETHOD(QueryInterface)(REFIID riid, void** object) PURE;

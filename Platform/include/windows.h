@@ -1,5 +1,5 @@
-// Win32 basic types and the few kernel/winmm calls the engine makes, for the Linux build.
-// Declarations are added here when the first caller needs them.
+// Win32 basic types, and the headers of the calls the engine makes, for the Linux build.
+// Declarations are added to the header of their library when the first caller needs them.
 #pragma once
 
 #include <stddef.h>
@@ -32,6 +32,7 @@ typedef uintptr_t UINT_PTR;
 typedef intptr_t INT_PTR;
 typedef intptr_t LONG_PTR;
 typedef uintptr_t ULONG_PTR;
+typedef ULONG_PTR DWORD_PTR;
 typedef UINT_PTR WPARAM;
 typedef LONG_PTR LPARAM;
 typedef LONG_PTR LRESULT;
@@ -56,13 +57,10 @@ typedef union _LARGE_INTEGER {
 } LARGE_INTEGER;
 
 typedef LONG HRESULT;
-#define S_OK ((HRESULT)0)
-#define S_FALSE ((HRESULT)1)
-#define E_FAIL ((HRESULT)0x80004005)
-#define E_INVALIDARG ((HRESULT)0x80070057)
-#define E_OUTOFMEMORY ((HRESULT)0x8007000E)
-#define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
-#define FAILED(hr) (((HRESULT)(hr)) < 0)
+typedef void VOID;
+typedef void* PVOID;
+typedef WORD ATOM;
+typedef DWORD COLORREF;
 
 #ifndef TRUE
 #define TRUE 1
@@ -75,12 +73,15 @@ struct HINSTANCE__;
 typedef HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
 
-#define SW_SHOWDEFAULT 10
-
 // The program's entry point, written by the program; the platform's main calls it.
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);
 
+#include <winerror.h>
 #include <windef.h>
+#include <errhandlingapi.h>
+#include <libloaderapi.h>
+#include <synchapi.h>
+#include <winuser.h>
 #include <wingdi.h>
 #include <winbase_resources.h>
 #include <winreg.h>

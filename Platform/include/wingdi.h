@@ -1,4 +1,5 @@
-// GDI records and calls, for the Linux build, with the documented layouts.
+// GDI records and calls, for the Linux build, with the documented layouts and values.
+// Included by windows.h.
 #pragma once
 
 #include <windows.h>
@@ -24,3 +25,39 @@ typedef struct _RGNDATA {
     RGNDATAHEADER rdh;
     char Buffer[1];
 } RGNDATA, *PRGNDATA, *LPRGNDATA;
+
+#define RGB(r, g, b) ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
+#define GetRValue(rgb) (LOBYTE(rgb))
+#define GetGValue(rgb) (LOBYTE(((WORD)(rgb)) >> 8))
+#define GetBValue(rgb) (LOBYTE((rgb) >> 16))
+
+// The stock objects: brushes, pens, fonts and the palette that always exist.
+#define WHITE_BRUSH 0
+#define LTGRAY_BRUSH 1
+#define GRAY_BRUSH 2
+#define DKGRAY_BRUSH 3
+#define BLACK_BRUSH 4
+#define NULL_BRUSH 5
+#define HOLLOW_BRUSH NULL_BRUSH
+#define WHITE_PEN 6
+#define BLACK_PEN 7
+#define NULL_PEN 8
+#define OEM_FIXED_FONT 10
+#define ANSI_FIXED_FONT 11
+#define ANSI_VAR_FONT 12
+#define SYSTEM_FONT 13
+#define DEVICE_DEFAULT_FONT 14
+#define DEFAULT_PALETTE 15
+#define SYSTEM_FIXED_FONT 16
+#define DEFAULT_GUI_FONT 17
+#define DC_BRUSH 18
+#define DC_PEN 19
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+// The stock object of that index; null for an index that names none.
+HGDIOBJ WINAPI GetStockObject(int i);
+#ifdef __cplusplus
+}
+#endif

@@ -55,41 +55,6 @@ typedef _SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 #define REG_CREATED_NEW_KEY 0x00000001
 #define REG_OPENED_EXISTING_KEY 0x00000002
 
-// The system error codes the registry calls return.
-#ifndef ERROR_SUCCESS
-#define ERROR_SUCCESS 0L
-#endif
-#ifndef ERROR_FILE_NOT_FOUND
-#define ERROR_FILE_NOT_FOUND 2L
-#endif
-#ifndef ERROR_ACCESS_DENIED
-#define ERROR_ACCESS_DENIED 5L
-#endif
-#ifndef ERROR_INVALID_HANDLE
-#define ERROR_INVALID_HANDLE 6L
-#endif
-#ifndef ERROR_NOT_ENOUGH_MEMORY
-#define ERROR_NOT_ENOUGH_MEMORY 8L
-#endif
-#ifndef ERROR_INVALID_PARAMETER
-#define ERROR_INVALID_PARAMETER 87L
-#endif
-#ifndef ERROR_BAD_PATHNAME
-#define ERROR_BAD_PATHNAME 161L
-#endif
-#ifndef ERROR_MORE_DATA
-#define ERROR_MORE_DATA 234L
-#endif
-#ifndef ERROR_NO_MORE_ITEMS
-#define ERROR_NO_MORE_ITEMS 259L
-#endif
-#ifndef ERROR_CANTWRITE
-#define ERROR_CANTWRITE 1013L
-#endif
-#ifndef ERROR_KEY_DELETED
-#define ERROR_KEY_DELETED 1018L
-#endif
-
 #ifdef __cplusplus
 extern "C" {
 #endif

@@ -794,6 +794,15 @@ TEST_F(D3d9Test, BufferLocksStayWithinTheBuffer) {
     EXPECT_EQ(desc.Usage, static_cast<DWORD>(D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY));
     EXPECT_EQ(desc.Type, D3DRTYPE_VERTEXBUFFER);
     vb->Release();
+    // A discarding lock of a static buffer is accepted, as the runtime does, with a warning.
+    IDirect3DVertexBuffer9* still = Buffer(64, D3DPOOL_DEFAULT, 0);
+    PlatformTest_D3d9ClearCallLog();
+    ASSERT_EQ(still->Lock(0, 0, &part, D3DLOCK_DISCARD), D3D_OK);
+    still->Unlock();
+    const std::vector<std::string> log = PlatformTest_D3d9CallLog();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].rfind("Warning: D3DLOCK_DISCARD without D3DUSAGE_DYNAMIC", 0), 0u) << log[0];
+    still->Release();
     IDirect3DVertexBuffer9* bad = nullptr;
     EXPECT_EQ(device->CreateVertexBuffer(0, 0, 0, D3DPOOL_DEFAULT, &bad, nullptr), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->CreateVertexBuffer(8, 0, D3DFVF_XYZ, D3DPOOL_DEFAULT, &bad, nullptr), D3DERR_INVALIDCALL);
