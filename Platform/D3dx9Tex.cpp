@@ -7,16 +7,14 @@
 // squares where the caps ask for them and clamped to the maximum, level counts cut to the
 // chain, an unsupported format replaced by the nearest one the device has. Pixels are
 // converted through four floats per texel (D3dx9TexPixels), which serves filtering, normal
-// maps and copies between formats alike; compressed formats are copied as whole blocks
-// and never converted.
-//
-// The image-file readers are not in this build yet: the file loaders check their
-// arguments and then answer D3DXERR_INVALIDDATA, as for a file they cannot read.
+// maps and copies between formats alike; compressed formats are copied as whole blocks,
+// or decoded and coded again through the image library when the format or size changes.
+// The file functions are in D3dx9TexFiles.cpp.
 #include "D3dx9TexPixels.h"
+#include "ImageFormat.h"
 
 #include <d3dx9.h>
 #include <math.h>
-#include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
@@ -261,6 +259,68 @@ HRESULT CopyBlocks(D3DFORMAT format, const uint8_t* src, UINT srcPitch, const RE
     return D3D_OK;
 }
 
+
+// The texels of a rectangle of uncompressed (or palette) memory.
+HRESULT ReadSource(D3DFORMAT format, const uint8_t* bytes, UINT pitch, const PALETTEENTRY* palette, const RECT& r,
+                   Plane& plane) {
+    const bool paletted = format == D3DFMT_P8;
+    const UINT texel = paletted ? 1 : TexelBytes(format);
+    if (!texel || (paletted && !palette)) return E_NOTIMPL;
+    plane.width = UINT(r.right - r.left);
+    plane.height = UINT(r.bottom - r.top);
+    plane.texels.resize(size_t(plane.width) * plane.height);
+    for (UINT y = 0; y < plane.height; ++y) {
+        const uint8_t* row = bytes + size_t(r.top + y) * pitch + size_t(r.left) * texel;
+        for (UINT x = 0; x < plane.width; ++x) {
+            if (paletted) {
+                // The palette's flags byte is the entry's alpha.
+                const PALETTEENTRY& e = palette[row[x]];
+                plane.At(x, y) = Texel{e.peRed / 255.0f, e.peGreen / 255.0f, e.peBlue / 255.0f, e.peFlags / 255.0f};
+            } else {
+                plane.At(x, y) = ReadTexel(format, row + size_t(x) * texel);
+            }
+        }
+    }
+    return D3D_OK;
+}
+
+// The texels of a block-aligned rectangle of compressed memory, decoded.
+HRESULT DecodeBlocks(D3DFORMAT format, const uint8_t* bytes, UINT pitch, const RECT& r, Plane& plane) {
+    if ((r.left | r.top) & 3) return D3DERR_INVALIDCALL;
+    const UINT width = UINT(r.right - r.left), height = UINT(r.bottom - r.top);
+    const UINT block = format == D3DFMT_DXT1 ? 8 : 16;
+    const size_t rowBytes = size_t((width + 3) / 4) * block;
+    std::vector<uint8_t> tight;
+    for (UINT row = 0; row < (height + 3) / 4; ++row) {
+        const uint8_t* from = bytes + size_t(r.top / 4 + row) * pitch + size_t(r.left / 4) * block;
+        tight.insert(tight.end(), from, from + rowBytes);
+    }
+    PlatformImage::Surface argb;
+    if (!PlatformImage::DecompressDxt(format, tight.data(), tight.size(), width, height, &argb, nullptr))
+        return D3DXERR_INVALIDDATA;
+    plane = ReadPlane(D3DFMT_A8R8G8B8, argb.bytes.data(), INT(argb.pitch), width, height);
+    return D3D_OK;
+}
+
+// Codes texels into the blocks of a block-aligned rectangle of a compressed surface.
+HRESULT EncodeBlocks(const D3DSURFACE_DESC& desc, const Plane& plane, const RECT& r, IDirect3DSurface9* dest) {
+    if ((r.left | r.top) & 3) return D3DERR_INVALIDCALL;
+    PlatformImage::Surface argb;
+    argb.ResetArgb(plane.width, plane.height);
+    WritePlane(D3DFMT_A8R8G8B8, plane, argb.bytes.data(), INT(argb.pitch));
+    std::vector<uint8_t> blocks;
+    if (!PlatformImage::CompressDxt(desc.Format, argb, &blocks, nullptr)) return E_FAIL;
+    D3DLOCKED_RECT locked;
+    if (HRESULT hr = dest->LockRect(&locked, &r, 0); FAILED(hr)) return hr;
+    const UINT block = desc.Format == D3DFMT_DXT1 ? 8 : 16;
+    const size_t rowBytes = size_t((plane.width + 3) / 4) * block;
+    for (UINT row = 0; row < (plane.height + 3) / 4; ++row)
+        memcpy(static_cast<uint8_t*>(locked.pBits) + ptrdiff_t(row) * locked.Pitch, blocks.data() + row * rowBytes,
+               rowBytes);
+    dest->UnlockRect();
+    return D3D_OK;
+}
+
 }  // namespace
 
 HRESULT WINAPI D3DXLoadSurfaceFromMemory(LPDIRECT3DSURFACE9 dest, const PALETTEENTRY*, const RECT* destRect,
@@ -280,9 +340,8 @@ HRESULT WINAPI D3DXLoadSurfaceFromMemory(LPDIRECT3DSURFACE9 dest, const PALETTEE
     const UINT dw = UINT(dr.right - dr.left), dh = UINT(dr.bottom - dr.top);
     const uint8_t* bytes = static_cast<const uint8_t*>(source);
 
-    if (IsBlockFormat(sourceFormat) || IsBlockFormat(desc.Format)) {
-        // Blocks are copied as they are: one format, one size, no colour key.
-        if (sourceFormat != desc.Format || sw != dw || sh != dh) return E_NOTIMPL;
+    if (IsBlockFormat(sourceFormat) && sourceFormat == desc.Format && sw == dw && sh == dh && !colorKey) {
+        // Blocks that change neither format nor size are copied as they are.
         D3DLOCKED_RECT locked;
         if (HRESULT hr = dest->LockRect(&locked, &dr, 0); FAILED(hr)) return hr;
         const HRESULT hr = CopyBlocks(sourceFormat, bytes, sourcePitch, sr, static_cast<uint8_t*>(locked.pBits),
@@ -290,30 +349,18 @@ HRESULT WINAPI D3DXLoadSurfaceFromMemory(LPDIRECT3DSURFACE9 dest, const PALETTEE
         dest->UnlockRect();
         return hr;
     }
-    const bool paletted = sourceFormat == D3DFMT_P8;
-    const UINT sourceBytes = paletted ? 1 : TexelBytes(sourceFormat);
-    if (!sourceBytes || !TexelBytes(desc.Format) || (paletted && !palette)) return E_NOTIMPL;
-
     Plane plane;
-    plane.width = sw;
-    plane.height = sh;
-    plane.texels.resize(size_t(sw) * sh);
-    for (UINT y = 0; y < sh; ++y) {
-        const uint8_t* row = bytes + size_t(sr.top + y) * sourcePitch + size_t(sr.left) * sourceBytes;
-        for (UINT x = 0; x < sw; ++x) {
-            Texel t;
-            if (paletted) {
-                // The palette's flags byte is the entry's alpha.
-                const PALETTEENTRY& e = palette[row[x]];
-                t = Texel{e.peRed / 255.0f, e.peGreen / 255.0f, e.peBlue / 255.0f, e.peFlags / 255.0f};
-            } else {
-                t = ReadTexel(sourceFormat, row + size_t(x) * sourceBytes);
-            }
-            if (colorKey && ToArgb(t) == colorKey) t = Texel{0, 0, 0, 0};
-            plane.At(x, y) = t;
-        }
+    if (IsBlockFormat(sourceFormat)) {
+        if (HRESULT hr = DecodeBlocks(sourceFormat, bytes, sourcePitch, sr, plane); FAILED(hr)) return hr;
+    } else if (HRESULT hr = ReadSource(sourceFormat, bytes, sourcePitch, palette, sr, plane); FAILED(hr)) {
+        return hr;
     }
+    if (colorKey)
+        for (Texel& t : plane.texels)
+            if (ToArgb(t) == colorKey) t = Texel{0, 0, 0, 0};
     const Plane scaled = Resample(plane, dw, dh, kind);
+    if (IsBlockFormat(desc.Format)) return EncodeBlocks(desc, scaled, dr, dest);
+    if (!TexelBytes(desc.Format)) return E_NOTIMPL;
     D3DLOCKED_RECT locked;
     if (HRESULT hr = dest->LockRect(&locked, &dr, 0); FAILED(hr)) return hr;
     WritePlane(desc.Format, scaled, static_cast<uint8_t*>(locked.pBits), locked.Pitch);
@@ -499,92 +546,4 @@ HRESULT WINAPI D3DXComputeNormalMap(LPDIRECT3DTEXTURE9 texture, LPDIRECT3DTEXTUR
     // The levels below follow from the top one, as a mip chain of the map.
     if (SUCCEEDED(hr) && texture->GetLevelCount() > 1) hr = D3DXFilterTexture(texture, nullptr, 0, D3DX_FILTER_BOX);
     return hr;
-}
-
-// ---- files --------------------------------------------------------------------------------
-// Until the image readers join this build, every file is one this library cannot read.
-
-namespace {
-
-bool ReadFile(LPCSTR path, std::vector<uint8_t>& bytes) {
-    if (!path) return false;
-    FILE* f = fopen(path, "rb");
-    if (!f) return false;
-    uint8_t chunk[65536];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-    const bool ok = !ferror(f);
-    fclose(f);
-    return ok;
-}
-
-}  // namespace
-
-HRESULT WINAPI D3DXGetImageInfoFromFileInMemory(LPCVOID data, UINT size, D3DXIMAGE_INFO*) {
-    if (!data || size == 0) return D3DERR_INVALIDCALL;
-    return D3DXERR_INVALIDDATA;
-}
-
-HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 device, LPCVOID data, UINT size, UINT, UINT,
-                                                   UINT, DWORD, D3DFORMAT, D3DPOOL, DWORD, DWORD, D3DCOLOR,
-                                                   D3DXIMAGE_INFO*, PALETTEENTRY*, LPDIRECT3DTEXTURE9* out) {
-    if (!device || !data || size == 0 || !out) return D3DERR_INVALIDCALL;
-    *out = nullptr;
-    return D3DXERR_INVALIDDATA;
-}
-
-HRESULT WINAPI D3DXCreateCubeTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 device, LPCVOID data, UINT size, UINT, UINT,
-                                                       DWORD, D3DFORMAT, D3DPOOL, DWORD, DWORD, D3DCOLOR,
-                                                       D3DXIMAGE_INFO*, PALETTEENTRY*, LPDIRECT3DCUBETEXTURE9* out) {
-    if (!device || !data || size == 0 || !out) return D3DERR_INVALIDCALL;
-    *out = nullptr;
-    return D3DXERR_INVALIDDATA;
-}
-
-HRESULT WINAPI D3DXCreateTextureFromFileExA(LPDIRECT3DDEVICE9 device, LPCSTR path, UINT width, UINT height,
-                                            UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter,
-                                            DWORD mipFilter, D3DCOLOR colorKey, D3DXIMAGE_INFO* info,
-                                            PALETTEENTRY* palette, LPDIRECT3DTEXTURE9* out) {
-    if (!device || !path || !out) return D3DERR_INVALIDCALL;
-    *out = nullptr;
-    std::vector<uint8_t> bytes;
-    if (!ReadFile(path, bytes) || bytes.empty()) return D3DXERR_INVALIDDATA;
-    return D3DXCreateTextureFromFileInMemoryEx(device, bytes.data(), UINT(bytes.size()), width, height, levels, usage,
-                                               format, pool, filter, mipFilter, colorKey, info, palette, out);
-}
-
-HRESULT WINAPI D3DXCreateCubeTextureFromFileExA(LPDIRECT3DDEVICE9 device, LPCSTR path, UINT size, UINT levels,
-                                                DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter,
-                                                DWORD mipFilter, D3DCOLOR colorKey, D3DXIMAGE_INFO* info,
-                                                PALETTEENTRY* palette, LPDIRECT3DCUBETEXTURE9* out) {
-    if (!device || !path || !out) return D3DERR_INVALIDCALL;
-    *out = nullptr;
-    std::vector<uint8_t> bytes;
-    if (!ReadFile(path, bytes) || bytes.empty()) return D3DXERR_INVALIDDATA;
-    return D3DXCreateCubeTextureFromFileInMemoryEx(device, bytes.data(), UINT(bytes.size()), size, levels, usage,
-                                                   format, pool, filter, mipFilter, colorKey, info, palette, out);
-}
-
-HRESULT WINAPI D3DXLoadSurfaceFromFileInMemory(LPDIRECT3DSURFACE9 dest, const PALETTEENTRY*, const RECT*,
-                                               LPCVOID data, UINT size, const RECT*, DWORD, D3DCOLOR,
-                                               D3DXIMAGE_INFO*) {
-    if (!dest || !data || size == 0) return D3DERR_INVALIDCALL;
-    return D3DXERR_INVALIDDATA;
-}
-
-HRESULT WINAPI D3DXLoadSurfaceFromFileA(LPDIRECT3DSURFACE9 dest, const PALETTEENTRY* destPalette,
-                                        const RECT* destRect, LPCSTR path, const RECT* sourceRect, DWORD filter,
-                                        D3DCOLOR colorKey, D3DXIMAGE_INFO* info) {
-    if (!dest || !path) return D3DERR_INVALIDCALL;
-    std::vector<uint8_t> bytes;
-    if (!ReadFile(path, bytes) || bytes.empty()) return D3DXERR_INVALIDDATA;
-    return D3DXLoadSurfaceFromFileInMemory(dest, destPalette, destRect, bytes.data(), UINT(bytes.size()), sourceRect,
-                                           filter, colorKey, info);
-}
-
-HRESULT WINAPI D3DXSaveTextureToFileA(LPCSTR path, D3DXIMAGE_FILEFORMAT, LPDIRECT3DBASETEXTURE9 texture,
-                                      const PALETTEENTRY*) {
-    if (!path || !texture) return D3DERR_INVALIDCALL;
-    // No image writers in this build yet: nothing is written, and the caller is told so.
-    return E_NOTIMPL;
 }

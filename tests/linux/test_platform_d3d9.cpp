@@ -33,27 +33,12 @@ D3DPRESENT_PARAMETERS FullScreen(UINT width = 800, UINT height = 600) {
     return p;
 }
 
-class D3d9Test : public ::testing::Test {
+class D3d9Test : public platformd3d9::ReferenceD3d9 {
 protected:
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
-
     void SetUp() override {
-        PlatformTest_D3d9Reset();
+        ReferenceD3d9::SetUp();
         d3d = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(d3d, nullptr);
-    }
-    void TearDown() override {
-        if (device) {
-            EXPECT_EQ(device->Release(), 0u);
-        }
-        if (d3d) {
-            EXPECT_EQ(d3d->Release(), 0u);
-        }
-        EXPECT_EQ(PlatformTest_D3d9LiveObjects(PlatformTestD3d9Kind::Device), 0);
-        EXPECT_EQ(PlatformTest_D3d9LiveObjects(PlatformTestD3d9Kind::VertexBuffer), 0);
-        EXPECT_EQ(PlatformTest_D3d9LiveObjects(PlatformTestD3d9Kind::Surface), 0);
-        PlatformTest_D3d9Reset();
     }
     HRESULT Create(D3DPRESENT_PARAMETERS params, DWORD flags = D3DCREATE_HARDWARE_VERTEXPROCESSING) {
         return d3d->CreateDevice(0, D3DDEVTYPE_HAL, kWindow, flags, &params, &device);

@@ -25,38 +25,13 @@ using platformd3d9::kWindow;
 using platformd3d9::Windowed;
 
 
-class D3d9Textures : public ::testing::Test {
+class D3d9Textures : public platformd3d9::ReferenceD3d9 {
 protected:
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
-
-    void SetUp() override { PlatformTest_D3d9Reset(); }
-    // A device on the default adapter, or on one the test changed first.
-    void Open(const PlatformTestD3d9Adapter& adapter = PlatformTest_D3d9DefaultAdapter()) {
-        PlatformTest_D3d9SetAdapters({adapter});
-        d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        ASSERT_NE(d3d, nullptr);
-        D3DPRESENT_PARAMETERS p = Windowed();
-        ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, kWindow, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &device),
-                  D3D_OK);
-    }
     void OpenWithCaps(DWORD textureCaps, UINT maxSize = 4096) {
         PlatformTestD3d9Adapter a = PlatformTest_D3d9DefaultAdapter();
         a.devices[D3DDEVTYPE_HAL].TextureCaps = textureCaps;
         a.devices[D3DDEVTYPE_HAL].MaxTextureWidth = a.devices[D3DDEVTYPE_HAL].MaxTextureHeight = maxSize;
         Open(a);
-    }
-    void TearDown() override {
-        if (device) {
-            EXPECT_EQ(device->Release(), 0u);
-        }
-        if (d3d) {
-            EXPECT_EQ(d3d->Release(), 0u);
-        }
-        EXPECT_EQ(PlatformTest_D3d9LiveObjects(PlatformTestD3d9Kind::Texture), 0);
-        EXPECT_EQ(PlatformTest_D3d9LiveObjects(PlatformTestD3d9Kind::CubeTexture), 0);
-        EXPECT_EQ(PlatformTest_D3d9LiveObjects(PlatformTestD3d9Kind::Surface), 0);
-        PlatformTest_D3d9Reset();
     }
     IDirect3DTexture9* Texture(UINT w, UINT h, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool) {
         IDirect3DTexture9* t = nullptr;
