@@ -133,10 +133,19 @@ HRESULT FillTexture(IDirect3DBaseTexture9* texture, PlatformImage::Image& image,
         s->GetDesc(&top);
         s->Release();
     }
+    // Blocks go in untouched when nothing about them changes: the texture's every level is
+    // in the file at its size.
     std::string error;
-    // Blocks go in untouched when nothing about them changes.
-    const bool asBlocks = PlatformImage::IsBlockFormat(image.pixelFormat) && image.pixelFormat == uint32_t(top.Format) &&
-                          !colorKey && image.surfaces[0].width == top.Width && image.surfaces[0].height == top.Height;
+    bool asBlocks = PlatformImage::IsBlockFormat(image.pixelFormat) && image.pixelFormat == uint32_t(top.Format) &&
+                    !colorKey && levels <= image.info.mipLevels;
+    for (UINT level = 0; asBlocks && level < levels; ++level) {
+        IDirect3DSurface9* s = LevelOf(texture, 0, level);
+        if (!s) return D3DERR_INVALIDCALL;
+        D3DSURFACE_DESC d;
+        s->GetDesc(&d);
+        s->Release();
+        asBlocks = image.Level(0, level).width == d.Width && image.Level(0, level).height == d.Height;
+    }
     if (!asBlocks && PlatformImage::IsBlockFormat(image.pixelFormat) && !PlatformImage::DecompressImage(&image, &error))
         return D3DXERR_INVALIDDATA;
     const DWORD topKind = FilterKind(filter, D3DX_FILTER_TRIANGLE);
@@ -159,7 +168,7 @@ HRESULT FillTexture(IDirect3DBaseTexture9* texture, PlatformImage::Image& image,
             if (asBlocks && fromFile) {
                 hr = PutBlocks(s, image.Level(face, level), d.Format);
             } else if (asBlocks) {
-                hr = E_NOTIMPL;  // a compressed file without the level: unreachable with a matching chain
+                hr = D3DXERR_INVALIDDATA;  // a cube file short of a face
             } else {
                 PlatformImage::Surface next;
                 if (level == 0 || fromFile) {

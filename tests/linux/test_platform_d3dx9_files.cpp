@@ -123,6 +123,13 @@ TEST_F(D3dx9Files, CompressedBlocksGoInAsTheyAre) {
     EXPECT_EQ(memcmp(l.pBits, image.surfaces[0].bytes.data(), 32), 0);
     t->UnlockRect(0);
     t->Release();
+    // A chain the file lacks is made from its top level and coded again.
+    ASSERT_EQ(Load(device, dds, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, D3DFMT_UNKNOWN, 0, nullptr, &t), D3D_OK);
+    EXPECT_EQ(t->GetLevelCount(), 4u);
+    D3DSURFACE_DESC d;
+    t->GetLevelDesc(3, &d);
+    EXPECT_EQ(d.Format, D3DFMT_DXT1);
+    t->Release();
 }
 
 TEST_F(D3dx9Files, CubeMapsComeFromCubeFilesOnly) {
