@@ -11,6 +11,12 @@
 //   7. the current folder's file index (empty until EngineStartup)
 //   8. the render defaults (switches on, default keys 1000.0, light counts 1..5)
 //
+// The device layer's texture manager comes after these (it uses no program-wide object
+// of the foundation while it is built, and at exit it deletes its textures, which use
+// none either), but the foundation cannot name the device layer's types: it is defined
+// in D3d/TextureManager.cpp (TheTextureManager), whose initialisation runs after this
+// file's in every build. TheTextureManager().Reset() empties it for tests.
+//
 // The pending list of channels is constant-initialised in Log.cpp, so it exists before
 // anything else. Type ids, the shared empty String and the matrix constants are ready
 // before first use by construction and need no place here.
