@@ -14,8 +14,9 @@
 // The device layer's texture manager comes after these (it uses no program-wide object
 // of the foundation while it is built, and at exit it deletes its textures, which use
 // none either), but the foundation cannot name the device layer's types: it is defined
-// in D3d/TextureManager.cpp (TheTextureManager), whose initialisation runs after this
-// file's in every build. TheTextureManager().Reset() empties it for tests.
+// in D3d/TextureManager.cpp (TheTextureManager), in an order among these that this file
+// does not fix; nothing depends on that order. TheTextureManager().Reset() empties it for
+// tests.
 //
 // The pending list of channels is constant-initialised in Log.cpp, so it exists before
 // anything else. Type ids, the shared empty String and the matrix constants are ready

@@ -312,6 +312,7 @@ bool Texture::ScorePlacement(const IntRect& candidate, i64& coveredArea, i32& sc
 bool Texture::PlaceSub(Texture* sub, Array<Texture*>& moved, i32 depth) {
     if (link) return Resolved()->PlaceSub(sub, moved, depth);
     if (parent || !sub) return false;
+    sub->inParentPixels = 1;  // a placed rectangle is one of this texture's pixels
     i64 w, h;
     OwnSize(sub, sub->levelDesc, w, h);
     const i64 W = static_cast<i32>(levelDesc.Width);
