@@ -147,7 +147,9 @@ bool Texture::CreateEmpty(u32 newKind, u32 width, u32 height, u32 levelCount, u3
     Clear(clearSubs);
     const bool device = detached ? TheDevice() != nullptr : Register();
     isCube = cube;
-    kind = newKind;
+    // Without a file or bytes behind it a texture can only be made empty again after a
+    // reset, whatever kind the request named (a part name makes it "from disk").
+    kind = TEX_EMPTY | (newKind & TEX_DEFERRED);
     ownPixels = 1;
     StoreParams(width, height, levelCount, usage, format, pool);
     if ((kind & TEX_DEFERRED) || !device) return true;  // made on first use, or by the first Restore
@@ -266,8 +268,11 @@ bool Texture::AfterCreate() {
 void Texture::UpdateSubs() {
     const IntRect whole(0, 0, static_cast<i32>(levelDesc.Width), static_cast<i32>(levelDesc.Height));
     subs.CursorWalk([&](const String&, Texture*& sub) {
-        if (!sub->inParentPixels) return;
-        sub->levelDesc = levelDesc;
+        if (sub->SharesParentPixels()) sub->levelDesc = levelDesc;
+        if (!sub->inParentPixels) {
+            if (sub->SharesParentPixels()) sub->rect = whole;
+            return;
+        }
         if (!IntRect::Intersect(sub->rect, whole, sub->rect, false)) sub->rect.Set(0, 0, 0, 0);
     });
 }
@@ -341,7 +346,7 @@ bool Texture::Restore() {
     bool ok = true;
     subs.CursorWalk([&](const String&, Texture*& sub) {
         if (ok) {
-            sub->levelDesc = sub->inParentPixels ? levelDesc : sub->levelDesc;
+            if (sub->SharesParentPixels()) sub->levelDesc = levelDesc;
             ok = sub->Restore();
         }
     });

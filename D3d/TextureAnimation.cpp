@@ -136,6 +136,8 @@ void Texture::AttachSub(Texture* sub) {
     }
     sub->parent = t;
     sub->levelDesc = t->levelDesc;
+    // A sub-texture that shares the whole texture is as large as it.
+    if (!sub->inParentPixels) sub->rect = t->rect;
     t->subs.Insert(sub->name, sub);
 }
 

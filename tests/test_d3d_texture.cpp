@@ -284,3 +284,28 @@ TEST(Texture, FreeTextureMemoryIsRecorded) {
     // The record's values must not outlive the type table they are released through at exit.
     TheStatistics().ClearCurrent();
 }
+
+TEST(Texture, AnEmptyRequestForAPartIsMadeEmptyAgainAfterAReset) {
+    Application app;
+    DeviceScope scope(app);
+    REQUIRE_TEXTURE_DEVICE(app);
+    TextureDesc desc;
+    desc.width = 16;
+    desc.height = 16;
+    desc.format = D3DFMT_A8R8G8B8;
+    desc.partName = String("cell");
+    desc.flags = TEXDESC_SIZE | TEXDESC_FORMAT | TEXDESC_PART_NAME;
+    Texture* part = TheTextureManager().Load(desc, nullptr);
+    ASSERT_NE(part, nullptr);
+    Texture* sheet = part->GetParentTexture();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->GetKind(), static_cast<u32>(TEX_EMPTY));  // no file stands behind it
+    ASSERT_NE(part->GetD3DTexture(), nullptr);
+    ASSERT_TRUE(app.ResetDevice());
+    IDirect3DTexture9* after = part->GetD3DTexture();
+    ASSERT_NE(after, nullptr);
+    EXPECT_EQ(after, sheet->GetD3DTexture());
+    EXPECT_EQ(part->GetSize().x, 16);
+    TheTextureManager().Release(part);  // a sub-texture gives back its parent's reference
+    EXPECT_EQ(TheTextureManager().TextureCount(), 0u);
+}
