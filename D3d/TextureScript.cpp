@@ -136,6 +136,8 @@ bool Texture::LoadScript(const TextDataTree& node, patht script, Texture* parent
             return false;
         given.Set(static_cast<i32>(left), static_cast<i32>(top), static_cast<i32>(right), static_cast<i32>(bottom));
     }
+    // A rectangle turned inside out names no texels; its size would be negative.
+    if (rectGiven && (given.right < given.left || given.bottom < given.top)) return false;
     const TextNode* parentSpace = node.GetChild("ParentSpace");
     inParentPixels = parentSpace ? parentSpace->GetInt() != 0 : rectGiven;
     noPixels = TextNode::IntOf(node.GetChild("Empty")) != 0;

@@ -182,6 +182,17 @@ TEST(TextureScript, AFailedPlacementPutsBackEveryRectangleItMoved) {
     delete t;
 }
 
+TEST(TextureScript, ARectangleTurnedInsideOutFailsTheLoad) {
+    EXPECT_EQ(LoadScriptText("texeng_inverted.ts",
+                             "Empty = 1; Width = 64; Height = 64;"
+                             "Subs = object(a = object(Rect = array(0, 8, 8, 0)));"),
+              nullptr);
+    EXPECT_EQ(LoadScriptText("texeng_inverted2.ts",
+                             "Empty = 1; Width = 64; Height = 64;"
+                             "Subs = object(a = object(x1 = 9, y1 = 0, w = -4, h = 2));"),
+              nullptr);
+}
+
 TEST(TextureScript, ASubTextureLargerThanItsParentFailsTheLoad) {
     EXPECT_EQ(LoadScriptText("texeng_big.ts",
                              "Empty = 1; Width = 16; Height = 16;"
