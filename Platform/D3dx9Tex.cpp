@@ -349,6 +349,31 @@ HRESULT WINAPI D3DXLoadSurfaceFromMemory(LPDIRECT3DSURFACE9 dest, const PALETTEE
         dest->UnlockRect();
         return hr;
     }
+    // Formats with unused bits other than X8R8G8B8's go the long way, which sets them.
+    const bool unusedBits = desc.Format == D3DFMT_X1R5G5B5 || desc.Format == D3DFMT_X4R4G4B4 ||
+                            desc.Format == D3DFMT_X8B8G8R8 || desc.Format == D3DFMT_X8L8V8U8;
+    const bool sameLayout = !unusedBits && (sourceFormat == desc.Format ||
+                                            (sourceFormat == D3DFMT_A8R8G8B8 && desc.Format == D3DFMT_X8R8G8B8));
+    if (sameLayout && !IsBlockFormat(sourceFormat) && sourceFormat != D3DFMT_P8 && TexelBytes(sourceFormat) &&
+        sw == dw && sh == dh && !colorKey) {
+        // Texels that change neither format nor size are copied row by row: the loaders
+        // put every decoded level through here, and the float planes below cost a hundred
+        // times as much.
+        const size_t rowBytes = size_t{sw} * TexelBytes(sourceFormat);
+        D3DLOCKED_RECT locked;
+        if (HRESULT hr = dest->LockRect(&locked, &dr, 0); FAILED(hr)) return hr;
+        const uint8_t* from = bytes + size_t(sr.top) * sourcePitch + size_t(sr.left) * TexelBytes(sourceFormat);
+        uint8_t* to = static_cast<uint8_t*>(locked.pBits);
+        for (UINT y = 0; y < sh; ++y, from += sourcePitch, to += locked.Pitch) {
+            memcpy(to, from, rowBytes);
+            if (desc.Format == D3DFMT_X8R8G8B8) {
+                // X8R8G8B8 holds its unused byte as 0xFF, as the plane writer does.
+                for (size_t x = 3; x < rowBytes; x += 4) to[x] = 0xFF;
+            }
+        }
+        dest->UnlockRect();
+        return D3D_OK;
+    }
     Plane plane;
     if (IsBlockFormat(sourceFormat)) {
         if (HRESULT hr = DecodeBlocks(sourceFormat, bytes, sourcePitch, sr, plane); FAILED(hr)) return hr;
