@@ -214,13 +214,16 @@ void InputDevice::KeyboardBatch() {
     }
 }
 
-void InputDevice::Click(int button, DWORD time, u32 upType, u32 doubleType, EVENT& up) {
-    up.type = upType;
-    Send(up);
+// Button 0 makes types 0 to 2, button 1 types 3 to 5. A release counts a click; a second
+// click within the interval follows its up event with a double click.
+void InputDevice::Button(int button, bool pressed, DWORD time, EVENT& e) {
+    const u32 base = button == 0 ? kEventLeftDown : kEventRightDown;
+    e.type = pressed ? base : base + 1;
+    Send(e);
+    if (pressed) return;
     if (clicks[button] == 1 && time - firstClickTime[button] < doubleClickInterval) {
-        EVENT twice = up;
-        twice.type = doubleType;
-        Send(twice);
+        e.type = base + 2;
+        Send(e);
         clicks[button] = 0;
         return;
     }
@@ -257,20 +260,8 @@ void InputDevice::MouseBatch() {
             Send(e);
             break;
         case DIMOFS_BUTTON0:
-            if (pressed) {
-                e.type = kEventLeftDown;
-                Send(e);
-            } else {
-                Click(0, r.dwTimeStamp, kEventLeftUp, kEventLeftDoubleClick, e);
-            }
-            break;
         case DIMOFS_BUTTON1:
-            if (pressed) {
-                e.type = kEventRightDown;
-                Send(e);
-            } else {
-                Click(1, r.dwTimeStamp, kEventRightUp, kEventRightDoubleClick, e);
-            }
+            Button(static_cast<int>(r.dwOfs - DIMOFS_BUTTON0), pressed, r.dwTimeStamp, e);
             break;
         default:
             break;  // the wheel and the other buttons make no event

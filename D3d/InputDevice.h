@@ -53,7 +53,7 @@ private:
     bool ReadData(IDirectInputDevice8A* device, DIDEVICEOBJECTDATA* records, DWORD* count);
     void KeyboardBatch();
     void MouseBatch();
-    void Click(int button, DWORD time, u32 upType, u32 doubleType, EVENT& up);
+    void Button(int button, bool pressed, DWORD time, EVENT& e);
     void Send(const EVENT& event);
 
     u8 exclusive = 0;

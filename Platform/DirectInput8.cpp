@@ -55,6 +55,16 @@ DWORD PropertyNumber(REFGUID property) {
     return (address & 15) == 0 && number < 0x100 ? static_cast<DWORD>(number) : 0;
 }
 
+// The properties handled here are device-wide DWORDs; anything else is refused.
+HRESULT CheckDeviceDword(DWORD number, LPCDIPROPHEADER header) {
+    if (!header) return E_POINTER;
+    if (number != kPropBufferSize && number != kPropAxisMode) return DIERR_UNSUPPORTED;
+    if (header->dwSize != sizeof(DIPROPDWORD) || header->dwHeaderSize != sizeof(DIPROPHEADER) ||
+        header->dwHow != DIPH_DEVICE || header->dwObj != 0)
+        return DIERR_INVALIDPARAM;
+    return DI_OK;
+}
+
 DWORD gSequence = 0;
 
 class DirectInput;
@@ -294,11 +304,8 @@ HRESULT WINAPI Device::SetCooperativeLevel(HWND hwnd, DWORD dwFlags) {
 
 HRESULT WINAPI Device::SetProperty(REFGUID rguidProp, LPCDIPROPHEADER pdiph) {
     const DWORD number = PropertyNumber(rguidProp);
-    if (!pdiph) return E_POINTER;
-    if (number != kPropBufferSize && number != kPropAxisMode) return DIERR_UNSUPPORTED;
-    if (pdiph->dwSize != sizeof(DIPROPDWORD) || pdiph->dwHeaderSize != sizeof(DIPROPHEADER) ||
-        pdiph->dwHow != DIPH_DEVICE || pdiph->dwObj != 0)
-        return DIERR_INVALIDPARAM;
+    const HRESULT checked = CheckDeviceDword(number, pdiph);
+    if (checked != DI_OK) return checked;
     if (acquired) return DIERR_ACQUIRED;
     const DWORD value = reinterpret_cast<LPCDIPROPDWORD>(pdiph)->dwData;
     if (number == kPropAxisMode) {
@@ -313,11 +320,8 @@ HRESULT WINAPI Device::SetProperty(REFGUID rguidProp, LPCDIPROPHEADER pdiph) {
 
 HRESULT WINAPI Device::GetProperty(REFGUID rguidProp, LPDIPROPHEADER pdiph) {
     const DWORD number = PropertyNumber(rguidProp);
-    if (!pdiph) return E_POINTER;
-    if (number != kPropBufferSize && number != kPropAxisMode) return DIERR_UNSUPPORTED;
-    if (pdiph->dwSize != sizeof(DIPROPDWORD) || pdiph->dwHeaderSize != sizeof(DIPROPHEADER) ||
-        pdiph->dwHow != DIPH_DEVICE || pdiph->dwObj != 0)
-        return DIERR_INVALIDPARAM;
+    const HRESULT checked = CheckDeviceDword(number, pdiph);
+    if (checked != DI_OK) return checked;
     reinterpret_cast<LPDIPROPDWORD>(pdiph)->dwData =
         number == kPropBufferSize ? bufferSize : (absolute ? DIPROPAXISMODE_ABS : DIPROPAXISMODE_REL);
     return DI_OK;

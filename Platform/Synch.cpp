@@ -83,32 +83,26 @@ HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL bManualReset, BOOL bIniti
     return reinterpret_cast<HANDLE>(h);
 }
 
-BOOL WINAPI SetEvent(HANDLE hEvent) {
+namespace {
+// Sets or clears an event; a set wakes every wait.
+BOOL Mark(HANDLE event, bool signalled) {
     EventTable& table = Table();
     {
         std::lock_guard<std::mutex> guard(table.lock);
-        auto it = table.events.find(Key(hEvent));
+        auto it = table.events.find(Key(event));
         if (it == table.events.end()) {
             SetLastError(ERROR_INVALID_HANDLE);
             return FALSE;
         }
-        it->second.signalled = true;
+        it->second.signalled = signalled;
     }
-    table.changed.notify_all();
+    if (signalled) table.changed.notify_all();
     return TRUE;
 }
+}  // namespace
 
-BOOL WINAPI ResetEvent(HANDLE hEvent) {
-    EventTable& table = Table();
-    std::lock_guard<std::mutex> guard(table.lock);
-    auto it = table.events.find(Key(hEvent));
-    if (it == table.events.end()) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    it->second.signalled = false;
-    return TRUE;
-}
+BOOL WINAPI SetEvent(HANDLE hEvent) { return Mark(hEvent, true); }
+BOOL WINAPI ResetEvent(HANDLE hEvent) { return Mark(hEvent, false); }
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
     EventTable& table = Table();

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 namespace {
@@ -37,6 +38,8 @@ protected:
         PlatformTest_SetClock(5000);
     }
     void TearDown() override {
+        input.reset();
+        app.reset();
         PlatformTest_D3d9Reset();
         PlatformTest_ResetWindows();
         PlatformTest_ResetModules();
@@ -46,6 +49,18 @@ protected:
     static bool Start(Application& app, bool fullScreen) {
         return app.Create(GetModuleHandleA(nullptr), nullptr) && app.SetMode(fullScreen);
     }
+    // An application and an input device created as the saver creates them, unless asked
+    // for a device without exclusive mode.
+    bool Open(bool fullScreen = false, bool exclusive = true) {
+        app = std::make_unique<Application>();
+        if (!Start(*app, fullScreen)) return false;
+        input = std::make_unique<InputDevice>();
+        input->AddListener(&recorder);
+        return input->Create(exclusive, 6, 6);
+    }
+    std::unique_ptr<Application> app;
+    std::unique_ptr<InputDevice> input;
+    Recorder recorder;
     static void Pump() {
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -62,56 +77,41 @@ protected:
 }  // namespace
 
 TEST_F(InputDeviceTest, KeysBecomeKeyEventsWithTheScanCode) {
-    Application app;
-    ASSERT_TRUE(Start(app, false));
-    InputDevice input;
-    Recorder recorder;
-    input.AddListener(&recorder);
-    ASSERT_TRUE(input.Create(true, 6, 6));
+    ASSERT_TRUE(Open());
     PlatformTest_KeyDown(DIK_A);
     PlatformTest_KeyUp(DIK_A);
-    input.DispatchEvents();
+    input->DispatchEvents();
     ASSERT_EQ(recorder.Types(), (std::vector<u32>{kEventKeyDown, kEventKeyUp}));
     EXPECT_EQ(recorder.events[0].key, static_cast<u32>(DIK_A));
     EXPECT_EQ(recorder.events[0].x, 0);
-    EXPECT_FALSE(input.IsKeyDown(DIK_A));
+    EXPECT_FALSE(input->IsKeyDown(DIK_A));
     PlatformTest_KeyDown(DIK_B);
-    input.DispatchEvents();
-    EXPECT_TRUE(input.IsKeyDown(DIK_B));
+    input->DispatchEvents();
+    EXPECT_TRUE(input->IsKeyDown(DIK_B));
 }
 
 TEST_F(InputDeviceTest, TheKeyboardGoesFirstAndABatchMakesOneMove) {
-    Application app;
-    ASSERT_TRUE(Start(app, false));
-    InputDevice input;
-    Recorder recorder;
-    input.AddListener(&recorder);
-    ASSERT_TRUE(input.Create(true, 6, 6));
+    ASSERT_TRUE(Open());
     PlatformTest_MouseMove(4, 2);
     PlatformTest_MouseMove(3, 1);
     PlatformTest_KeyDown(DIK_SPACE);
-    input.DispatchEvents();
+    input->DispatchEvents();
     EXPECT_EQ(recorder.Types(), (std::vector<u32>{kEventKeyDown}));
-    input.DispatchEvents();
+    input->DispatchEvents();
     // Exclusive: the move reports the device's raw axis values.
     ASSERT_EQ(recorder.Types(), (std::vector<u32>{kEventKeyDown, kEventExclusivePointerMove}));
     EXPECT_EQ(recorder.events[1].x, 7);
     EXPECT_EQ(recorder.events[1].y, 3);
-    input.DispatchEvents();
+    input->DispatchEvents();
     EXPECT_EQ(recorder.events.size(), 2u);
 }
 
 TEST_F(InputDeviceTest, ADoubleClickNeedsLessThanTheInterval) {
-    Application app;
-    ASSERT_TRUE(Start(app, false));
-    InputDevice input;
-    Recorder recorder;
-    input.AddListener(&recorder);
-    ASSERT_TRUE(input.Create(true, 6, 6));
+    ASSERT_TRUE(Open());
     Click(0);
     PlatformTest_AdvanceClock(499);
     Click(0);
-    input.DispatchEvents();
+    input->DispatchEvents();
     EXPECT_EQ(recorder.Types(), (std::vector<u32>{kEventLeftDown, kEventLeftUp, kEventLeftDown, kEventLeftUp,
                                                   kEventLeftDoubleClick}));
     recorder.events.clear();
@@ -119,25 +119,20 @@ TEST_F(InputDeviceTest, ADoubleClickNeedsLessThanTheInterval) {
     Click(1);
     PlatformTest_AdvanceClock(500);
     Click(1);
-    input.DispatchEvents();
+    input->DispatchEvents();
     EXPECT_EQ(recorder.Types(),
               (std::vector<u32>{kEventRightDown, kEventRightUp, kEventRightDown, kEventRightUp}));
 }
 
 TEST_F(InputDeviceTest, TypedCharactersAndFocusBecomeEvents) {
-    Application app;
-    ASSERT_TRUE(Start(app, false));
-    InputDevice input;
-    Recorder recorder;
-    input.AddListener(&recorder);
-    ASSERT_TRUE(input.Create(true, 6, 6));
-    SendMessageA(app.GetWindow(), WM_CHAR, 'x', 0);
+    ASSERT_TRUE(Open());
+    SendMessageA(app->GetWindow(), WM_CHAR, 'x', 0);
     ASSERT_EQ(recorder.Types(), (std::vector<u32>{kEventCharacter}));
     EXPECT_EQ(recorder.events[0].key, static_cast<u32>('x'));
-    EXPECT_FALSE(input.IsKeyDown(DIK_X));
-    SendMessageA(app.GetWindow(), WM_SETFOCUS, 0, 0);
+    EXPECT_FALSE(input->IsKeyDown(DIK_X));
+    SendMessageA(app->GetWindow(), WM_SETFOCUS, 0, 0);
     EXPECT_EQ(recorder.events.back().type, static_cast<u32>(kEventFocusGained));
-    EXPECT_TRUE(input.HasFocus());
+    EXPECT_TRUE(input->HasFocus());
     EXPECT_EQ(CharFromScanCode(DIK_Q), u16('q'));
     EXPECT_EQ(CharFromScanCode(DIK_0), u16('0'));
     EXPECT_EQ(CharFromScanCode(DIK_BACK), u16(253));
@@ -145,30 +140,20 @@ TEST_F(InputDeviceTest, TypedCharactersAndFocusBecomeEvents) {
 }
 
 TEST_F(InputDeviceTest, WindowsMouseMovesAreReadSigned) {
-    Application app;
-    ASSERT_TRUE(Start(app, false));
-    InputDevice input;
-    Recorder recorder;
-    input.AddListener(&recorder);
-    ASSERT_TRUE(input.Create(true, 6, 6));
-    SendMessageA(app.GetWindow(), WM_MOUSEMOVE, 0, MAKELPARAM(-5, -7));
+    ASSERT_TRUE(Open());
+    SendMessageA(app->GetWindow(), WM_MOUSEMOVE, 0, MAKELPARAM(-5, -7));
     ASSERT_EQ(recorder.Types(), (std::vector<u32>{kEventPointerMove}));
     EXPECT_EQ(recorder.events[0].x, -5);
     EXPECT_EQ(recorder.events[0].y, -7);
-    EXPECT_EQ(input.GetPosition(), IntPair(-5, -7));
+    EXPECT_EQ(input->GetPosition(), IntPair(-5, -7));
 }
 
 TEST_F(InputDeviceTest, LostInputIsAcquiredAgain) {
-    Application app;
-    ASSERT_TRUE(Start(app, false));
-    InputDevice input;
-    Recorder recorder;
-    input.AddListener(&recorder);
-    ASSERT_TRUE(input.Create(true, 6, 6));
+    ASSERT_TRUE(Open());
     PlatformTest_LoseInput();
-    EXPECT_TRUE(input.Poll(0));
+    EXPECT_TRUE(input->Poll(0));
     PlatformTest_KeyDown(DIK_E);
-    input.DispatchEvents();
+    input->DispatchEvents();
     EXPECT_EQ(recorder.Types(), (std::vector<u32>{kEventKeyDown}));
 }
 
@@ -202,25 +187,20 @@ TEST_F(InputDeviceTest, TheNotificationEventsAreClosedWithTheDevice) {
 }
 
 TEST_F(InputDeviceTest, InFullScreenThePointerFollowsTheDevice) {
-    Application app;
-    ASSERT_TRUE(Start(app, true));
-    InputDevice input;
-    Recorder recorder;
-    input.AddListener(&recorder);
-    ASSERT_TRUE(input.Create(false, 6, 6));
-    ASSERT_TRUE(input.Poll(0));
-    const IntPair start = input.GetPosition();
+    ASSERT_TRUE(Open(true, false));
+    ASSERT_TRUE(input->Poll(0));
+    const IntPair start = input->GetPosition();
     PlatformTest_MouseMove(10, 5);
-    input.DispatchEvents();
+    input->DispatchEvents();
     ASSERT_EQ(recorder.Types(), (std::vector<u32>{kEventPointerMove}));
-    EXPECT_EQ(input.GetPosition(), IntPair(start.x + 10, start.y + 5));
+    EXPECT_EQ(input->GetPosition(), IntPair(start.x + 10, start.y + 5));
     EXPECT_EQ(recorder.events[0].dx, 10);
     PlatformTest_MouseMove(-100000, 0);
-    ASSERT_TRUE(input.Poll(0));
-    EXPECT_EQ(input.GetPosition().x, 0);  // clamped to the screen
+    ASSERT_TRUE(input->Poll(0));
+    EXPECT_EQ(input->GetPosition().x, 0);  // clamped to the screen
     PlatformTest_MouseButton(0, true);
-    ASSERT_TRUE(input.Poll(0));
-    EXPECT_TRUE(input.IsLeftButtonDown());
+    ASSERT_TRUE(input->Poll(0));
+    EXPECT_TRUE(input->IsLeftButtonDown());
 }
 
 TEST_F(InputDeviceTest, RestoreScalesThePointerByTheNewSize) {
