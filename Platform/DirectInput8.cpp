@@ -327,8 +327,8 @@ HRESULT WINAPI Device::GetProperty(REFGUID rguidProp, LPDIPROPHEADER pdiph) {
     return DI_OK;
 }
 
+// Taken while acquired too, as Windows' runtime does.
 HRESULT WINAPI Device::SetEventNotification(HANDLE hEvent) {
-    if (acquired) return DIERR_ACQUIRED;
     if (hEvent && !ResetEvent(hEvent)) return DIERR_INVALIDPARAM;  // not an event
     event = hEvent;
     return DI_OK;
