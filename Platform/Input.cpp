@@ -107,7 +107,7 @@ void PostMouse(UINT message) {
     if (!w) return;
     const POINT origin = system.ClientOrigin(*w);
     const POINT cursor = system.cursor.position;
-    platform::MessageQueue::Get().Post(target, message, MouseKeyFlags(), PackPoint(cursor.x - origin.x, cursor.y - origin.y));
+    platform::MessageQueue::Get().PostInput(target, message, MouseKeyFlags(), PackPoint(cursor.x - origin.x, cursor.y - origin.y));
 }
 
 void Key(BYTE scan, bool down) {
@@ -126,7 +126,7 @@ void Key(BYTE scan, bool down) {
     if (scan & 0x80) bits |= 1u << 24;
     if (wasDown) bits |= 1u << 30;
     if (!down) bits |= (1u << 30) | (1u << 31);
-    platform::MessageQueue::Get().Post(focus, down ? WM_KEYDOWN : WM_KEYUP, vk, static_cast<LPARAM>(static_cast<LONG>(bits)));
+    platform::MessageQueue::Get().PostInput(focus, down ? WM_KEYDOWN : WM_KEYUP, vk, static_cast<LPARAM>(static_cast<LONG>(bits)));
 }
 
 }  // namespace
@@ -175,7 +175,7 @@ void PlatformTest_MouseWheel(LONG delta) {
     // The wheel message carries the turn in the high word and the cursor in screen
     // coordinates.
     const WPARAM wParam = MouseKeyFlags() | (static_cast<WPARAM>(static_cast<WORD>(delta)) << 16);
-    platform::MessageQueue::Get().Post(focus, WM_MOUSEWHEEL, wParam, PackPoint(system.cursor.position.x, system.cursor.position.y));
+    platform::MessageQueue::Get().PostInput(focus, WM_MOUSEWHEEL, wParam, PackPoint(system.cursor.position.x, system.cursor.position.y));
 }
 
 void PlatformTest_LoseInput() { platform::DirectInputLoseAll(); }
