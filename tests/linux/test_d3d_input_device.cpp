@@ -224,3 +224,17 @@ TEST_F(InputDeviceTest, RestoreScalesThePointerByTheNewSize) {
               static_cast<i32>(static_cast<i64>(screen.right - 1) * now.right / screen.right));
     EXPECT_EQ(input.GetPosition().y, screen.bottom - 1);
 }
+
+TEST_F(InputDeviceTest, InFullScreenWithoutExclusiveModeTheCursorIsHidden) {
+    ASSERT_TRUE(Open(true, false));
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    input->HandleMessage(app->GetWindow(), WM_SETCURSOR, 0, 0);
+    EXPECT_EQ(GetCursor(), nullptr);
+}
+
+TEST_F(InputDeviceTest, WindowedTheCursorIsTheArrow) {
+    ASSERT_TRUE(Open());
+    SetCursor(nullptr);
+    input->HandleMessage(app->GetWindow(), WM_SETCURSOR, 0, 0);
+    EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_ARROW));
+}
