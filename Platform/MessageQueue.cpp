@@ -38,6 +38,7 @@ MessageQueue& MessageQueue::Get() {
 
 void MessageQueue::Reset() {
     posted.clear();
+    input.clear();
     timers.clear();
     quit = false;
     quitCode = 0;
@@ -51,7 +52,15 @@ bool MessageQueue::Takes(HWND filter, HWND window) const {
 }
 
 bool MessageQueue::Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (posted.size() >= kMaxPosted) {
+    return Queue(posted, window, message, wParam, lParam);
+}
+
+bool MessageQueue::PostInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return Queue(input, window, message, wParam, lParam);
+}
+
+bool MessageQueue::Queue(std::deque<MSG>& queue, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (queue.size() >= kMaxPosted) {
         SetLastError(ERROR_NOT_ENOUGH_QUOTA);
         return false;
     }
@@ -62,7 +71,7 @@ bool MessageQueue::Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     m.lParam = lParam;
     m.time = timeGetTime();
     m.pt = WindowSystem::Get().cursor.position;
-    posted.push_back(m);
+    queue.push_back(m);
     return true;
 }
 
@@ -72,11 +81,15 @@ void MessageQueue::PostQuit(int exitCode) {
 }
 
 bool MessageQueue::Retrieve(MSG* out, HWND filter, UINT first, UINT last, bool remove) {
-    for (auto it = posted.begin(); it != posted.end(); ++it) {
-        if (!Takes(filter, it->hwnd) || !InRange(it->message, first, last)) continue;
-        *out = *it;
-        if (remove) posted.erase(it);
-        return true;
+    // Posted messages come before input, so a WM_CHAR that TranslateMessage posts for a
+    // key press is read before the release that followed it.
+    for (std::deque<MSG>* queue : {&posted, &input}) {
+        for (auto it = queue->begin(); it != queue->end(); ++it) {
+            if (!Takes(filter, it->hwnd) || !InRange(it->message, first, last)) continue;
+            *out = *it;
+            if (remove) queue->erase(it);
+            return true;
+        }
     }
     // WM_QUIT belongs to no window and passes any message range.
     if (quit && (!filter || filter == reinterpret_cast<HWND>(-1))) {
@@ -157,8 +170,9 @@ bool MessageQueue::IsTimerProcedure(HWND window, UINT_PTR id, TIMERPROC procedur
 }
 
 void MessageQueue::Forget(HWND window) {
-    posted.erase(std::remove_if(posted.begin(), posted.end(), [&](const MSG& m) { return m.hwnd == window; }),
-                 posted.end());
+    for (std::deque<MSG>* queue : {&posted, &input})
+        queue->erase(std::remove_if(queue->begin(), queue->end(), [&](const MSG& m) { return m.hwnd == window; }),
+                     queue->end());
     timers.erase(std::remove_if(timers.begin(), timers.end(), [&](const Timer& t) { return t.window == window; }),
                  timers.end());
 }

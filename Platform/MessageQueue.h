@@ -23,6 +23,9 @@ public:
     static constexpr size_t kMaxPosted = 10000;
 
     bool Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // Keyboard and mouse messages: retrieved after the posted ones, as Windows reads its
+    // input queue after the posted messages.
+    bool PostInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void PostQuit(int exitCode);
     // The first message the filter takes, removed or left; false when there is none now.
     bool Retrieve(MSG* out, HWND filter, UINT first, UINT last, bool remove);
@@ -46,8 +49,10 @@ private:
     };
 
     bool Takes(HWND filter, HWND window) const;
+    bool Queue(std::deque<MSG>& queue, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     std::deque<MSG> posted;
+    std::deque<MSG> input;
     std::vector<Timer> timers;
     bool quit = false;
     int quitCode = 0;

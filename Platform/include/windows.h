@@ -80,6 +80,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
 #include <windef.h>
 #include <errhandlingapi.h>
 #include <libloaderapi.h>
+#include <handleapi.h>
 #include <synchapi.h>
 #include <winuser.h>
 #include <wingdi.h>

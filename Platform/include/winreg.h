@@ -11,8 +11,6 @@ typedef const WCHAR* LPCWSTR;
 typedef WCHAR* LPWSTR;
 typedef BYTE* LPBYTE;
 typedef DWORD* LPDWORD;
-struct _SECURITY_ATTRIBUTES;
-typedef _SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 
 // The predefined root keys.
 #define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)((LONG)0x80000000))

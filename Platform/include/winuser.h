@@ -748,6 +748,7 @@ HCURSOR WINAPI SetCursor(HCURSOR hCursor);
 HCURSOR WINAPI GetCursor(void);
 int WINAPI ShowCursor(BOOL bShow);
 BOOL WINAPI GetCursorPos(LPPOINT lpPoint);
+SHORT WINAPI GetAsyncKeyState(int vKey);
 BOOL WINAPI SetCursorPos(int X, int Y);
 
 // ---- the system ----------------------------------------------------------------------
