@@ -172,7 +172,8 @@ private:
 class Buffer {
 public:
     explicit Buffer(UINT length) : bytes(length) {}
-    HRESULT LockBytes(UINT offset, UINT size, void** data, DWORD flags);
+    // Checks and hands out a range; `buffer` and `usage` are the owning resource's.
+    HRESULT LockBytes(const void* buffer, DWORD usage, UINT offset, UINT size, void** data, DWORD flags);
     HRESULT UnlockBytes();
     std::vector<uint8_t> bytes;
     int locks = 0;

@@ -179,8 +179,13 @@ constexpr DWORD kLockFlags =
     D3DLOCK_READONLY | D3DLOCK_DISCARD | D3DLOCK_NOOVERWRITE | D3DLOCK_NOSYSLOCK | D3DLOCK_DONOTWAIT |
     D3DLOCK_NO_DIRTY_UPDATE;
 
-HRESULT Buffer::LockBytes(UINT offset, UINT size, void** data, DWORD flags) {
+HRESULT Buffer::LockBytes(const void* buffer, DWORD usage, UINT offset, UINT size, void** data, DWORD flags) {
+    if (HRESULT hr = Fault("Lock")) return hr;
     if (!data) return D3DERR_INVALIDCALL;
+    // The runtime accepts a discarding lock of a buffer made without D3DUSAGE_DYNAMIC; a
+    // debug runtime warns about it, and so does the call log.
+    if ((flags & D3DLOCK_DISCARD) && !(usage & D3DUSAGE_DYNAMIC) && g_recording)
+        Record("Warning: D3DLOCK_DISCARD without D3DUSAGE_DYNAMIC", false, {O(buffer), H(flags)});
     // Flags the runtime does not know, and reading what is being discarded, are refused.
     if ((flags & ~kLockFlags) || ((flags & D3DLOCK_READONLY) && (flags & D3DLOCK_DISCARD))) {
         *data = nullptr;
@@ -215,17 +220,8 @@ bool VertexBuffer::Answers(REFIID riid) const {
     return riid == IID_IDirect3DVertexBuffer9 || riid == IID_IDirect3DResource9;
 }
 
-// The runtime accepts a discarding lock of a buffer made without D3DUSAGE_DYNAMIC; a
-// debug runtime warns about it, and so does the call log.
-void WarnOfStaticDiscard(const void* buffer, DWORD usage, DWORD flags) {
-    if ((flags & D3DLOCK_DISCARD) && !(usage & D3DUSAGE_DYNAMIC) && g_recording)
-        Record("Warning: D3DLOCK_DISCARD without D3DUSAGE_DYNAMIC", false, {O(buffer), H(flags)});
-}
-
 HRESULT STDMETHODCALLTYPE VertexBuffer::Lock(UINT offset, UINT size, void** data, DWORD flags) {
-    if (HRESULT hr = Fault("Lock")) return hr;
-    WarnOfStaticDiscard(this, usage, flags);
-    return LockBytes(offset, size, data, flags);
+    return LockBytes(this, usage, offset, size, data, flags);
 }
 
 HRESULT STDMETHODCALLTYPE VertexBuffer::Unlock() { return UnlockBytes(); }
@@ -253,9 +249,7 @@ bool IndexBuffer::Answers(REFIID riid) const {
 }
 
 HRESULT STDMETHODCALLTYPE IndexBuffer::Lock(UINT offset, UINT size, void** data, DWORD flags) {
-    if (HRESULT hr = Fault("Lock")) return hr;
-    WarnOfStaticDiscard(this, usage, flags);
-    return LockBytes(offset, size, data, flags);
+    return LockBytes(this, usage, offset, size, data, flags);
 }
 
 HRESULT STDMETHODCALLTYPE IndexBuffer::Unlock() { return UnlockBytes(); }
