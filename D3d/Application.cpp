@@ -57,15 +57,7 @@ Application::Application() : title("Corvane Application") {
 }
 
 Application::~Application() {
-    if (device) {
-        if (deviceObjectsRestored) {
-            deviceObjectsRestored = 0;
-            InvalidateDeviceObjects();
-        }
-        device->Release();
-        device = nullptr;
-        PublishDevice(nullptr);
-    }
+    ReleaseDevice();
     ReleaseDeclarations();
     ReleaseDirect3D();
     if (g_application == this) g_application = nullptr;
