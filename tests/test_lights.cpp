@@ -339,20 +339,20 @@ TEST(LightingInfo, StartsWhiteAndEmpty) {
 
 TEST(LightingInfo, GatherForBoxTakesTheLightsThatReach) {
     RefHandle<Light> dir = MakeDir(Argb(1.0f, 1.0f, 1.0f, 1.0f));
-    RefHandle<Light> far = MakePoint(100.0f, 0.0f, 0.0f, 5.0f);
-    RefHandle<Light> near = MakePoint(1.0f, 0.0f, 0.0f, 5.0f);
+    RefHandle<Light> distant = MakePoint(100.0f, 0.0f, 0.0f, 5.0f);
+    RefHandle<Light> nearby = MakePoint(1.0f, 0.0f, 0.0f, 5.0f);
     LightingInfo group;
     group.ambient = Argb(1.0f, 0.2f, 0.3f, 0.4f);
     group.signature = 0x55u;
     group.AddLight(dir);
-    group.AddLight(far);
-    group.AddLight(near);
+    group.AddLight(distant);
+    group.AddLight(nearby);
 
     LightingInfo target;
-    EXPECT_EQ(group.GatherForBox(MakeBox(0.0f, 0.0f, 0.0f, 2.0f), target), 1);  // near is partly inside
+    EXPECT_EQ(group.GatherForBox(MakeBox(0.0f, 0.0f, 0.0f, 2.0f), target), 1);  // nearby is partly inside
     ExpectColor(target.ambient, 1.0f, 0.2f, 0.3f, 0.4f);
-    EXPECT_EQ(LightsOf(target), (std::vector<Light*>{dir.Get(), near.Get()}));
-    const u32 once = (0x55u ^ dir->GetSequence()) + (0x55u ^ near->GetSequence());
+    EXPECT_EQ(LightsOf(target), (std::vector<Light*>{dir.Get(), nearby.Get()}));
+    const u32 once = (0x55u ^ dir->GetSequence()) + (0x55u ^ nearby->GetSequence());
     EXPECT_EQ(target.signature, once);
     EXPECT_EQ(dir.UseCount(), 3u);  // test, group, target
 
@@ -361,7 +361,7 @@ TEST(LightingInfo, GatherForBoxTakesTheLightsThatReach) {
     EXPECT_EQ(target.LightCount(), 2);
     EXPECT_EQ(target.signature, 2 * once);
 
-    // Only the directional light reaches a box far away: wholly, 2.
+    // Only the directional light reaches a box far off: wholly, 2.
     LightingInfo lone;
     EXPECT_EQ(group.GatherForBox(MakeBox(0.0f, 50.0f, 0.0f, 1.0f), lone), 2);
     EXPECT_EQ(LightsOf(lone), (std::vector<Light*>{dir.Get()}));
@@ -369,7 +369,7 @@ TEST(LightingInfo, GatherForBoxTakesTheLightsThatReach) {
     // No light at all: 2 and the ambient colour.
     LightingInfo dark;
     dark.ambient = Argb(1.0f, 0.5f, 0.5f, 0.5f);
-    dark.AddLight(far);
+    dark.AddLight(distant);
     LightingInfo none;
     EXPECT_EQ(dark.GatherForBox(MakeBox(0.0f, 0.0f, 0.0f, 1.0f), none), 2);
     EXPECT_EQ(none.LightCount(), 0);
@@ -384,13 +384,13 @@ TEST(LightingInfo, GatherForBoxTakesTheLightsThatReach) {
 }
 
 TEST(LightingInfo, GatherForNodeSaysWhetherTheSubtreeHasLights) {
-    RefHandle<Light> near = MakePoint(1.0f, 0.0f, 0.0f, 5.0f);
+    RefHandle<Light> nearby = MakePoint(1.0f, 0.0f, 0.0f, 5.0f);
     LightingInfo view;
     view.ambient = Argb(1.0f, 0.1f, 0.1f, 0.1f);
-    view.AddLight(near);
+    view.AddLight(nearby);
     LightingInfo lit;
     EXPECT_EQ(LightSet::GatherForNode(view, lit, MakeBox(0.0f, 0.0f, 0.0f, 1.0f)), 1);
-    EXPECT_EQ(LightsOf(lit), (std::vector<Light*>{near.Get()}));
+    EXPECT_EQ(LightsOf(lit), (std::vector<Light*>{nearby.Get()}));
     LightingInfo unlit;
     EXPECT_EQ(LightSet::GatherForNode(view, unlit, MakeBox(50.0f, 0.0f, 0.0f, 1.0f)), 2);
     EXPECT_EQ(unlit.LightCount(), 0);
