@@ -218,3 +218,16 @@ TEST_F(LightSetDevice, LimitedLightsReachTheDevice) {
                                    "SetLight(1, 1)", "LightEnable(1, 1)"}));
     EXPECT_EQ(c->GetIndex(), -1);
 }
+
+TEST_F(LightSetDevice, AfterAResetEveryLightIsSentAgain) {
+    // What a device reset needs: the device forgot its lights, so the set forgets them too.
+    RefHandle<Light> a = MakePoint(0.0f);
+    RefHandle<LightingInfo> info = InfoOf({a});
+    set.Apply(info);
+    LightCalls();
+    set.Reset();
+    StateCache::InvalidateAll();
+    EXPECT_EQ(a->GetIndex(), -1);
+    set.Apply(info);
+    EXPECT_EQ(LightCalls(), (Calls{"SetRenderState(139, 4280295456)", "SetLight(0, 1)", "LightEnable(0, 1)"}));
+}
