@@ -11,12 +11,13 @@
 //   7. the current folder's file index (empty until EngineStartup)
 //   8. the render defaults (switches on, default keys 1000.0, light counts 1..5)
 //
-// The device layer's program-wide objects, the geometry cache and the texture manager, are
-// defined beside their classes (D3d/GeometryCache.cpp: TheGeometryCache; D3d/TextureManager.cpp:
-// TheTextureManager), because the foundation cannot name the device layer's types; this
-// file does not fix their order among these. Neither uses a program-wide object of the
-// foundation while it is built or destroyed (the texture manager's textures use none at
-// exit either), so the order does not matter to them. Each has a Reset for tests.
+// The program-wide objects of the layers above, the geometry cache, the texture manager and
+// the light set, are defined beside their classes (D3d/GeometryCache.cpp: TheGeometryCache;
+// D3d/TextureManager.cpp: TheTextureManager; Effect/LightSet.cpp: TheLightSet), because the
+// foundation cannot name their types; this file does not fix their order among these. None
+// uses a program-wide object of the foundation while it is built or destroyed (the texture
+// manager's textures use none at exit either), so the order does not matter to them. Each
+// has a Reset for tests.
 //
 // The pending list of channels is constant-initialised in Log.cpp, so it exists before
 // anything else. Type ids, the shared empty String and the matrix constants are ready
