@@ -34,6 +34,7 @@ TextureEntry g_textures[StateCache::kStages];
 D3DMATERIAL9 g_material;
 u8 g_materialValid;
 TransformEntry g_transforms[StateCache::kTransforms];
+u32 g_generation;
 
 RenderStateEntry* RenderEntry(D3DRENDERSTATETYPE state) {
     const u32 index = static_cast<u32>(state);
@@ -194,6 +195,8 @@ int SetProjectionMatrix(const Matrix& matrix) {
     return WrapperResult(SetTransform(D3DTS_PROJECTION, &elements));
 }
 
+u32 Generation() { return g_generation; }
+
 void InvalidateTextureStates() {
     for (TextureEntry& entry : g_textures) entry.valid = 0;
     for (StateEntry& entry : g_stageStates) entry.valid = 0;
@@ -201,6 +204,7 @@ void InvalidateTextureStates() {
 }
 
 void InvalidateAll() {
+    ++g_generation;
     for (RenderStateEntry& entry : g_renderStates) entry.valid = entry.locked = 0;
     InvalidateTextureStates();
     g_materialValid = 0;

@@ -65,6 +65,9 @@ void InvalidateTextureStates();
 // Forgets everything and lifts every lock; after every device creation and reset, and
 // between tests.
 void InvalidateAll();
+// Counts the InvalidateAll calls: whoever keeps device state outside the cache (the lights
+// enabled on the device) compares it to know that the device forgot that state too.
+u32 Generation();
 // Sets a null texture on stages 0 to 7 directly and forgets the cached textures; before
 // a render target is bound, so no stage samples it.
 void UnbindTextures();

@@ -102,6 +102,11 @@ void LightSet::Apply(const RefHandle<LightingInfo>& info, u32) {
 }
 
 void LightSet::Apply(const LightingInfo& info) {
+    // A created or reset device has no lights: everything is handed out afresh.
+    if (deviceGeneration_ != StateCache::Generation()) {
+        Reset();
+        deviceGeneration_ = StateCache::Generation();
+    }
     StateCache::SetRenderState(D3DRS_AMBIENT, info.ambient.ToPacked());
 
     bool skipped = false;

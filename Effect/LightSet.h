@@ -19,6 +19,7 @@
 #include "Core/OrderedMap.h"
 #include "Core/Types.h"
 #include "Effect/Light.h"
+#include "D3d/StateCache.h"
 #include "Effect/LightingInfo.h"
 
 class LightSet {
@@ -71,6 +72,7 @@ private:
     void Enable(Light& light, bool enable);
 
     u64 parkings_ = 0;
+    u32 deviceGeneration_ = StateCache::Generation();  // the device state the lights were sent to
 };
 
 // The program-wide light set.

@@ -231,3 +231,17 @@ TEST_F(LightSetDevice, AfterAResetEveryLightIsSentAgain) {
     set.Apply(info);
     EXPECT_EQ(LightCalls(), (Calls{"SetRenderState(139, 4280295456)", "SetLight(0, 1)", "LightEnable(0, 1)"}));
 }
+
+TEST_F(LightSetDevice, TheSetNoticesADeviceThatForgotItsStates) {
+    // Every device creation and reset invalidates the state cache; the set follows it
+    // without being told, since the device layer knows nothing of lights.
+    RefHandle<Light> a = MakePoint(0.0f);
+    RefHandle<LightingInfo> info = InfoOf({a});
+    set.Apply(info);
+    LightCalls();
+    set.Apply(info);
+    EXPECT_EQ(LightCalls(), Calls{}) << "a steady set sends nothing";
+    StateCache::InvalidateAll();
+    set.Apply(info);
+    EXPECT_EQ(LightCalls(), (Calls{"SetRenderState(139, 4280295456)", "SetLight(0, 1)", "LightEnable(0, 1)"}));
+}
