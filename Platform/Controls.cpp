@@ -226,14 +226,17 @@ LRESULT CALLBACK ComboBoxProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPa
         d->items.clear();
         d->selection = CB_ERR;
         ShowSelection(hWnd, *d);
-        return CB_OKAY;
+        return TRUE;
     case CB_GETCOUNT: return static_cast<LRESULT>(d->items.size());
     case CB_GETCURSEL: return d->selection;
     case CB_SETCURSEL:
-        // An index outside the list (-1 among them) clears the selection and reports CB_ERR.
+        // -1 clears the selection; any other index outside the list fails and keeps it.
+        // Both report CB_ERR.
         if (!ValidIndex(*d, wParam)) {
-            d->selection = CB_ERR;
-            ShowSelection(hWnd, *d);
+            if (static_cast<INT_PTR>(wParam) == -1) {
+                d->selection = CB_ERR;
+                ShowSelection(hWnd, *d);
+            }
             return CB_ERR;
         }
         d->selection = static_cast<int>(wParam);

@@ -4,6 +4,12 @@
 // extended one (DLGTEMPLATEEX, from DIALOGEX scripts). Texts in the template are UTF-16;
 // they come out as the code page's single bytes (characters above 255 become '?').
 //
+// Why the binary form and not the script: the templates are written once, as resource
+// scripts, and the Windows build compiles them with the cross resource compiler. The
+// Linux build runs the same compiler and embeds its output, so both platforms read the
+// very same bytes; a reader of the script language would be a second compiler to keep in
+// step with the real one, and would never see what Windows is given.
+//
 // The reader checks every length against the resource's size: a truncated or damaged
 // template is refused as a whole, never read past its end.
 #pragma once

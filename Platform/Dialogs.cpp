@@ -215,7 +215,7 @@ LRESULT WINAPI DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam) {
     DialogData* data = DialogOf(hDlg);
     if (data && data->procedure) {
         data->messageResult = 0;
-        const INT_PTR handled = system.CallProcedure(reinterpret_cast<WNDPROC>(data->procedure), hDlg, Msg, wParam, lParam);
+        const INT_PTR handled = data->procedure(hDlg, Msg, wParam, lParam);
         data = DialogOf(hDlg);  // the procedure may have destroyed the dialog
         if (handled) {
             if (AnswersDirectly(Msg)) return handled;
