@@ -1,4 +1,5 @@
 #include "D3d/Application.h"
+#include "D3d/DeviceDialog.h"
 
 #include <cpuid.h>
 #include <string.h>
@@ -309,6 +310,28 @@ bool Application::CheckWindowSize() {
     return ResetDevice();
 }
 
+bool Application::RunDeviceDialog() {
+    const bool wasWindowed = windowed != 0;
+    // The dialog is shown over a window, never over a full-screen device.
+    if (!wasWindowed && !ToggleFullscreen()) return false;
+    DeviceDialog dialog(enumeration, wasWindowed, windowedSettings, fullScreenSettings);
+    // A dialog that could not be shown (-1) counts as cancelled.
+    if (dialog.ShowDialog(window) != IDOK) {
+        if (!wasWindowed) ToggleFullscreen();
+        return true;
+    }
+    current = dialog.GetSettings();
+    if (current.windowed)
+        windowedSettings = current;
+    else
+        fullScreenSettings = current;
+    windowed = current.windowed;
+    ReleaseDevice();
+    if (CreateDevice()) return true;
+    // A full-screen choice that cannot be made goes back to the window.
+    return current.windowed ? false : ToggleFullscreen();
+}
+
 bool Application::ToggleFullscreen() {
     for (;;) {
         const UINT adapter = current.adapterOrdinal;
@@ -326,7 +349,8 @@ bool Application::ToggleFullscreen() {
         }
         SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(windowStyle));
         bool ok;
-        if (current.adapterOrdinal == adapter && current.deviceType == type) {
+        // A reset needs a device: after a failed creation there is none, and one is made.
+        if (device && current.adapterOrdinal == adapter && current.deviceType == type) {
             BuildPresentParams();
             ok = ResetDevice();
         } else {

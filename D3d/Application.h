@@ -59,6 +59,10 @@ public:
     void BuildPresentParams();
     bool CheckWindowSize();
     bool ToggleFullscreen();
+    // Lets the user choose the device in the device-settings dialog (over the window, so a
+    // full-screen device switches to windowed first) and applies a confirmed choice; false
+    // when the switch or the chosen device fails. A cancelled dialog changes nothing.
+    bool RunDeviceDialog();
     // Called before each frame: resets a device that can be reset again; false when there
     // is no device or the reset failed.
     bool HandleDeviceLost();

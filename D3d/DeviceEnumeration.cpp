@@ -31,11 +31,6 @@ bool ListHas(const List<T>& list, const T& value) {
     return list.Contains(value);
 }
 
-template <class T, class Fn>
-void ForEachOwned(const PtrListOf<T>& list, Fn&& fn) {
-    ForEachInFillOrder(list, [&](T* item) { fn(*item); });
-}
-
 template <class T>
 void DeleteAll(PtrListOf<T>& list) {
     ForEachInFillOrder(list, [](T* item) { delete item; });

@@ -80,6 +80,12 @@ void ForEachInFillOrder(const List<T>& list, Fn&& fn) {
     for (i32 i = 0; i < list.count; ++i, node = node->next) fn(node->payload);
 }
 
+// Visits the records of an owning list in the order it was filled.
+template <class T, class Fn>
+void ForEachOwned(const PtrListOf<T>& list, Fn&& fn) {
+    ForEachInFillOrder(list, [&](T* item) { fn(*item); });
+}
+
 class DeviceEnumeration {
 public:
     // `d3d` is borrowed; it may be null until SetDirect3D.

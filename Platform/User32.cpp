@@ -689,6 +689,7 @@ HGDIOBJ WINAPI GetStockObject(int i) {
 // ---- the test interface -----------------------------------------------------------------
 
 void PlatformTest_ResetWindows() {
+    platform::ResetDialogs();
     WindowSystem::Get().Reset();
     platform::MessageQueue::Get().Reset();
     Settings() = UserSettings{};

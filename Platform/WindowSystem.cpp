@@ -94,7 +94,10 @@ WindowSystem& WindowSystem::Get() {
     return system;
 }
 
-WindowSystem::WindowSystem() { MakeDesktop(); }
+WindowSystem::WindowSystem() {
+    MakeDesktop();
+    RegisterStandardClasses(*this);
+}
 
 void WindowSystem::Reset() {
     windows.clear();
@@ -109,6 +112,7 @@ void WindowSystem::Reset() {
     record.clear();
     nextAtom = 0xC000;
     MakeDesktop();
+    RegisterStandardClasses(*this);
 }
 
 HWND WindowSystem::NewHandle() {
@@ -183,6 +187,18 @@ ATOM WindowSystem::RegisterClass(const WNDCLASSEXA& d) {
     const ATOM atom = c->atom;
     classes.push_back(std::move(c));
     return atom;
+}
+
+void WindowSystem::RegisterSystemClass(const WNDCLASSEXA& d, ATOM atom) {
+    if (FindClass(d.lpszClassName)) return;
+    auto c = std::make_unique<WindowClass>();
+    c->name = d.lpszClassName;
+    c->atom = atom;
+    c->style = d.style;
+    c->procedure = d.lpfnWndProc;
+    c->windowExtra = d.cbWndExtra;
+    c->cursor = d.hCursor;
+    classes.push_back(std::move(c));
 }
 
 bool WindowSystem::UnregisterClass(LPCSTR name) {

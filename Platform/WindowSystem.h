@@ -47,6 +47,12 @@ struct WindowClass {
     int windows = 0;  // windows of the class that exist
 };
 
+// What a window of a system class (a dialog, a control) keeps beyond the fields below; it
+// goes with the window.
+struct WindowData {
+    virtual ~WindowData() = default;
+};
+
 struct Window {
     HWND handle = nullptr;
     WindowClass* windowClass = nullptr;
@@ -67,6 +73,7 @@ struct Window {
     bool needsFirstSize = false;  // an overlapped window gets WM_SIZE and WM_MOVE on its first show
     bool destroying = false;
     std::vector<HWND> children;  // in z-order, topmost first
+    std::unique_ptr<WindowData> data;
 };
 
 class WindowSystem {
@@ -78,6 +85,9 @@ public:
     // ---- classes
     ATOM RegisterClass(const WNDCLASSEXA& description);
     bool UnregisterClass(LPCSTR name);
+    // A class of the system (dialogs, controls) with the atom Windows gives it; registered
+    // at start and after every reset.
+    void RegisterSystemClass(const WNDCLASSEXA& description, ATOM atom);
     WindowClass* FindClass(LPCSTR nameOrAtom);
 
     // ---- windows
@@ -168,6 +178,14 @@ private:
     bool recording = false;
     std::vector<PlatformTestMessage> record;
 };
+
+// Registers the dialog class and the standard controls (Controls.cpp).
+void RegisterStandardClasses(WindowSystem& system);
+// Push buttons (the default one among them), for the dialog's Enter key.
+bool IsPushButton(HWND window);
+bool IsDefaultPushButton(HWND window);
+// Forgets the running dialogs and the test's dialog hook (Dialogs.cpp).
+void ResetDialogs();
 
 // The system metric of that index from the fixed metric set and the desktop's size.
 int Metric(int index);

@@ -29,6 +29,12 @@ if(CORVANE_RARPACK_COMMAND)
     VERBATIM)
 endif()
 
+# Resource scripts (a SOURCE ending in ".rc", e.g. a DIALOG): Windows compiles them with the
+# rest of the resource script; for Linux the same resource compiler turns them into the
+# binary form Windows would load, and resextract takes the named resource's bytes out, so
+# that the platform layer reads exactly what Windows reads.
+find_program(CORVANE_WINDRES NAMES x86_64-w64-mingw32-windres i686-w64-mingw32-windres windres)
+
 # Gives `target` the resources that `list_file` names.
 function(corvane_embed_resources target list_file)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${list_file})
@@ -41,6 +47,7 @@ function(corvane_embed_resources target list_file)
   set(entries "")
   set(script "")
   set(files "")
+  set(included_scripts "")
   foreach(line IN LISTS lines)
     string(STRIP "${line}" line)
     if(line STREQUAL "" OR line MATCHES "^#")
@@ -55,7 +62,32 @@ function(corvane_embed_resources target list_file)
     list(GET parts 1 name)
     list(GET parts 2 source)
 
-    if(source MATCHES "^generated:(.+)$")
+    set(script_source "")
+    if(source MATCHES "\\.rc$")
+      set(script_source ${CMAKE_SOURCE_DIR}/${source})
+      if(NOT EXISTS ${script_source})
+        message(FATAL_ERROR "${list_file}: no such file: ${source}")
+      endif()
+    endif()
+    if(script_source AND NOT WIN32)
+      if(NOT CORVANE_WINDRES OR NOT TARGET resextract)
+        message(FATAL_ERROR "${list_file}: ${source} needs the resource compiler (binutils-mingw-w64-x86-64) and resextract")
+      endif()
+      get_filename_component(script_dir ${script_source} DIRECTORY)
+      file(GLOB script_headers ${script_dir}/*.h)
+      set(compiled ${CORVANE_GENERATED_DIR}/${target}_${type}_${name}.res)
+      set(file ${CORVANE_GENERATED_DIR}/${target}_${type}_${name}.bin)
+      add_custom_command(
+        OUTPUT ${file}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CORVANE_GENERATED_DIR}
+        COMMAND ${CORVANE_WINDRES} -I ${script_dir} -i ${script_source} -O res -o ${compiled}
+        COMMAND resextract ${compiled} ${type} ${name} ${file}
+        DEPENDS ${script_source} ${script_headers} resextract
+        COMMENT "Compiling resource ${type} ${name} from ${source}"
+        VERBATIM)
+    elseif(script_source)
+      set(file ${script_source})
+    elseif(source MATCHES "^generated:(.+)$")
       set(generated ${CMAKE_MATCH_1})
       if(NOT DEFINED CORVANE_GENERATED_${generated})
         message(STATUS "Resource ${type} ${name}: nothing builds ${generated} yet; left out")
@@ -109,7 +141,16 @@ function(corvane_embed_resources target list_file)
       "extern \"C\" const unsigned char ${symbol}[];\n"
       "extern \"C\" const unsigned char ${symbol}_end[];\n")
     string(APPEND entries "    {${type_field}, ${name_field}, ${symbol}, ${symbol}_end},\n")
-    string(APPEND script "${name} ${rc_type} \"${file}\"\n")
+    if(script_source)
+      # The script defines the resource itself, under the same type and name; a script
+      # that defines several is included once.
+      if(NOT script_source IN_LIST included_scripts)
+        list(APPEND included_scripts ${script_source})
+        string(APPEND script "#include \"${file}\"\n")
+      endif()
+    else()
+      string(APPEND script "${name} ${rc_type} \"${file}\"\n")
+    endif()
     list(APPEND files ${file})
     math(EXPR index "${index} + 1")
   endforeach()

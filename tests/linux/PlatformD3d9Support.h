@@ -3,6 +3,7 @@
 #pragma once
 
 #include <PlatformTestD3d9.h>
+#include <PlatformTestWindows.h>
 #include <d3d9.h>
 
 #include <gtest/gtest.h>
@@ -10,6 +11,14 @@
 #include <stdint.h>
 
 namespace platformd3d9 {
+
+// Every table of the platform back to its first state: adapters and devices, windows and
+// dialogs, loaded libraries.
+inline void ResetPlatform() {
+    PlatformTest_D3d9Reset();
+    PlatformTest_ResetWindows();
+    PlatformTest_ResetModules();
+}
 
 inline const HWND kWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234));
 

@@ -5,6 +5,7 @@
 // lost at random.
 #include "D3d/Application.h"
 #include "D3d/DeviceContext.h"
+#include "tests/linux/PlatformD3d9Support.h"
 
 #include <PlatformTestD3d9.h>
 #include <PlatformTestWindows.h>
@@ -46,16 +47,8 @@ public:
 
 class ApplicationDevice : public ::testing::Test {
 protected:
-    void SetUp() override {
-        PlatformTest_D3d9Reset();
-        PlatformTest_ResetWindows();
-        PlatformTest_ResetModules();
-    }
-    void TearDown() override {
-        PlatformTest_D3d9Reset();
-        PlatformTest_ResetWindows();
-        PlatformTest_ResetModules();
-    }
+    void SetUp() override { platformd3d9::ResetPlatform(); }
+    void TearDown() override { platformd3d9::ResetPlatform(); }
     static bool Windowed(Application& app) {
         return app.Create(GetModuleHandleA(nullptr), nullptr) && app.SetMode(false);
     }
