@@ -4,8 +4,8 @@
 
 #include <unknwn.h>
 
-// {8BA5FB08-5195-40E2-AC58-0D989C3A0102}
-inline constexpr IID IID_ID3DXBuffer = {0x8ba5fb08, 0x5195, 0x40e2, {0xac, 0x58, 0x0d, 0x98, 0x9c, 0x3a, 0x01, 0x02}};
+// {932E6A7E-C68E-45DD-A7BF-53D19C86DB1F}
+inline constexpr IID IID_ID3DXBuffer = {0x932e6a7e, 0xc68e, 0x45dd, {0xa7, 0xbf, 0x53, 0xd1, 0x9c, 0x86, 0xdb, 0x1f}};
 
 // A block of bytes owned by the library; its size never changes.
 struct ID3DXBuffer : public IUnknown {
