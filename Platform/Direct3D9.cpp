@@ -79,7 +79,17 @@ void Record(const char* method, bool failed, std::initializer_list<CallArg> args
         record.args[record.count++] = arg;
     }
     if (g_log.size() >= kMaxLogRecords) g_log.erase(g_log.begin(), g_log.begin() + kMaxLogRecords / 2);
-    g_log.push_back(record);
+    g_log.push_back(std::move(record));
+}
+
+void RecordText(const char* method, std::string detail) {
+    CallRecord record;
+    record.method = method;
+    record.failed = false;
+    record.count = 0;
+    record.detail = std::move(detail);
+    if (g_log.size() >= kMaxLogRecords) g_log.erase(g_log.begin(), g_log.begin() + kMaxLogRecords / 2);
+    g_log.push_back(std::move(record));
 }
 
 HRESULT CheckFault(const char* method) {
@@ -633,6 +643,10 @@ std::vector<std::string> PlatformTest_D3d9CallLog() {
     lines.reserve(g_log.size());
     for (const CallRecord& record : g_log) {
         std::string line = record.method;
+        if (!record.detail.empty()) {
+            lines.push_back(line + record.detail);
+            continue;
+        }
         line += '(';
         for (uint8_t i = 0; i < record.count; ++i) {
             if (i) line += ", ";

@@ -48,6 +48,9 @@ struct CallRecord {
     uint8_t count;
     bool failed;
     CallArg args[8];
+    // Records made outside the device (by effects) carry their whole text here, printed
+    // after the method's name in place of the arguments.
+    std::string detail;
 };
 
 extern bool g_recording;
@@ -60,6 +63,9 @@ void Record(const char* method, bool failed, std::initializer_list<CallArg> args
 inline void Log(const char* method, HRESULT result, std::initializer_list<CallArg> args) {
     if (g_recording) Record(method, FAILED(result), args);
 }
+// Appends a record of a library working on the device (effects): the method's name
+// followed by `detail` as it is (the caller checks g_recording first).
+void RecordText(const char* method, std::string detail);
 // S_OK, or the result a test armed for this call of the method.
 HRESULT CheckFault(const char* method);
 inline HRESULT Fault(const char* method) { return g_faultsArmed ? CheckFault(method) : S_OK; }

@@ -82,7 +82,8 @@ ULONG PlatformTest_D3d9RefCount(IUnknown* object);
 // The call log: every call that changes state or draws, in order, as text: the method's
 // name and its arguments, e.g. "SetRenderState(7, 1)", "SetStreamSource(0, #12, 0, 32)"
 // (objects by their creation number, "null" for none), floats as "%g", flag words in hex.
-// Calls refused by the device are logged with " -> failed" appended. The log keeps the
+// Calls refused by the device are logged with " -> failed" appended. D3DX effects add
+// their passes and warnings (PlatformTestD3dx9Effect.h). The log keeps the
 // latest 131,072 calls at least; older ones are dropped in halves past 262,144.
 std::vector<std::string> PlatformTest_D3d9CallLog();
 void PlatformTest_D3d9ClearCallLog();

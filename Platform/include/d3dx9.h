@@ -3,8 +3,11 @@
 
 #include <d3d9.h>
 #include <d3dx9math.h>
+#include <d3dx9core.h>
 #include <d3dx9mesh.h>
 #include <d3dx9tex.h>
+#include <d3dx9shader.h>
+#include <d3dx9effect.h>
 
 // The library's own results, in Direct3D's facility.
 #define D3DXERR_CANNOTMODIFYINDEXBUFFER MAKE_D3DHRESULT(2900)

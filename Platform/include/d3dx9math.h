@@ -17,6 +17,12 @@ struct D3DXVECTOR3 : public D3DVECTOR {
     D3DXVECTOR3(const D3DVECTOR& v) : D3DVECTOR(v) {}
 };
 
+struct D3DXVECTOR4 {
+    D3DXVECTOR4() = default;
+    D3DXVECTOR4(float fx, float fy, float fz, float fw) : x(fx), y(fy), z(fz), w(fw) {}
+    float x, y, z, w;
+};
+
 struct D3DXMATRIX : public D3DMATRIX {
     D3DXMATRIX() = default;
     D3DXMATRIX(const D3DMATRIX& mat) : D3DMATRIX(mat) {}
