@@ -10,11 +10,6 @@
 #include "Core/Timer.h"
 #include "Effect/Effect.h"
 
-int EffectManager::CodeOrder::operator()(const EffectCode* a, const EffectCode* b) const {
-    const u32 x = a ? a->GetSequence() : 0, y = b ? b->GetSequence() : 0;
-    return x < y ? -1 : (y < x ? 1 : 0);
-}
-
 EffectManager::~EffectManager() { Reset(); }
 
 void EffectManager::Reset() {
@@ -28,7 +23,7 @@ void EffectManager::Reset() {
     effectsByName.Clear();
     // Codes still held elsewhere live on; they no longer report to this manager.
     for (auto* node = handleByCode.first; handleByCode.count && node;) {
-        node->key->SetInterface(nullptr);
+        node->value.code->SetInterface(nullptr);
         node = node->next;
         if (node == handleByCode.first) break;
     }
@@ -78,19 +73,20 @@ RefHandle<EffectCode> EffectManager::GetEffectCode(const SHADERDESC* desc) {
     EffectCode* code = handle.Get();
     code->SetInterface(this);
     const CodeEntry entry{code, handle.SharedCount()};
-    handleByCode.Insert(code, entry);
+    const CodeKey address = KeyOf(code);
+    handleByCode.Insert(address, entry);
     codeByDesc.Insert(key, entry);
-    descByCode.Insert(code, key);
+    descByCode.Insert(address, key);
     return handle;
 }
 
 void EffectManager::Release(Object* object) {
-    EffectCode* code = QueryAs<EffectCode>(object, EffectCodeTypeId());
-    if (!code) return;
-    handleByCode.Remove(code);
-    if (auto* node = descByCode.Find(code)) {
+    if (!object) return;
+    const CodeKey address = KeyOf(object);
+    handleByCode.Remove(address);
+    if (auto* node = descByCode.Find(address)) {
         codeByDesc.Remove(node->value);
-        descByCode.Remove(code);
+        descByCode.Remove(address);
     }
 }
 

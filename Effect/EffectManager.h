@@ -5,6 +5,7 @@
 #pragma once
 
 #include "Core/Array.h"
+#include "Core/FrameNotifier.h"
 #include "Core/MemFile.h"
 #include "Core/Object.h"
 #include "Core/OrderedMap.h"
@@ -49,13 +50,14 @@ private:
         Effect* effect = nullptr;
         i32 quality = 0;
     };
-    struct CodeOrder {
-        int operator()(const EffectCode* a, const EffectCode* b) const;
-    };
+    // The reverse tables are keyed by the address of the code's Object part: that is what a
+    // code being destroyed reports (its own part is gone by then), and no walk of them shows.
+    using CodeKey = uintptr_t;
+    static CodeKey KeyOf(const Object* object) { return reinterpret_cast<CodeKey>(object); }
 
     OrderedMap<SHADERDESC, CodeEntry, ShaderDescOrder> codeByDesc;
-    OrderedMap<EffectCode*, SHADERDESC, CodeOrder> descByCode;
-    OrderedMap<EffectCode*, CodeEntry, CodeOrder> handleByCode;
+    OrderedMap<CodeKey, SHADERDESC, PointerOrder> descByCode;
+    OrderedMap<CodeKey, CodeEntry, PointerOrder> handleByCode;
     Array<Effect*> effects{0, 4};  // in creation order
     StringMapOf<Array<EffectQuality>*> effectsByName;
 };
