@@ -7,7 +7,7 @@
 #include "Effect/Effect.h"
 #include "Effect/EffectCode.h"
 #include "Effect/EffectManager.h"
-#include "EffectSources.h"
+#include "EffectCodeSources.h"
 #include "EffectTestSupport.h"
 
 #include <PlatformTestD3d9.h>
