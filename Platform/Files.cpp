@@ -1,4 +1,5 @@
 // The runtime library's low-level file calls, over the POSIX descriptors of the C library.
+#include <direct.h>
 #include <io.h>
 
 #include <ctype.h>
@@ -140,4 +141,12 @@ extern "C" int _findclose(intptr_t handle) {
     closedir(state->dir);
     delete state;
     return 0;
+}
+
+extern "C" int _mkdir(const char* path) {
+    if (!path) {
+        errno = EINVAL;
+        return -1;
+    }
+    return mkdir(path, 0777) == 0 ? 0 : -1;
 }
