@@ -18,7 +18,10 @@ String Decimal(i32 value) { return String::FromInt(value, 10); }
 
 }  // namespace
 
-Effect::Effect() : sequence(NextEffectSequence()) { techniqueNames.sortedThread = 1; }
+Effect::Effect() : sequence(NextEffectSequence()) {
+    techniqueNames.sortedThread = 1;
+    techniqueIndex.sortedThread = 1;
+}
 
 Effect::~Effect() {
     TheFrameNotifier().Remove(this);

@@ -176,7 +176,10 @@ const TechniqueRecord* FindTechniqueByLabels(const TechniqueIndex& index, const 
 
 u32 EffectCodeTypeId() { return TypeIdOf<EffectCode>(); }
 
-EffectCode::EffectCode() : sequence(NextSequence()) { techniques.sortedThread = 1; }
+EffectCode::EffectCode() : sequence(NextSequence()) {
+    techniques.sortedThread = 1;
+    techniqueIndex.sortedThread = 1;
+}
 
 EffectCode::~EffectCode() {
     Unregister();

@@ -67,7 +67,7 @@ TEST(EffectCodeKeys, CacheFileSitsInAFolderNamedAfterTheSource) {
     EXPECT_STREQ(CompiledEffectPath(Desc("Shaders/Distort.fx", Macros({}))).name.c_str(),
                  "Shaders/Distort/Distort 1.fxo");
     EXPECT_STREQ(CompiledEffectPath(Desc("Media/Shaders/ShadowMap.fx", Macros({{"A", "BC"}}))).name.c_str(),
-                 "Media/Shaders/ShadowMap/ShadowMap A.fxo");
+                 "Media/Shaders/ShadowMap/ShadowMap e.fxo");
     // Without a folder the cache stays beside the source instead of going to the root.
     EXPECT_STREQ(CompiledEffectPath(Desc("Distort.fx", Macros({}))).name.c_str(), "Distort/Distort 1.fxo");
     // The location flags of the source are kept: an archive source looks in the archive.

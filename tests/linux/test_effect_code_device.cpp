@@ -7,8 +7,8 @@
 #include "Effect/Effect.h"
 #include "Effect/EffectCode.h"
 #include "Effect/EffectManager.h"
-#include "EffectCodeSources.h"
-#include "EffectTestSupport.h"
+#include "tests/EffectCodeSources.h"
+#include "tests/EffectTestSupport.h"
 
 #include <PlatformTestD3d9.h>
 #include <PlatformTestWindows.h>
@@ -35,10 +35,15 @@ protected:
                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder);
         fs::create_directories(folder / "Shaders");
+        // Sources are named relative to a working folder of the test's own, as media are,
+        // so every compiled file is written under it.
+        saved = fs::current_path();
+        fs::current_path(folder);
     }
     void TearDown() override {
         TheEffectManager().Reset();
         app.reset();
+        fs::current_path(saved);
         fs::remove_all(folder);
         PlatformTest_D3d9Reset();
         PlatformTest_ResetWindows();
@@ -52,7 +57,7 @@ protected:
         ASSERT_NE(TheDevice(), nullptr);
     }
     fs::path Write(const std::string& name, const std::string& text) {
-        const fs::path path = folder / "Shaders" / name;
+        const fs::path path = fs::path("Shaders") / name;
         std::ofstream(path, std::ios::binary) << text;
         return path;
     }
@@ -76,6 +81,7 @@ protected:
     }
 
     fs::path folder;
+    fs::path saved;
     std::unique_ptr<Application> app;
 };
 
@@ -138,7 +144,7 @@ TEST_F(EffectCodeDevice, CapsAndDefinitionsDecideWhichTechniquesExist) {
 TEST_F(EffectCodeDevice, SavedCompiledFormIsUsedWithoutTheSource) {
     Open();
     const fs::path source = Write("Labelled.fx", effectsupport::kLabelledEffect);
-    const fs::path cache = folder / "Shaders" / "Labelled" / "Labelled 1.fxo";
+    const fs::path cache = fs::path("Shaders") / "Labelled" / "Labelled 1.fxo";
     SHADERDESC desc = Desc(source);
     desc.saveCompiled = 1;
     {
@@ -167,8 +173,8 @@ TEST_F(EffectCodeDevice, ADamagedCacheIsRefusedAndAForcedCompileOverwritesIt) {
     Open();
     WarningsCapture warnings;
     const fs::path source = Write("Labelled.fx", effectsupport::kLabelledEffect);
-    fs::create_directories(folder / "Shaders" / "Labelled");
-    const fs::path cache = folder / "Shaders" / "Labelled" / "Labelled 1.fxo";
+    fs::create_directories(fs::path("Shaders") / "Labelled");
+    const fs::path cache = fs::path("Shaders") / "Labelled" / "Labelled 1.fxo";
     std::ofstream(cache, std::ios::binary) << "DXBC this is not our compiled form";
     SHADERDESC desc = Desc(source);
     EffectCode code;
@@ -201,10 +207,10 @@ TEST_F(EffectCodeDevice, CompilerFailuresAreLoggedWithTheirMessages) {
     EXPECT_TRUE(compiler || compile) << log;
     EXPECT_NE(log.find("Errors Msgs: \n"), std::string::npos) << log;
     EXPECT_NE(log.find("Broken.fx"), std::string::npos) << "the message names the file";
-    EXPECT_FALSE(fs::exists(folder / "Shaders" / "Broken")) << "nothing is saved";
+    EXPECT_FALSE(fs::exists(fs::path("Shaders") / "Broken")) << "nothing is saved";
 
     WarningsCapture missing;
-    SHADERDESC absent = Desc(folder / "Shaders" / "Absent.fx");
+    SHADERDESC absent = Desc(fs::path("Shaders") / "Absent.fx");
     EXPECT_FALSE(code.Create(&absent));
     EXPECT_NE(missing.Text().find("Failed to create effect compiler: "), std::string::npos) << missing.Text();
 }
@@ -271,7 +277,7 @@ TEST_F(EffectCodeDevice, TheManagerSharesOneCodePerKeyAndForgetsItWithItsLastHan
 
     // A source found nowhere gives an empty handle and no record.
     WarningsCapture warnings;
-    SHADERDESC absent = Desc(folder / "Shaders" / "Absent.fx");
+    SHADERDESC absent = Desc(fs::path("Shaders") / "Absent.fx");
     EXPECT_FALSE(manager.GetEffectCode(&absent));
     EXPECT_EQ(warnings.Text(), "");
 }
@@ -280,12 +286,12 @@ TEST_F(EffectCodeDevice, TheManagerResolvesSourcesAgainstItsSearchPaths) {
     Open();
     Write("Labelled.fx", effectsupport::kLabelledEffect);
     EffectManager& manager = TheEffectManager();
-    manager.searchPaths.AddSearchPath(patht((folder / "Shaders").string().c_str()));
+    manager.searchPaths.AddSearchPath(patht("Shaders"));
     SHADERDESC desc;
     desc.path = patht("Labelled.fx");
     RefHandle<EffectCode> code = manager.GetEffectCode(&desc);
     ASSERT_TRUE(code);
-    EXPECT_NE(std::string(code->GetDesc().path.name.c_str()).find((folder / "Shaders").string()), std::string::npos);
+    EXPECT_STREQ(code->GetDesc().path.name.c_str(), "Shaders/Labelled.fx");
 }
 
 // An effect whose variants come from the group loader.
