@@ -13,7 +13,8 @@
 //
 // The device layer's program-wide objects, the geometry cache and the texture manager, are
 // defined beside their classes (D3d/GeometryCache.cpp: TheGeometryCache; D3d/TextureManager.cpp:
-// TheTextureManager), because the foundation cannot name the device layer's types; this
+// TheTextureManager, and after it TheFontManager, whose charsets hold textures), because
+// the foundation cannot name the device layer's types; this
 // file does not fix their order among these. Neither uses a program-wide object of the
 // foundation while it is built or destroyed (the texture manager's textures use none at
 // exit either), so the order does not matter to them. Each has a Reset for tests.
