@@ -4,6 +4,11 @@
 // search of the parent's list nor recursion: a tree as deep as memory allows is walked,
 // laid out and deleted without growing the stack.
 //
+// Layout gives every element its style (the parent's, changed by the element's own
+// attributes), cuts plain runs into glyph runs of one charset each, and makes the window
+// of an "IMG" element through the program-wide inline object factory. The texture such a
+// window shows is the element's: it is released after the window is deleted.
+//
 // A TextCursor reads the characters of a tree across element boundaries; it never comes
 // to rest past the last character.
 #pragma once
@@ -12,8 +17,11 @@
 #include "Core/Types.h"
 #include "Core/ValueTypes.h"
 #include "Core/WString.h"
+#include "D3d/TextStyle.h"
 
+class Charset;
 class InlineObject;
+class Texture;
 
 class TextElement {
 public:
@@ -24,6 +32,10 @@ public:
     static constexpr u32 kKindRun = 0;
     static constexpr u32 kKindObject = 1;
     static constexpr u32 kKindMarkup = 2;
+
+    // Glyph runs: the index of a run's first character to the charset that draws it
+    // (null for characters no charset covers), in character order.
+    using GlyphRuns = IntMapOf<Charset*>;
 
     TextElement();
     TextElement(const TextElement&) = delete;
@@ -71,11 +83,33 @@ public:
     InlineObject* GetAttachedObject() const { return attached; }
     bool HasAttachedObject() const { return attached != nullptr; }
 
+    // Replaces the children by the parse of the text: the element becomes the markup
+    // root "root" without a parent; the whole tree is laid out and marked changed.
+    // Returns the parser's result.
+    bool SetMarkup(const WString& markup);
+    // Replaces a run's text, marks it changed and lays it out again.
+    void SetText(const WString& newText);
+    // Styles the element (and with children its whole subtree, in document order):
+    // attributes, inline object, glyph runs.
+    void Layout(bool withChildren);
+    // The parent's style (when there is a parent) changed by this element's attributes.
+    void ApplyAttributes();
+
+    const TextStyle& GetStyle() const { return style; }
+    TextStyle& Style() { return style; }
+    const GlyphRuns& GetGlyphRuns() const { return glyphRuns; }
+    // The texture the inline object shows (the element holds one reference), or null.
+    Texture* GetImageTexture() const { return imageTexture; }
+
     bool IsChanged() const { return changed != 0; }
     void SetChanged(bool on) { changed = on ? 1 : 0; }
     bool IsFloating() const { return floating != 0; }
 
 protected:
+    void LayoutSelf();
+    void MakeInlineObject();
+    void DeleteInlineObject();
+
     WStringDictMap attributes;
     WString name;
     WString text;
@@ -85,6 +119,9 @@ protected:
     TextElement* nextSibling = nullptr;
     TextElement* cursor = nullptr;
     InlineObject* attached = nullptr;
+    Texture* imageTexture = nullptr;
+    GlyphRuns glyphRuns;
+    TextStyle style;
     u32 childCount = 0;
     u32 kind = kMarkup;
     u8 changed = 0;
