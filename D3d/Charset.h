@@ -44,6 +44,13 @@ public:
     bool Load(const patht& path);
     // The same from a parsed document; texture names are taken relative to folder.
     bool LoadFromTree(const TextDataTree& document, const patht& folder);
+    // A file named relative to a folder, in the places the folder names; a folder without
+    // a place (a document read from memory) leaves the name to the search paths.
+    static patht Beside(const patht& folder, const String& name);
+    // Finds a font or charset file through the texture manager's search paths (disk and
+    // mounted archives) and parses it into document; found becomes the place it was read
+    // from. False when it is nowhere or is not a data-description text.
+    static bool ReadDocument(const patht& path, TextDataTree& document, patht& found);
     // Back to the empty charset: no texture, empty tables, the default cell.
     void Clear();
 
@@ -60,6 +67,9 @@ public:
     // without a texture or when the texture has no size.
     CharRect GetCharTexCoords(uint16_t ch, float insetLeft, float insetTop, float insetRight,
                               float insetBottom);
+
+    // How many characters, from the start character on, the tables hold now.
+    int32_t GetTableSize() const { return widths.count; }
 
     Texture* GetTexture() const { return texture; }
     int32_t GetCharWidth() const { return charWidth; }

@@ -49,7 +49,8 @@ public:
     void Clear();
 
 private:
-    OrderedMap<int32_t, Entry*, SignedOrder> entries;
+    using EntryMap = OrderedMap<int32_t, Entry*, SignedOrder>;
+    EntryMap entries;  // by size
 };
 
 // The program-wide font manager.
