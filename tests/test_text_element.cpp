@@ -3,6 +3,7 @@
 // its texture reference given back after the window is gone.
 #include "D3d/TextElement.h"
 
+#include "D3d/Charset.h"
 #include "D3d/FontManager.h"
 #include "D3d/InlineObjectFactory.h"
 #include "D3d/Markup.h"
@@ -244,4 +245,48 @@ TEST_F(TextElementTest, WithoutAFactoryOrAnObjectNoTextureIsKept) {
         EXPECT_EQ(document.FirstChild()->GetImageTexture(), nullptr);
         EXPECT_EQ(TheTextureManager().TextureCount(), 0u);  // given back at once
     }
+}
+
+namespace {
+
+// A font of two charsets without textures: ASCII letters and the Latin-1 upper half.
+void LoadTwoCharsetFont() {
+    ASSERT_TRUE(texsupport::WriteText("text_low.css", "CharsPerLine = 16; StartChar = 32; EndChar = 127;"));
+    ASSERT_TRUE(texsupport::WriteText("text_high.css", "CharsPerLine = 16; StartChar = 128; EndChar = 255;"));
+    ASSERT_TRUE(texsupport::WriteText("text_two.fs", "Name = \"Two\"; Styles[0].Size = 14;"
+                                                     "Styles[0].Charsets = array(\"text_low.css\", \"text_high.css\");"));
+    ASSERT_TRUE(TheFontManager().LoadFont(patht("text_two.fs"), 0));
+}
+
+// The glyph runs of a run as "index:start character of the charset" ("index:-" for none).
+std::string Runs(const TextElement& run) {
+    std::string out;
+    const TextElement::GlyphRuns& runs = run.GetGlyphRuns();
+    const TextElement::GlyphRuns::Node* node = runs.first;
+    for (u32 i = 0; i < runs.count; ++i, node = node->next) {
+        if (i) out += ' ';
+        out += std::to_string(node->key) + ':' + (node->value ? std::to_string(node->value->GetStartChar()) : "-");
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST_F(TextElementTest, AlternatingCharsetsGiveOneGlyphRunPerChange) {
+    LoadTwoCharsetFont();
+    TextElement document;
+    ASSERT_TRUE(document.SetMarkup(WString(u"ab\u00e9\u00e8c\u00fcd<B>x\u00e9</B>")));
+    EXPECT_EQ(Runs(*NthRun(document, 0)), "0:32 2:128 4:32 5:128 6:32");
+    EXPECT_EQ(Runs(*NthRun(document, 1)), "0:32 1:128");
+    // SetText lays the run out again.
+    TextElement* first = NthRun(document, 0);
+    first->SetText(WString(u"\u00e9zz"));
+    EXPECT_EQ(Runs(*first), "0:128 1:32");
+}
+
+TEST_F(TextElementTest, ACharacterNoCharsetCoversGetsAnEntryWithoutCharset) {
+    LoadTwoCharsetFont();
+    TextElement document;
+    ASSERT_TRUE(document.SetMarkup(WString(u"a\u4e00\u4e01b\tc")));
+    EXPECT_EQ(Runs(*NthRun(document, 0)), "0:32 1:- 3:32 4:- 5:32");
 }
