@@ -165,6 +165,7 @@ bool Charset::LoadFromTree(const TextDataTree& document, const patht& folder) {
             const i32 slot = SlotOf(entry->key.UnitAt(0));
             if (slot < 0) continue;
             const TextNode* r = entry->value;
+            if (!r) continue;
             const i32 left = TextNode::IntOf(r->GetChild("0"));
             const i32 top = TextNode::IntOf(r->GetChild("1"));
             const i32 right = TextNode::IntOf(r->GetChild("2"));

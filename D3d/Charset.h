@@ -10,6 +10,14 @@
 #pragma once
 
 #include <stdint.h>
+#include <windows.h>
+
+// The system headers name a text function GetCharWidth and map the name to its narrow or
+// wide form with a macro; the accessor below keeps its own name. Their include guards keep
+// the macro from coming back once it is gone.
+#ifdef GetCharWidth
+#undef GetCharWidth
+#endif
 
 #include "Core/Array.h"
 #include "Core/Path.h"

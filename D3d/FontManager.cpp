@@ -8,6 +8,8 @@
 #include "D3d/Charset.h"
 #include "D3d/TextureManager.h"
 
+#include <new>
+
 namespace {
 
 void DeleteEntry(FontManager::Entry* entry) {
@@ -45,8 +47,9 @@ bool FontManager::LoadFontFromTree(const TextDataTree& document, const patht& fo
     const TextDataTree::Entry* item = styles->first;
     for (u32 i = 0; i < styles->count; ++i, item = item->next) {
         const TextNode* node = item->value;
-        Entry* entry = new Entry;
-        entry->charsets = Array<Charset*>(0, 4);
+        if (!node) continue;
+        Entry* entry = new (std::nothrow) Entry;
+        if (!entry) return false;
         if (const TextNode* size = node->GetChild("Size")) entry->style.size = size->GetInt();
         if (TextNode::IntOf(node->GetChild("Bold")) > 0) entry->style.flags |= TextStyle::kBold;
         if (TextNode::IntOf(node->GetChild("Italic")) > 0) entry->style.flags |= TextStyle::kItalic;
@@ -55,11 +58,9 @@ bool FontManager::LoadFontFromTree(const TextDataTree& document, const patht& fo
         if (const TextNode* names = node->GetChild("Charsets")) {
             const TextDataTree::Entry* file = names->first;
             for (u32 j = 0; j < names->count; ++j, file = file->next) {
-                const String name = String::FromWString(file->value->value);
-                Charset* charset = new Charset;
-                if (charset->Load(Charset::Beside(folder, name))) {
-                    entry->charsets.Add(charset);
-                } else {
+                const String name = String::FromWString(TextNode::StringOf(file->value));
+                Charset* charset = new (std::nothrow) Charset;
+                if (!charset || !charset->Load(Charset::Beside(folder, name)) || !entry->charsets.Add(charset)) {
                     DebugLog(String("Error: Charset '") + name + "' loading failed\n", String());
                     delete charset;
                 }
@@ -67,7 +68,11 @@ bool FontManager::LoadFontFromTree(const TextDataTree& document, const patht& fo
         }
         // A style of a size already loaded takes its place; the charsets it had go.
         DeleteEntry(entries.Get(entry->style.size));
-        entries.Insert(entry->style.size, entry);
+        if (!entries.Insert(entry->style.size, entry)) {
+            entries.Remove(entry->style.size);
+            DeleteEntry(entry);
+            return false;
+        }
     }
     return true;
 }

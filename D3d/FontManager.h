@@ -22,7 +22,7 @@ public:
     // A loaded style and its charsets, in the order the font file lists them (owned).
     struct Entry {
         TextStyle style;
-        Array<Charset*> charsets;
+        Array<Charset*> charsets{0, 4};
     };
 
     FontManager() = default;
