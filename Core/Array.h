@@ -136,8 +136,11 @@ public:
     const T* end() const { return data + count; }
 
 private:
-    static constexpr i64 kMaxCapacity =
-        static_cast<i64>(SIZE_MAX / sizeof(T)) < INT32_MAX ? static_cast<i64>(SIZE_MAX / sizeof(T)) : INT32_MAX;
+    // Compared unsigned: for one-byte elements SIZE_MAX itself would turn negative as an
+    // i64 and leave such arrays unable to hold anything.
+    static constexpr i64 kMaxCapacity = SIZE_MAX / sizeof(T) < static_cast<std::size_t>(INT32_MAX)
+                                            ? static_cast<i64>(SIZE_MAX / sizeof(T))
+                                            : INT32_MAX;
     static_assert(alignof(T) <= alignof(std::max_align_t), "blocks come from MemAlloc");
 
     static T* Allocate(i32 n) {

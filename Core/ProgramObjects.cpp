@@ -11,13 +11,14 @@
 //   7. the current folder's file index (empty until EngineStartup)
 //   8. the render defaults (switches on, default keys 1000.0, light counts 1..5)
 //
-// The program-wide objects of the layers above, the geometry cache, the texture manager and
-// the light set, are defined beside their classes (D3d/GeometryCache.cpp: TheGeometryCache;
-// D3d/TextureManager.cpp: TheTextureManager; Effect/LightSet.cpp: TheLightSet), because the
-// foundation cannot name their types; this file does not fix their order among these. None
-// uses a program-wide object of the foundation while it is built or destroyed (the texture
-// manager's textures use none at exit either), so the order does not matter to them. Each
-// has a Reset for tests.
+// The program-wide objects of the layers above are defined beside their classes
+// (D3d/GeometryCache.cpp: TheGeometryCache; D3d/TextureManager.cpp: TheTextureManager, and
+// after it TheFontManager, whose charsets hold textures; Effect/LightSet.cpp: TheLightSet;
+// Effect/EffectManager.cpp: TheEffectManager), because the foundation cannot name their
+// types; this file does not fix their order among these. Only the effect manager touches a
+// foundation object at exit (its effects leave the frame notifier, which is built before
+// the manager's first use and so outlives it); the others use none while they are built or
+// destroyed. Each has a Reset for tests.
 //
 // The pending list of channels is constant-initialised in Log.cpp, so it exists before
 // anything else. Type ids, the shared empty String and the matrix constants are ready

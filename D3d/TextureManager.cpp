@@ -3,6 +3,7 @@
 // loaded after it returns (Core/ProgramObjects.cpp says where it stands among the others).
 #include "D3d/TextureManager.h"
 
+#include "D3d/FontManager.h"
 #include "D3d/Texture.h"
 
 namespace {
@@ -18,8 +19,12 @@ void ForEachEntry(const Map& map, Fn&& fn) {
 }  // namespace
 
 TextureManager g_textureManager;
+// Defined here, after the texture manager, so that it goes first at exit: its charsets
+// give their textures back to a manager that still exists.
+FontManager g_fontManager;
 
 TextureManager& TheTextureManager() { return g_textureManager; }
+FontManager& TheFontManager() { return g_fontManager; }
 
 TextureManager::~TextureManager() { Reset(); }
 

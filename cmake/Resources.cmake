@@ -9,22 +9,61 @@ set(CORVANE_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
 # A cross build packs with the host's rarpack (CORVANE_HOST_RARPACK), since its own
 # cannot run here.
 set(CORVANE_HOST_RARPACK "" CACHE FILEPATH "rarpack built for the build machine (cross builds)")
-set(CORVANE_RARPACK_COMMAND "")
-if(CMAKE_CROSSCOMPILING)
-  if(CORVANE_HOST_RARPACK)
-    set(CORVANE_RARPACK_COMMAND ${CORVANE_HOST_RARPACK})
+
+# The command that runs a build-time tool: the target itself in a native build, the host's
+# build of it (`host`, possibly empty) in a cross build; empty when there is none.
+function(corvane_tool_command out target host)
+  set(command "")
+  if(CMAKE_CROSSCOMPILING)
+    set(command "${host}")
+  elseif(TARGET ${target})
+    set(command ${target})
   endif()
-elseif(TARGET rarpack)
-  set(CORVANE_RARPACK_COMMAND rarpack)
+  set(${out} "${command}" PARENT_SCOPE)
+endfunction()
+
+corvane_tool_command(CORVANE_RARPACK_COMMAND rarpack "${CORVANE_HOST_RARPACK}")
+# The bitmap fonts are rendered at build time by fontgen (CORVANE_HOST_FONTGEN in cross
+# builds) from CORVANE_FONT_FACE (tools/CMakeLists.txt) and packed with the rest under "Media\Fonts\".
+set(CORVANE_HOST_FONTGEN "" CACHE FILEPATH "fontgen built for the build machine (cross builds)")
+corvane_tool_command(CORVANE_FONTGEN_COMMAND fontgen "${CORVANE_HOST_FONTGEN}")
+set(CORVANE_FONT_FILES "")
+if(CORVANE_FONTGEN_COMMAND AND EXISTS ${CORVANE_FONT_FACE})
+  set(CORVANE_FONT_DIR ${CORVANE_GENERATED_DIR}/fonts/Fonts)
+  set(CORVANE_FONT_FILES ${CORVANE_FONT_DIR}/64font.fs ${CORVANE_FONT_DIR}/64font.css ${CORVANE_FONT_DIR}/64font.tga
+                         ${CORVANE_FONT_DIR}/sylfaen.fs)
+  foreach(size 14 20 28)
+    list(APPEND CORVANE_FONT_FILES ${CORVANE_FONT_DIR}/sylfaen${size}.css ${CORVANE_FONT_DIR}/sylfaen${size}.tga)
+  endforeach()
+  add_custom_command(
+    OUTPUT ${CORVANE_FONT_FILES}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CORVANE_FONT_DIR}
+    COMMAND ${CORVANE_FONTGEN_COMMAND} ${CORVANE_FONT_FACE} ${CORVANE_FONT_DIR} 64font 0 255 64
+    COMMAND ${CORVANE_FONTGEN_COMMAND} ${CORVANE_FONT_FACE} ${CORVANE_FONT_DIR} sylfaen 32 255 14 20 28
+    DEPENDS ${CORVANE_FONTGEN_COMMAND} ${CORVANE_FONT_FACE}
+    COMMENT "Rendering the media fonts"
+    VERBATIM)
+elseif(CORVANE_RARPACK_COMMAND)
+  message(WARNING "No fontgen or no face ${CORVANE_FONT_FACE}: the media archive is packed without its fonts")
 endif()
+
 if(CORVANE_RARPACK_COMMAND)
   file(GLOB_RECURSE CORVANE_MEDIA_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/Media/*)
   set(CORVANE_GENERATED_media.rar ${CORVANE_GENERATED_DIR}/media.rar)
+  # The archive is packed from a copy of Media/ with the generated files added.
+  set(CORVANE_MEDIA_TREE ${CORVANE_GENERATED_DIR}/media-tree)
+  set(CORVANE_MEDIA_EXTRA "")
+  if(CORVANE_FONT_FILES)
+    set(CORVANE_MEDIA_EXTRA COMMAND ${CMAKE_COMMAND} -E copy_directory ${CORVANE_GENERATED_DIR}/fonts ${CORVANE_MEDIA_TREE})
+  endif()
   add_custom_command(
     OUTPUT ${CORVANE_GENERATED_media.rar}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CORVANE_GENERATED_DIR}
-    COMMAND ${CORVANE_RARPACK_COMMAND} ${CMAKE_SOURCE_DIR}/Media ${CORVANE_GENERATED_media.rar} --prefix "Media\\"
-    DEPENDS ${CORVANE_RARPACK_COMMAND} ${CORVANE_MEDIA_FILES}
+    COMMAND ${CMAKE_COMMAND} -E remove_directory ${CORVANE_MEDIA_TREE}
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/Media ${CORVANE_MEDIA_TREE}
+    ${CORVANE_MEDIA_EXTRA}
+    COMMAND ${CORVANE_RARPACK_COMMAND} ${CORVANE_MEDIA_TREE} ${CORVANE_GENERATED_media.rar} --prefix "Media\\"
+    DEPENDS ${CORVANE_RARPACK_COMMAND} ${CORVANE_MEDIA_FILES} ${CORVANE_FONT_FILES}
     COMMENT "Packing the media archive"
     VERBATIM)
 endif()

@@ -280,3 +280,20 @@ TEST(RefHandleArray, AssignHandleSharesAndReallocationKeepsEveryCount) {
     codes.Clear();
     EXPECT_EQ(destroyed, 2);
 }
+
+TEST(Array, ArraysOfBytesHoldAndGrow) {
+    Array<u8> bytes(3, 10);
+    ASSERT_EQ(bytes.count, 3);
+    EXPECT_EQ(bytes.capacity, 13);
+    u8* mark = bytes.At(99);
+    ASSERT_NE(mark, nullptr);
+    *mark = 0xAB;
+    u8* slot = bytes.At(200);
+    ASSERT_NE(slot, nullptr);
+    *slot = 7;
+    EXPECT_EQ(bytes.count, 201);
+    EXPECT_EQ(bytes[99], 0xAB);
+    EXPECT_EQ(bytes[200], 7);
+    bytes.Add(9);
+    EXPECT_EQ(bytes[201], 9);
+}

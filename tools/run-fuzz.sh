@@ -64,6 +64,23 @@ printf '\001include("a.txt"); include("d.txt"); N = array(include("self.txt"), i
 printf '\201using Top\ninclude("e.txt")\ninclude("zero.txt")\nV = "a;b"\ninclude("none.txt")\n' \
   > "$SEEDS/fuzz_text_parser/line-includes"
 
+# Font seeds: charset and font structure files rendered by fontgen (first byte 0: a
+# charset, 1: a font file), when this machine has the tool and a face.
+mkdir -p "$SEEDS/fuzz_font"
+FACE=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
+if [ -x "$OUT/tools/fontgen" ] && [ -f "$FACE" ]; then
+  FONTS=$OUT/seed-fonts
+  rm -rf "$FONTS"
+  mkdir -p "$FONTS"
+  "$OUT/tools/fontgen" "$FACE" "$FONTS" seed 32 126 10 16
+  for css in "$FONTS"/*.css; do { printf '\000'; cat "$css"; } > "$SEEDS/fuzz_font/$(basename "$css")"; done
+  { printf '\001'; cat "$FONTS/seed.fs"; } > "$SEEDS/fuzz_font/seed.fs"
+fi
+printf '\000Name = "x.tga"; CharWidth = 8; CharHeight = 8; CharsPerLine = 4; StartChar = 65; EndChar = 70; Sizes[2] = 3; Rects["B"] = array(1, 2, 3, 4);' \
+  > "$SEEDS/fuzz_font/small.css"
+printf '\001Styles[0].Size = 14; Styles[1].Size = 14; Styles[1].Bold = 1; Styles[2].Size = 28; Styles[2].FontName = "F";' \
+  > "$SEEDS/fuzz_font/styles.fs"
+
 # Binary document seeds, built by udftool from the text samples.
 mkdir -p "$SEEDS/fuzz_udf_reader"
 for sample in tests/data/udf/*.txt; do
