@@ -96,6 +96,14 @@ Matrix Matrix::FromAxes(Vec3 position, Vec3 forward, Vec3 up) {
     return r;
 }
 
+void Matrix::ScaleRows(const Vec3& scale) {
+    const f32 factors[3] = {scale.x, scale.y, scale.z};
+    for (u32 row = 0; row < 3; ++row) {
+        for (u32 column = 0; column < 4; ++column) m[4 * row + column] *= factors[row];
+    }
+    kind &= ~u32(UnitDiagonal);
+}
+
 void MulCopyB(Matrix& result, const Matrix&, const Matrix& b) { CopyMatrix(result, b); }
 
 void MulCopyA(Matrix& result, const Matrix& a, const Matrix&) { CopyMatrix(result, a); }

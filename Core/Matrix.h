@@ -44,6 +44,9 @@ struct Matrix {
     // the fourth column is (0, 0, 0, 1). The up vector is not made perpendicular
     // to forward. Kind 0, valid 1.
     static Matrix FromAxes(Vec3 position, Vec3 forward, Vec3 up);
+    // Multiplies rows 0, 1 and 2 by scale.x, .y and .z (a scale applied before the rest
+    // of the transform). The diagonal is no longer known to be 1; zero terms stay zero.
+    void ScaleRows(const Vec3& scale);
     // Fills MultiplyTable. The table is already complete before the program
     // starts; filling it again changes nothing.
     static void InitMultiplyTable();

@@ -7,6 +7,7 @@
 
 #include <charconv>
 
+#include "Core/Array.h"
 #include "Core/Memory.h"
 #include "Core/NumberText.h"
 #include "Core/TextCodec.h"
@@ -263,6 +264,24 @@ String String::Substring(int first, int last) const {
     if (f < 0) f = 0;
     if (l < f) return s;  // both ends before the text
     return FromBuffer(data + f, static_cast<u32>(l - f + 1), true);
+}
+
+bool String::Split(char separator, Array<String>& parts) const {
+    parts.Clear();
+    const char* text = c_str();
+    u32 start = 0;
+    for (u32 i = 0; i <= length; ++i) {
+        if (i < length && text[i] != separator) continue;
+        // FromBuffer gives the empty String for an empty piece and when memory runs out;
+        // only a non-empty piece that came back empty tells the two apart.
+        String piece = FromBuffer(const_cast<char*>(text + start), i - start, true);
+        if ((piece.length != i - start) || !parts.Add(piece)) {
+            parts.Clear();
+            return false;
+        }
+        start = i + 1;
+    }
+    return true;
 }
 
 // ---- numbers -------------------------------------------------------------------

@@ -6,6 +6,8 @@
 #include "Core/Types.h"
 
 class WString;
+template <class T>
+class Array;
 
 class String {
 public:
@@ -72,6 +74,10 @@ public:
     int FindNoCase(const String& needle, bool fromEnd) const;
     // Characters first..last inclusive; last = -1 means the last character.
     String Substring(int first, int last) const;
+    // The pieces between the separators, in order, replacing what parts held: n
+    // separators give n + 1 pieces, empty ones included, so the empty text is one empty
+    // piece and parts[0] always exists. False (parts then empty) when memory runs out.
+    bool Split(char separator, Array<String>& parts) const;
 
     // Whole-text number parsing: false (and 0) unless every character is used.
     bool ToFloat(float* out) const;

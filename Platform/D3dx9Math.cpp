@@ -165,3 +165,126 @@ D3DXMATRIX* WINAPI D3DXMatrixLookAtLH(D3DXMATRIX* pOut, const D3DXVECTOR3* pEye,
                           xAxis.z, yAxis.z, zAxis.z, 0,  //
                           -Dot(xAxis, eye), -Dot(yAxis, eye), -Dot(zAxis, eye), 1});
 }
+
+D3DXMATRIX* WINAPI D3DXMatrixInverse(D3DXMATRIX* pOut, FLOAT* pDeterminant, const D3DXMATRIX* pM) {
+    // Cofactor expansion through the 2x2 minors of the upper and lower row pairs, in
+    // double precision so that a well-conditioned matrix comes back to float exactly.
+    double a[16];
+    for (int i = 0; i < 16; ++i) a[i] = pM->m[i / 4][i % 4];
+    const double s0 = a[0] * a[5] - a[4] * a[1];
+    const double s1 = a[0] * a[6] - a[4] * a[2];
+    const double s2 = a[0] * a[7] - a[4] * a[3];
+    const double s3 = a[1] * a[6] - a[5] * a[2];
+    const double s4 = a[1] * a[7] - a[5] * a[3];
+    const double s5 = a[2] * a[7] - a[6] * a[3];
+    const double c5 = a[10] * a[15] - a[14] * a[11];
+    const double c4 = a[9] * a[15] - a[13] * a[11];
+    const double c3 = a[9] * a[14] - a[13] * a[10];
+    const double c2 = a[8] * a[15] - a[12] * a[11];
+    const double c1 = a[8] * a[14] - a[12] * a[10];
+    const double c0 = a[8] * a[13] - a[12] * a[9];
+    const double det = s0 * c5 - s1 * c4 + s2 * c3 + s3 * c2 - s4 * c1 + s5 * c0;
+    // A zero determinant, or one too small for float, leaves no inverse to give; then
+    // neither output is written.
+    if (det == 0.0 || !std::isfinite(1.0 / det) || static_cast<float>(det) == 0.0f) return nullptr;
+    if (pDeterminant) *pDeterminant = static_cast<float>(det);
+    const double k = 1.0 / det;
+    const double r[16] = {
+        (a[5] * c5 - a[6] * c4 + a[7] * c3) * k,    (-a[1] * c5 + a[2] * c4 - a[3] * c3) * k,
+        (a[13] * s5 - a[14] * s4 + a[15] * s3) * k, (-a[9] * s5 + a[10] * s4 - a[11] * s3) * k,
+        (-a[4] * c5 + a[6] * c2 - a[7] * c1) * k,   (a[0] * c5 - a[2] * c2 + a[3] * c1) * k,
+        (-a[12] * s5 + a[14] * s2 - a[15] * s1) * k, (a[8] * s5 - a[10] * s2 + a[11] * s1) * k,
+        (a[4] * c4 - a[5] * c2 + a[7] * c0) * k,    (-a[0] * c4 + a[1] * c2 - a[3] * c0) * k,
+        (a[12] * s4 - a[13] * s2 + a[15] * s0) * k, (-a[8] * s4 + a[9] * s2 - a[11] * s0) * k,
+        (-a[4] * c3 + a[5] * c1 - a[6] * c0) * k,   (a[0] * c3 - a[1] * c1 + a[2] * c0) * k,
+        (-a[12] * s3 + a[13] * s1 - a[14] * s0) * k, (a[8] * s3 - a[9] * s1 + a[10] * s0) * k,
+    };
+    for (int i = 0; i < 16; ++i) pOut->m[i / 4][i % 4] = static_cast<float>(r[i]);
+    return pOut;
+}
+
+D3DXMATRIX* WINAPI D3DXMatrixRotationQuaternion(D3DXMATRIX* pOut, const D3DXQUATERNION* pQ) {
+    const float x = pQ->x;
+    const float y = pQ->y;
+    const float z = pQ->z;
+    const float w = pQ->w;
+    return SetRows(pOut, {1.0f - 2.0f * (y * y + z * z), 2.0f * (x * y + z * w), 2.0f * (x * z - y * w), 0,  //
+                          2.0f * (x * y - z * w), 1.0f - 2.0f * (x * x + z * z), 2.0f * (y * z + x * w), 0,  //
+                          2.0f * (x * z + y * w), 2.0f * (y * z - x * w), 1.0f - 2.0f * (x * x + y * y), 0,  //
+                          0, 0, 0, 1});
+}
+
+D3DXQUATERNION* WINAPI D3DXQuaternionRotationMatrix(D3DXQUATERNION* pOut, const D3DXMATRIX* pM) {
+    // The component of largest magnitude is found from the diagonal and taken from a
+    // square root; the others follow from sums and differences of the off-diagonal pairs
+    // divided by it, so nothing is divided by a number near zero.
+    const float(&m)[4][4] = pM->m;
+    const float trace = m[0][0] + m[1][1] + m[2][2];
+    float x, y, z, w;
+    if (trace > 0.0f) {
+        const float s = 2.0f * std::sqrt(trace + 1.0f);
+        w = 0.25f * s;
+        x = (m[1][2] - m[2][1]) / s;
+        y = (m[2][0] - m[0][2]) / s;
+        z = (m[0][1] - m[1][0]) / s;
+    } else if (m[0][0] >= m[1][1] && m[0][0] >= m[2][2]) {
+        const float s = 2.0f * std::sqrt(1.0f + m[0][0] - m[1][1] - m[2][2]);
+        x = 0.25f * s;
+        y = (m[0][1] + m[1][0]) / s;
+        z = (m[0][2] + m[2][0]) / s;
+        w = (m[1][2] - m[2][1]) / s;
+    } else if (m[1][1] >= m[2][2]) {
+        const float s = 2.0f * std::sqrt(1.0f + m[1][1] - m[0][0] - m[2][2]);
+        x = (m[0][1] + m[1][0]) / s;
+        y = 0.25f * s;
+        z = (m[1][2] + m[2][1]) / s;
+        w = (m[2][0] - m[0][2]) / s;
+    } else {
+        const float s = 2.0f * std::sqrt(1.0f + m[2][2] - m[0][0] - m[1][1]);
+        x = (m[0][2] + m[2][0]) / s;
+        y = (m[1][2] + m[2][1]) / s;
+        z = 0.25f * s;
+        w = (m[0][1] - m[1][0]) / s;
+    }
+    *pOut = D3DXQUATERNION(x, y, z, w);
+    return pOut;
+}
+
+D3DXQUATERNION* WINAPI D3DXQuaternionSlerp(D3DXQUATERNION* pOut, const D3DXQUATERNION* pQ1,
+                                           const D3DXQUATERNION* pQ2, FLOAT t) {
+    // Below this distance of the cosine from 1 the arc is too short for sin(theta) to
+    // divide by: the chord and the arc agree to float precision, so the weights are linear.
+    constexpr float kLinearBelow = 0.001f;
+    float cosine = D3DXQuaternionDot(pQ1, pQ2);
+    float sign = 1.0f;
+    if (cosine < 0.0f) {
+        // q and -q are the same rotation; the other one lies on the shorter arc.
+        sign = -1.0f;
+        cosine = -cosine;
+    }
+    float w1 = 1.0f - t;
+    float w2 = t;
+    if (1.0f - cosine > kLinearBelow) {
+        const float theta = std::acos(cosine);
+        const float inverseSine = 1.0f / std::sin(theta);
+        w1 = std::sin((1.0f - t) * theta) * inverseSine;
+        w2 = std::sin(t * theta) * inverseSine;
+    }
+    w2 *= sign;
+    const D3DXQUATERNION a = *pQ1;
+    const D3DXQUATERNION b = *pQ2;
+    *pOut = D3DXQUATERNION(w1 * a.x + w2 * b.x, w1 * a.y + w2 * b.y, w1 * a.z + w2 * b.z, w1 * a.w + w2 * b.w);
+    return pOut;
+}
+
+D3DXQUATERNION* WINAPI D3DXQuaternionNormalize(D3DXQUATERNION* pOut, const D3DXQUATERNION* pQ) {
+    const double lengthSq = double(pQ->x) * pQ->x + double(pQ->y) * pQ->y + double(pQ->z) * pQ->z +
+                            double(pQ->w) * pQ->w;
+    if (lengthSq == 0.0) {
+        *pOut = D3DXQUATERNION(0.0f, 0.0f, 0.0f, 0.0f);
+        return pOut;
+    }
+    const double inv = 1.0 / std::sqrt(lengthSq);
+    *pOut = D3DXQUATERNION(float(pQ->x * inv), float(pQ->y * inv), float(pQ->z * inv), float(pQ->w * inv));
+    return pOut;
+}

@@ -30,6 +30,13 @@ struct D3DXMATRIX : public D3DMATRIX {
     float operator()(unsigned row, unsigned column) const { return m[row][column]; }
 };
 
+// A quaternion x i + y j + z k + w; a unit quaternion is a rotation.
+struct D3DXQUATERNION {
+    D3DXQUATERNION() = default;
+    D3DXQUATERNION(FLOAT fx, FLOAT fy, FLOAT fz, FLOAT fw) : x(fx), y(fy), z(fz), w(fw) {}
+    FLOAT x, y, z, w;
+};
+
 // pOut = pM1 x pM2. pOut may be the same matrix as either operand. Returns pOut.
 D3DXMATRIX* WINAPI D3DXMatrixMultiply(D3DXMATRIX* pOut, const D3DXMATRIX* pM1, const D3DXMATRIX* pM2);
 // A scaling by sx, sy, sz along the axes. Returns pOut.
@@ -68,5 +75,33 @@ inline D3DXMATRIX* D3DXMatrixIdentity(D3DXMATRIX* pOut) {
             pOut->m[r][c] = r == c ? 1.0f : 0.0f;
         }
     }
+    return pOut;
+}
+
+// The inverse of pM, and its determinant in *pDeterminant when that is not null. A singular
+// matrix (determinant 0) has no inverse: the result is null and neither pOut nor
+// *pDeterminant is written.
+D3DXMATRIX* WINAPI D3DXMatrixInverse(D3DXMATRIX* pOut, FLOAT* pDeterminant, const D3DXMATRIX* pM);
+// The rotation matrix of the quaternion pQ (taken to be of unit length). Returns pOut.
+D3DXMATRIX* WINAPI D3DXMatrixRotationQuaternion(D3DXMATRIX* pOut, const D3DXQUATERNION* pQ);
+// The unit quaternion of the rotation in the upper 3x3 part of pM. Returns pOut.
+D3DXQUATERNION* WINAPI D3DXQuaternionRotationMatrix(D3DXQUATERNION* pOut, const D3DXMATRIX* pM);
+// Spherical interpolation from pQ1 (t = 0) to pQ2 (t = 1) along the shorter arc: when the
+// two point into opposite half-spaces, pQ2's negation (the same rotation) is the target.
+// t outside [0, 1] extrapolates along the same arc. Nearly equal quaternions are
+// interpolated linearly. pOut may be either operand. Returns pOut.
+D3DXQUATERNION* WINAPI D3DXQuaternionSlerp(D3DXQUATERNION* pOut, const D3DXQUATERNION* pQ1,
+                                           const D3DXQUATERNION* pQ2, FLOAT t);
+// pQ scaled to unit length; a zero quaternion gives zero. Returns pOut.
+D3DXQUATERNION* WINAPI D3DXQuaternionNormalize(D3DXQUATERNION* pOut, const D3DXQUATERNION* pQ);
+
+// The four-component dot product. Returns it.
+inline FLOAT D3DXQuaternionDot(const D3DXQUATERNION* pQ1, const D3DXQUATERNION* pQ2) {
+    return pQ1->x * pQ2->x + pQ1->y * pQ2->y + pQ1->z * pQ2->z + pQ1->w * pQ2->w;
+}
+// Sets pOut to (0, 0, 0, 1), the rotation by nothing. Returns pOut.
+inline D3DXQUATERNION* D3DXQuaternionIdentity(D3DXQUATERNION* pOut) {
+    pOut->x = pOut->y = pOut->z = 0.0f;
+    pOut->w = 1.0f;
     return pOut;
 }
