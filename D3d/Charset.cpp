@@ -186,9 +186,11 @@ bool Charset::GrowTables(i32 slots) {
         rects.Resize(had);
         return false;
     }
-    // A character that neither "Sizes" nor "Rects" names is as wide as a cell.
+    // A character that neither "Sizes" nor "Rects" names is as wide as a cell, or as near
+    // to it as a byte comes (a wider cell would otherwise wrap round to a narrow glyph).
+    const u8 cellWidth = static_cast<u8>(charWidth < 0 ? 0 : (charWidth > 255 ? 255 : charWidth));
     for (i32 i = had; i < slots; ++i) {
-        widths[i] = static_cast<u8>(charWidth);
+        widths[i] = cellWidth;
         rects[i] = CharRect();
     }
     return true;

@@ -152,6 +152,17 @@ TEST(Charset, WidthsComeFromSizesAndOtherwiseFromTheCell) {
     EXPECT_EQ(charset.GetCharSize('F'), IntPair(9, 17));
 }
 
+TEST(Charset, ACellWiderThanAByteGivesTheWidestGlyphAByteHolds) {
+    Charset wide;
+    ASSERT_TRUE(LoadCharset(wide, "CharWidth = 300; CharsPerLine = 4; StartChar = 65; EndChar = 66; Sizes = array(300);"));
+    EXPECT_EQ(wide.GetCharWidth(), 300);
+    EXPECT_EQ(wide.GetCharSize('A').x, 300 & 0xFF);  // a width "Sizes" gives is cut to 8 bits
+    EXPECT_EQ(wide.GetCharSize('B').x, 255);
+    Charset negative;
+    ASSERT_TRUE(LoadCharset(negative, "CharWidth = -5; CharsPerLine = 4; StartChar = 65; EndChar = 66;"));
+    EXPECT_EQ(negative.GetCharSize('B').x, 0);
+}
+
 TEST(Charset, ACharacterBelowTheStartHasNoGlyphAndNeverGrowsTheTables) {
     Charset charset;
     ASSERT_TRUE(LoadCharset(charset, "CharsPerLine = 16; StartChar = 1000; EndChar = 1009;"));
