@@ -126,40 +126,53 @@ bool SkinGroup::FillComponents(const FrameSequence& mesh, const SkinData& skin) 
     return true;
 }
 
+// Two passes: the first finds each vertex's group and counts the groups' vertices, the
+// second sizes each vertex list once and fills it, so a big group is not regrown ten
+// entries at a time.
 bool SkinData::BuildGroups(const FrameSequence& mesh) {
     if (!Validate(mesh)) return false;
     Array<SkinGroup> built;
     BoneSetMap map;
     IntArray key;
     const i32 n = influenceCounts.count;
+    IntArray groupOf(n);
+    IntArray sizes;
+    if (groupOf.count != n) return false;
     for (i32 v = 0; v < n; ++v) {
         const i32 first = firstInfluences[v];
         const i32 count = influenceCounts[v];
+        // Neighbouring vertices mostly share their bones: then the last answer holds.
+        bool same = v > 0 && count == key.count;
+        for (i32 j = 0; same && j < count; ++j) same = key[j] == influences[first + j].bone;
+        if (same) {
+            groupOf[v] = groupOf[v - 1];
+            ++sizes[groupOf[v]];
+            continue;
+        }
         if (!key.Resize(count)) return false;
         for (i32 j = 0; j < count; ++j) key[j] = influences[first + j].bone;
         BoneSetMap::Node* node = map.Find(key);
         if (!node) {
             node = map.Insert(key, static_cast<u32>(built.count));
             if (!node) return false;
-        }
-        const i32 g = static_cast<i32>(node->value);
-        SkinGroup* group = built.At(g);
-        if (!group) return false;
-        if (group->vertices.count == 0) {
-            if (!group->bones.Resize(count)) return false;
+            SkinGroup* group = built.At(built.count);
+            i32* size = sizes.At(sizes.count);
+            if (!group || !size || !group->bones.Resize(count)) return false;
             for (i32 j = 0; j < count; ++j) group->bones[j] = key[j];
         }
-        if (!group->vertices.Add(v)) return false;
+        groupOf[v] = static_cast<i32>(node->value);
+        ++sizes[groupOf[v]];
     }
-    for (SkinGroup& group : built) {
-        // Pad to whole batches of four with the last vertex, so the kernel's last step
-        // writes that vertex again instead of reading past the group.
-        const i32 r = group.vertices.count % 4;
-        if (r != 0) {
-            const i32 last = group.vertices[group.vertices.count - 1];
-            for (i32 k = r; k < 4; ++k)
-                if (!group.vertices.Add(last)) return false;
-        }
+    // Each list padded to whole batches of four with its last vertex, so the kernel's
+    // last step writes that vertex again instead of reading past the group.
+    for (i32 g = 0; g < built.count; ++g) {
+        if (!built[g].vertices.Resize((sizes[g] + 3) / 4 * 4)) return false;
+        sizes[g] = 0;
+    }
+    for (i32 v = 0; v < n; ++v) built[groupOf[v]].vertices[sizes[groupOf[v]]++] = v;
+    for (i32 g = 0; g < built.count; ++g) {
+        SkinGroup& group = built[g];
+        for (i32 i = sizes[g]; i < group.vertices.count; ++i) group.vertices[i] = group.vertices[sizes[g] - 1];
         if (!group.FillComponents(mesh, *this)) return false;
     }
     groups = std::move(built);

@@ -204,3 +204,17 @@ TEST(SkinData, ARefusedRebuildKeepsTheGroupsBuiltBefore) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(AlignedFloats, ABlockThatCannotBeMadeLeavesItEmpty) {
+    AlignedFloats block;
+    ASSERT_TRUE(block.Allocate(6));
+    EXPECT_EQ(block.Count(), 6u);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(block.Data()) % 16, 0u);
+    EXPECT_FALSE(block.Allocate(UINT64_MAX));
+    EXPECT_EQ(block.Data(), nullptr);
+    EXPECT_EQ(block.Count(), 0u);
+}
+
+}  // namespace
