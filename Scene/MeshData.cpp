@@ -112,10 +112,14 @@ MeshOptimizeResult MeshData::Optimize(FrameSequence& mesh, SkinData* skin, IDire
     std::unique_ptr<u32, void (*)(void*)> adjacencyOwner(adjacency, MemFree);
     Releaser<ID3DXBuffer> remap;
     static_assert(sizeof(DWORD) == sizeof(u32), "adjacency entries are 32-bit face numbers");
-    if (FAILED(d3dxMesh.object->OptimizeInplace(D3DXMESHOPT_VERTEXCACHE, reinterpret_cast<const DWORD*>(mesh.Adjacency()),
-                                                reinterpret_cast<DWORD*>(adjacency), nullptr,
-                                                skin ? &remap.object : nullptr)))
-        return MeshOptimizeResult::kFailed;
+    const HRESULT hr = d3dxMesh.object->OptimizeInplace(D3DXMESHOPT_VERTEXCACHE,
+                                                        reinterpret_cast<const DWORD*>(mesh.Adjacency()),
+                                                        reinterpret_cast<DWORD*>(adjacency), nullptr,
+                                                        skin ? &remap.object : nullptr);
+    // A library that cannot reorder for the cache (Wine's) leaves a mesh that is still
+    // whole and drawable: it is kept, unoptimised, rather than lost.
+    if (hr == E_NOTIMPL) return MeshOptimizeResult::kNotOptimized;
+    if (FAILED(hr)) return MeshOptimizeResult::kFailed;
 
     IntArray firsts;
     IntArray counts;

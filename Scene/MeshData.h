@@ -20,7 +20,8 @@ class SkinData;
 
 enum class MeshOptimizeResult : u8 {
     kOptimized,     // reordered; adjacency and skin arrays follow the new order
-    kNotOptimized,  // nothing to do (no adjacency or no faces); the mesh is unchanged
+    kNotOptimized,  // nothing to do (no adjacency or no faces), or a D3DX that cannot
+                    // reorder for the cache; the mesh is unchanged
     kFailed,        // refused or failed; the mesh and the skin are unchanged
 };
 

@@ -8,6 +8,7 @@
 #include "D3d/FrameSequence.h"
 
 #include <d3d9.h>
+#include <d3dx9.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -162,6 +163,29 @@ inline IDirect3DDevice9* HeadlessDevice() {
     }();
     return device;
 }
+
+// Whether the D3DX library at hand reorders for the vertex cache at all: Wine's answers
+// E_NOTIMPL, and the suites that need the reorder skip there.
+inline bool OptimizesForVertexCache(IDirect3DDevice9* device) {
+    const D3DVERTEXELEMENT9 layout[] = {
+        {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+        {0xFF, 0, D3DDECLTYPE_UNUSED, 0, 0, 0},
+    };
+    ID3DXMesh* mesh = nullptr;
+    if (FAILED(D3DXCreateMesh(1, 3, D3DXMESH_SYSTEMMEM, layout, device, &mesh))) return false;
+    void* data = nullptr;
+    if (SUCCEEDED(mesh->LockIndexBuffer(0, &data))) {
+        const WORD face[3] = {0, 1, 2};
+        std::memcpy(data, face, sizeof face);
+        mesh->UnlockIndexBuffer();
+    }
+    const DWORD adjacency[3] = {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
+    const HRESULT hr = mesh->OptimizeInplace(D3DXMESHOPT_VERTEXCACHE, adjacency, nullptr, nullptr, nullptr);
+    mesh->Release();
+    return hr != E_NOTIMPL;
+}
+
+inline constexpr const char* kNoVertexCacheReorder = "this D3DX does not reorder for the vertex cache";
 
 // Misses of a FIFO cache of the given size over the index list.
 inline u64 FifoMisses(const u32* indices, size_t count, u32 cacheSize) {
