@@ -119,7 +119,7 @@ void RandomConeDirection(Vec3& out, Vec3 axis, f32 angle) {
 
 i32 PlaneSide(const Plane& plane, const Vec3& point) {
     const f32 s = Vec3Dot(point - plane.point, plane.normal);
-    if (std::fabs(s) < 0.00001f) {
+    if (std::fabs(s) <= 0.00001f) {
         return 2;
     }
     return s > 0.0f ? 1 : 0;

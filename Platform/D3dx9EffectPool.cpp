@@ -85,11 +85,6 @@ EffectPool* OurPool(ID3DXEffectPool* pool) { return pool ? dynamic_cast<EffectPo
 
 using namespace d3dx9;
 
-HRESULT WINAPI D3DXCreateBuffer(DWORD NumBytes, LPD3DXBUFFER* ppBuffer) {
-    if (!ppBuffer) return D3DERR_INVALIDCALL;
-    return MakeBuffer(nullptr, NumBytes, ppBuffer);
-}
-
 HRESULT WINAPI D3DXCreateEffectPool(LPD3DXEFFECTPOOL* ppPool) {
     if (!ppPool) return D3DERR_INVALIDCALL;
     *ppPool = new EffectPool();

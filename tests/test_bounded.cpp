@@ -296,6 +296,11 @@ TEST(Geometry, PlaneSideAndPointInBox) {
     EXPECT_EQ(PlaneSide(plane, Vec3(5, 1.000004f, -3)), 2);
     EXPECT_EQ(PlaneSide(plane, Vec3(5, 1.001f, -3)), 1);
     EXPECT_EQ(PlaneSide(plane, Vec3(5, 0.999f, -3)), 0);
+    // A distance of exactly the tolerance still counts as on the plane.
+    const Plane unit{Vec3(0, 0, 0), Vec3(1, 0, 0)};
+    EXPECT_EQ(PlaneSide(unit, Vec3(0.00001f, 7, 7)), 2);
+    EXPECT_EQ(PlaneSide(unit, Vec3(-0.00001f, 7, 7)), 2);
+    EXPECT_EQ(PlaneSide(unit, Vec3(0.0000102f, 7, 7)), 1);
 
     const Box box = MakeBox(0, 0, 0, 2, 2, 2);
     EXPECT_EQ(PointInBox(box, Vec3(0, 0, 0)), 3);
