@@ -7,6 +7,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -79,11 +81,26 @@ inline std::vector<unsigned char> MakeBmp(unsigned width, unsigned height,
     return out;
 }
 
+// Writes a file whole under a temporary name and renames it into place: tests of other
+// processes may read a file of the same name at the same moment, and must see either the
+// old bytes or the new ones, never a truncated file.
 inline bool WriteFile(const std::string& name, const std::vector<unsigned char>& bytes) {
-    FILE* f = fopen(name.c_str(), "wb");
+    const std::string temporary =
+        name + ".part" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+    FILE* f = fopen(temporary.c_str(), "wb");
     if (!f) return false;
     const bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return fclose(f) == 0 && ok;
+    if (fclose(f) != 0 || !ok) {
+        remove(temporary.c_str());
+        return false;
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, name, error);
+    if (error) {
+        remove(temporary.c_str());
+        return false;
+    }
+    return true;
 }
 
 inline bool WriteText(const std::string& name, const std::string& text) {
