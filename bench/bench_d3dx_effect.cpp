@@ -8,6 +8,8 @@
 #include <d3dx9.h>
 #include <windows.h>
 
+#include "BenchDevice.h"
+
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -25,33 +27,6 @@ std::string Source() {
     source += "technique Long { pass { VertexShader = compile vs_2_0 MainVS(1); PixelShader = compile ps_2_0 LongPS(); } }\n";
     return source;
 }
-
-struct Device {
-    HWND window = nullptr;
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
-    Device() {
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = DefWindowProcA;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "EffectBench";
-        RegisterClassA(&windowClass);
-        window = CreateWindowExA(0, "EffectBench", "bench", WS_OVERLAPPEDWINDOW, 0, 0, 320, 240, nullptr, nullptr,
-                                 windowClass.hInstance, nullptr);
-        d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        if (!window || !d3d) return;
-        D3DPRESENT_PARAMETERS params{};
-        params.Windowed = TRUE;
-        params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params,
-                          &device);
-    }
-    ~Device() {
-        if (device) device->Release();
-        if (d3d) d3d->Release();
-        if (window) DestroyWindow(window);
-    }
-};
 
 std::vector<uint8_t> Compiled(const std::string& source) {
     ID3DXEffectCompiler* compiler = nullptr;
@@ -84,14 +59,14 @@ void Create(benchmark::State& state, const void* data, size_t size, IDirect3DDev
 
 void CreateFromSource(benchmark::State& state) {
     const std::string source = Source();
-    Device made;
+    benchdevice::WindowedDevice made("EffectBench");
     if (!made.device) return state.SkipWithError("no device");
     Create(state, source.data(), source.size(), made.device);
 }
 
 void CreateFromCompiled(benchmark::State& state) {
     const std::vector<uint8_t> bytes = Compiled(Source());
-    Device made;
+    benchdevice::WindowedDevice made("EffectBench");
     if (!made.device || bytes.empty()) return state.SkipWithError("no device or no compiled form");
     Create(state, bytes.data(), bytes.size(), made.device);
 }
@@ -105,7 +80,7 @@ ID3DXEffect* Effect(IDirect3DDevice9* device) {
 }
 
 void SetMatrix(benchmark::State& state, bool byName) {
-    Device made;
+    benchdevice::WindowedDevice made("EffectBench");
     ID3DXEffect* effect = made.device ? Effect(made.device) : nullptr;
     if (!effect) return state.SkipWithError("no effect");
     D3DXMATRIX m;
@@ -119,7 +94,7 @@ void SetMatrix(benchmark::State& state, bool byName) {
 }
 
 void SetVector(benchmark::State& state, bool byName) {
-    Device made;
+    benchdevice::WindowedDevice made("EffectBench");
     ID3DXEffect* effect = made.device ? Effect(made.device) : nullptr;
     if (!effect) return state.SkipWithError("no effect");
     D3DXVECTOR4 v(1, 2, 3, 4);

@@ -15,6 +15,8 @@
 #include <d3dx9.h>
 #include <windows.h>
 
+#include "BenchDevice.h"
+
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -37,37 +39,9 @@ std::vector<uint8_t> File(PlatformImage::FileFormat format) {
     return out;
 }
 
-// A windowed device on a window of its own, for the life of the benchmark.
-struct Device {
-    HWND window = nullptr;
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
-    Device() {
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = DefWindowProcA;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "TextureLoadBench";
-        RegisterClassA(&windowClass);
-        window = CreateWindowExA(0, "TextureLoadBench", "bench", WS_OVERLAPPEDWINDOW, 0, 0, 320, 240, nullptr, nullptr,
-                                 windowClass.hInstance, nullptr);
-        d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        if (!window || !d3d) return;
-        D3DPRESENT_PARAMETERS params{};
-        params.Windowed = TRUE;
-        params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params,
-                          &device);
-    }
-    ~Device() {
-        if (device) device->Release();
-        if (d3d) d3d->Release();
-        if (window) DestroyWindow(window);
-    }
-};
-
 void LoadThroughD3dx(benchmark::State& state, PlatformImage::FileFormat format) {
     const std::vector<uint8_t> file = File(format);
-    Device made;
+    benchdevice::WindowedDevice made("TextureLoadBench");
     if (!made.device || file.empty()) {
         state.SkipWithError("no device or no file");
         return;
