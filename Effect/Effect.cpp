@@ -37,6 +37,12 @@ bool Effect::Invalidate() {
 
 void Effect::OnFrame(u32) {}
 
+bool Effect::IsTransparent(const Material*, i32) const { return false; }
+
+bool Effect::BeginPass(i32) { return false; }
+
+bool Effect::End() { return true; }
+
 void Effect::AddName(const String& name, i32 quality) { names.Insert(name, quality); }
 
 bool Effect::LoadEffectGroup(EffectCodeArray& codes, SHADERDESC desc, i32 firstTexcoord, Array<LightGroup>& groups,

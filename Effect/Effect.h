@@ -13,10 +13,14 @@
 #include "Core/Object.h"
 #include "Core/OrderedMap.h"
 #include "D3d/DeviceObject.h"
+#include "D3d/SavedRenderStates.h"
+#include "D3d/VertexDeclaration.h"
 #include "Effect/EffectCode.h"
 #include "Effect/LightGroup.h"
 
 using EffectCodeArray = RefHandleArray<EffectCode>;
+
+class Material;
 
 class Effect : public Object, public DeviceObject, public FrameListener {
 public:
@@ -42,6 +46,19 @@ public:
     bool LoadEffectGroup(EffectCodeArray& codes, SHADERDESC desc, i32 firstTexcoord, Array<LightGroup>& groups,
                          i32 psVersion);
 
+    // A draw with an effect: SelectTechnique (n passes), SetParameters, then BeginPass(p)
+    // and the draw for each p below n, then End.
+    virtual bool SetParameters(Material* material, i32 layer) = 0;
+    virtual bool IsTransparent(const Material* material, i32 layer) const;
+    virtual bool SelectTechnique(Material* material, i32 layer, i32& passes) = 0;
+    virtual bool BeginPass(i32 pass);
+    virtual bool End();
+
+    // The vertex layout the effect's sources read.
+    const VertexDeclaration& GetBody() const { return declaration; }
+    // The pass total of the most recent selection build.
+    i32 GetPassTotal() const { return passTotal; }
+
     const TechniqueIndex& GetTechniqueIndex() const { return techniqueIndex; }
     const StringMapOf<u8>& GetTechniqueNames() const { return techniqueNames; }
     bool NeedsParameterRefresh() const { return parameterRefresh != 0; }
@@ -49,9 +66,15 @@ public:
     u32 GetSequence() const { return sequence; }
 
 protected:
+    Material* currentMaterial = nullptr;
+    i32 currentLayer = 0;
+    VertexDeclaration declaration;
+    SavedRenderStates savedStates;
+    String defaultTechnique;
     StringMapOf<i32> names;
     StringMapOf<u8> techniqueNames;  // every technique name of the loaded variants
     TechniqueIndex techniqueIndex;
+    i32 passTotal = 0;
     u8 parameterRefresh = 1;
 
 private:

@@ -58,6 +58,11 @@ public:
         return succeeds_;
     }
     using Effect::AddName;
+    bool SetParameters(Material*, i32) override { return true; }
+    bool SelectTechnique(Material*, i32, i32& passes) override {
+        passes = 0;
+        return true;
+    }
     int creates = 0;
 
 private:

@@ -304,6 +304,11 @@ public:
         return LoadEffectGroup(codes, desc, firstTexcoord, groups, psVersion);
     }
     EffectCodeArray codes{0, 10};
+    bool SetParameters(Material*, i32) override { return true; }
+    bool SelectTechnique(Material*, i32, i32& passes) override {
+        passes = 0;
+        return true;
+    }
 };
 
 std::vector<std::string> Definitions(const EffectCode& code) {

@@ -1,0 +1,24 @@
+// One queued draw: a drawable with its material and its own copy of the view's context.
+// The queue owns the item from Submit until it is cleared; releasing the item drops its
+// reference to the lighting information.
+#pragma once
+
+#include "Core/Types.h"
+#include "Effect/RenderContext.h"
+
+class DrawItem;
+class Material;
+class Object;
+class OcclusionQuery;
+
+struct RenderItem {
+    u8 occlusion = 0;  // drawn inside the occlusion query of its scene node
+    i32 priority = 0;  // orders overlapping transparent items
+    // The scene node the item came from, and the occlusion query it owns: the node
+    // outlives every item made of it.
+    Object* node = nullptr;
+    OcclusionQuery* query = nullptr;
+    DrawItem* drawable = nullptr;  // null: an occlusion-only item whose box is drawn
+    Material* material = nullptr;
+    RenderContext context;
+};
