@@ -12,6 +12,8 @@ class RecordingEffect : public Effect {
 public:
     explicit RecordingEffect(std::vector<std::string>* calls = nullptr) : log(calls) {}
 
+    // Created without a device, so that the effect manager takes it.
+    bool Create() override { return true; }
     bool SetParameters(Material*, i32 layer) override { return Note("SetParameters(" + std::to_string(layer) + ")"); }
     bool IsTransparent(const Material*, i32) const override { return transparent; }
     bool SelectTechnique(Material*, i32 layer, i32& passes) override {

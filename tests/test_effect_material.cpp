@@ -5,6 +5,7 @@
 #include "D3d/DeviceContext.h"
 #include "D3d/StateCache.h"
 #include "D3d/Texture.h"
+#include "Effect/EffectManager.h"
 #include "Effect/Material.h"
 #include "Effect/RenderContext.h"
 #include "tests/FakeD3d9.h"
@@ -349,6 +350,40 @@ TEST(MaterialPasses, TheMovedEffectLayerIsACopyOfTheLast) {
     EXPECT_STREQ(m.layers[1].techniqueName.c_str(), "Shiny");
     EXPECT_EQ(m.layers[1].opacity, 0.25f);
     EXPECT_EQ(m.FirstEffect(), &effect);
+}
+
+TEST(MaterialPasses, BumpAndEnvironmentMapsChooseTheLayersEffect) {
+    Array<Effect*> list(0, 4);
+    const char* names[] = {"Bump", "BumpEnv", "Env"};
+    Effect* byName[3];
+    for (i32 i = 0; i < 3; ++i) {
+        auto* effect = new RecordingEffect;
+        effect->AddName(String(names[i]), 200);
+        list.Add(effect);
+        byName[i] = effect;
+    }
+    ASSERT_TRUE(TheEffectManager().Create(list));
+    RecordingEffect kept;
+    Texture map;
+    FormatOnly(map, D3DFMT_X8R8G8B8);
+    struct Row {
+        bool bump, env, env2;
+        Effect* expected;
+    } rows[] = {
+        {true, false, false, byName[0]}, {true, true, false, byName[1]}, {true, false, true, byName[1]},
+        {false, true, false, byName[2]}, {false, false, true, byName[2]}, {false, false, false, &kept},
+    };
+    for (const Row& row : rows) {
+        Material m;
+        m.layerCount = 1;
+        m.layers[0].effect = &kept;
+        m.layers[0].samplers[kBumpMap].texture = row.bump ? &map : nullptr;
+        m.layers[0].samplers[kEnvMap].texture = row.env ? &map : nullptr;
+        m.layers[0].samplers[kEnvMap2].texture = row.env2 ? &map : nullptr;
+        m.AssignBumpEffects();
+        EXPECT_EQ(m.layers[0].effect, row.expected) << row.bump << row.env << row.env2;
+    }
+    TheEffectManager().Reset();
 }
 
 // ---- Transparency ----

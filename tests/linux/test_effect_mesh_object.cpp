@@ -7,6 +7,7 @@
 #include "D3d/FrameSequence.h"
 #include "D3d/GeometryCache.h"
 #include "D3d/StateCache.h"
+#include "D3d/Texture.h"
 #include "Effect/LightSet.h"
 #include "Effect/Material.h"
 #include "Effect/MeshObject.h"
@@ -153,6 +154,35 @@ TEST_F(MeshDevice, TheFixedFunctionPathSetsUpTheLayerThenDraws) {
     EXPECT_LT(blend, IndexOf(log, "DrawPrimitive(4, 0, 1)", firstDraw + 1));
     EXPECT_EQ(Matching("DrawPrimitive").size(), 2u);
     EXPECT_EQ(Matching("LightEnable").size(), 1u);
+}
+
+TEST_F(MeshDevice, ATexturedLayerBindsItsTextureAndTakesItsAlpha) {
+    Texture texture;
+    ASSERT_TRUE(texture.CreateEmpty(TEX_EMPTY, 4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, false, true));
+    ASSERT_NE(texture.GetBaseTexture(), nullptr);
+    MeshObject mesh;
+    OwnGeometry(mesh, PositionNormalTexture(), 3);
+    PlatformTest_D3d9ClearCallLog();
+    Material material;
+    material.context = &context;
+    material.layers[0].samplers[kBaseMap].texture = &texture;
+    material.layers[0].samplers[kBaseMap].addressU = D3DTADDRESS_CLAMP;
+    material.BuildPasses();
+    ASSERT_TRUE(mesh.Draw(&material));
+    const Calls log = Log();
+    const size_t draw = IndexOf(log, "DrawPrimitive(4, 0, 1)");
+    ASSERT_LT(draw, log.size());
+    const std::string bound =
+        "SetTexture(0, #" + std::to_string(PlatformTest_D3d9ObjectNumber(texture.GetBaseTexture())) + ")";
+    EXPECT_LT(IndexOf(log, bound), draw);
+    EXPECT_LT(IndexOf(log, "SetSamplerState(0, 1, 3)"), draw);  // ADDRESSU CLAMP
+    // The texture's alpha makes the layer transparent: alpha test and blending, and the
+    // stage selects the texture's alpha.
+    EXPECT_LT(IndexOf(log, "SetRenderState(15, 1)"), draw);
+    EXPECT_LT(IndexOf(log, "SetRenderState(27, 1)"), draw);
+    EXPECT_LT(IndexOf(log, "SetTextureStageState(0, 5, 2)"), draw);
+    EXPECT_LT(IndexOf(log, "SetTextureStageState(0, 4, 2)"), draw);
+    EXPECT_LT(IndexOf(log, "SetTextureStageState(1, 1, 1)"), draw);  // stage 1 disabled
 }
 
 TEST_F(MeshDevice, TheEffectPathFollowsTheBatchFlags) {
