@@ -156,6 +156,23 @@ TEST_F(MeshDevice, TheFixedFunctionPathSetsUpTheLayerThenDraws) {
     EXPECT_EQ(Matching("LightEnable").size(), 1u);
 }
 
+TEST_F(MeshDevice, TheFixedFunctionPathDrawsTheSameInEveryPlaceOfABatch) {
+    MeshObject mesh;
+    OwnGeometry(mesh, PositionNormal(), 3);
+    Material material;
+    material.context = &context;
+    for (u32 flags : {0u, u32(kBatchFirst), u32(kBatchInside), u32(kBatchLast)}) {
+        SCOPED_TRACE(flags);
+        StateCache::InvalidateAll();
+        PlatformTest_D3d9ClearCallLog();
+        context.batchFlags = flags;
+        EXPECT_TRUE(mesh.Draw(&material));
+        EXPECT_EQ(Matching("SetVertexShader"), (Calls{"SetVertexShader(null)"}));
+        EXPECT_EQ(Matching("DrawPrimitive"), (Calls{"DrawPrimitive(4, 0, 1)"}));
+        EXPECT_EQ(Matching("SetTextureStageState(0, 1,"), (Calls{"SetTextureStageState(0, 1, 2)"}));
+    }
+}
+
 TEST_F(MeshDevice, ATexturedLayerBindsItsTextureAndTakesItsAlpha) {
     Texture texture;
     ASSERT_TRUE(texture.CreateEmpty(TEX_EMPTY, 4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, false, true));
