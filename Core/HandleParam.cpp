@@ -5,6 +5,7 @@
 #include <cstring>
 
 namespace {
+// Plain values (integers, floats, matrices): a copy of the block.
 void* CopyInt(const void* value, u32 size) {
     void* copy = MemAlloc(size);
     std::memcpy(copy, value, size);
@@ -15,6 +16,12 @@ void* CopyString(const void* value, u32) { return new String(*static_cast<const 
 }  // namespace
 
 u32 StringTypeId() { return TypeIdOf<String>(); }
+
+namespace {
+// Floats and matrices are plain bytes in a MemAlloc block, like integers.
+u32 FloatTypeId() { return TypeIdOf<f32>(&MemFree); }
+u32 MatrixTypeId() { return TypeIdOf<Matrix>(&MemFree); }
+}  // namespace
 
 void DataBlock::SetU32(u32 v) {
     if (!(pointer && size == 4)) {
@@ -59,6 +66,20 @@ bool HandleParamMap::GetString(const String& name, String* out) const {
     return node && node->value && node->value->GetString(out);
 }
 
+void HandleParamMap::SetFloat(const String& name, f32 v) { Record(name)->SetFloat(v); }
+
+void HandleParamMap::SetMatrix(const String& name, const Matrix& v) { Record(name)->SetMatrix(v); }
+
+bool HandleParamMap::GetFloat(const String& name, f32* out) const {
+    const Node* node = Find(name);
+    return node && node->value && node->value->GetFloat(out);
+}
+
+bool HandleParamMap::GetMatrix(const String& name, Matrix* out) const {
+    const Node* node = Find(name);
+    return node && node->value && node->value->GetMatrix(out);
+}
+
 HandleParam::HandleParam(const HandleParam& source) : HandleParamBase() {
     name = source.name;
     Assign(source);
@@ -101,6 +122,31 @@ void HandleParam::SetString(const String& v) {
     typeId = static_cast<i32>(StringTypeId());
     copyFunction = &CopyString;
 }
+
+void HandleParam::SetPlain(u32 id, const void* data, u32 size) {
+    if (typeId != static_cast<i32>(id) || !value.pointer || value.size != size) {
+        ReleaseValue();
+        value.pointer = MemAlloc(size);
+        value.size = size;
+        typeId = static_cast<i32>(id);
+        copyFunction = &CopyInt;
+    }
+    std::memcpy(value.pointer, data, size);
+}
+
+bool HandleParam::GetPlain(u32 id, void* out, u32 size) const {
+    if (typeId != static_cast<i32>(id) || !value.pointer || value.size != size) return false;
+    std::memcpy(out, value.pointer, size);
+    return true;
+}
+
+void HandleParam::SetFloat(f32 v) { SetPlain(FloatTypeId(), &v, sizeof v); }
+
+void HandleParam::SetMatrix(const Matrix& v) { SetPlain(MatrixTypeId(), &v, sizeof v); }
+
+bool HandleParam::GetFloat(f32* out) const { return GetPlain(FloatTypeId(), out, sizeof *out); }
+
+bool HandleParam::GetMatrix(Matrix* out) const { return GetPlain(MatrixTypeId(), out, sizeof *out); }
 
 bool HandleParam::GetInt(i32* out) const {
     if (typeId != static_cast<i32>(IntTypeId()) || !value.pointer || value.size != 4) return false;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Core/Container.h"
+#include "Core/Matrix.h"
 #include "Core/OrderedMap.h"
 #include "Core/String.h"
 
@@ -37,6 +38,11 @@ public:
     // True with the value when the record exists and holds an integer.
     bool GetInt(const String& name, i32* out) const;
     bool GetString(const String& name, String* out) const;
+    void SetFloat(const String& name, f32 value);
+    void SetMatrix(const String& name, const Matrix& value);
+    // True with the value when the record exists and holds that type.
+    bool GetFloat(const String& name, f32* out) const;
+    bool GetMatrix(const String& name, Matrix* out) const;
 };
 
 class HandleParamBase : public Container {
@@ -58,6 +64,10 @@ public:
     void SetString(const String& value);
     bool GetInt(i32* out) const;
     bool GetString(String* out) const;
+    void SetFloat(f32 value);
+    void SetMatrix(const Matrix& value);
+    bool GetFloat(f32* out) const;
+    bool GetMatrix(Matrix* out) const;
     bool IsEmpty() const { return typeId == -1; }
     HandleParam& Assign(const HandleParam& source);
 
@@ -67,4 +77,8 @@ public:
 
 private:
     void ReleaseValue();
+    // Holds a plain value of `size` bytes under typeId, reusing the block when the type is
+    // already that one.
+    void SetPlain(u32 id, const void* data, u32 size);
+    bool GetPlain(u32 id, void* out, u32 size) const;
 };

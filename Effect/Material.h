@@ -206,7 +206,11 @@ public:
     u8 alphaTestAllowed = 1;
     HandleParam values;
     u32 savedFogColor = 0;
-    u32 fogRestore = 0;  // 0 nothing, 1 switch fog off, 2 saved colour and fog on
+    u32 fogRestore = 0;  // 0 nothing, 1 fog was switched on, 2 a later pass changed the fog
+    // FOGENABLE as it was before ApplyRenderStates changed the fog: RestoreFog puts it
+    // back, so a layer with its own fog colour never leaves fog off (or on) for the draws
+    // that follow.
+    u32 savedFogEnable = 0;
 };
 
 // Materials by name (case-sensitive); each node holds its own copy.
