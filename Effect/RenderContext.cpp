@@ -1,10 +1,14 @@
 // The context's matrix products go through the kind-driven table so that the common cases
-// (an identity or translation world) cost little; the inverse is D3DX's.
+// (an identity or translation world) cost little; the inverse is D3DX's. A camera is brought
+// up to date before its matrices are copied, so a context never holds a view that lags behind
+// where the camera was last put.
 #include "Effect/RenderContext.h"
 
 #include <cstring>
 
 #include <d3dx9.h>
+
+#include "Scene/SceneCamera.h"
 
 namespace {
 
@@ -49,4 +53,12 @@ const Matrix& RenderContext::GetInverseWorld() {
     inverseWorld.kind = 0;
     inverseWorld.valid = 1;
     return inverseWorld;
+}
+
+void RenderContext::SetCamera(SceneCamera& camera) {
+    if (camera.dirty) camera.Update();
+    view = camera.view;
+    projection = camera.projection;
+    viewProjection = camera.viewProjection;
+    eye = camera.eye;
 }
