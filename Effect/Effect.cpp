@@ -368,7 +368,9 @@ bool Effect::LookUpStateParameters(ID3DXEffect* effect) {
 }
 
 void Effect::ApplyTechniqueState(const TechniqueEntry& entry, bool first) {
-    ID3DXEffect* effect = entry.code ? entry.code->GetEffect() : nullptr;
+    // Handles belong to the effect they were read from: set the values there.
+    ID3DXEffect* effect = ParameterEffect();
+    if (!effect) effect = entry.code ? entry.code->GetEffect() : nullptr;
     if (!effect) return;
     DWORD fog = 0;
     StateCache::GetRenderState(D3DRS_FOGENABLE, &fog);

@@ -142,6 +142,9 @@ protected:
     void CloseOpenEntry();
     // The D3DX effect whose pass is open, or null.
     ID3DXEffect* OpenPassEffect() const;
+    // The D3DX effect whose handles the state parameters were read from, on which they are
+    // set (the pool carries them to the other variants); null: the entry's own.
+    virtual ID3DXEffect* ParameterEffect() const { return nullptr; }
 
 private:
     void ClearCurrentSelection();
