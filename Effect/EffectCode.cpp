@@ -156,12 +156,15 @@ int TechniqueOrder::operator()(const TechniqueRecord& a, const TechniqueRecord& 
     return 0;
 }
 
-const TechniqueRecord* FindTechniqueByLabels(const TechniqueIndex& index, const TechniqueRecord& query) {
-    // The full order refines the label order, so the records with the query's labels form
-    // one run of the tree; the leftmost of them is the first.
+namespace {
+
+// The full order refines the label order (and the name after it), so the records a query
+// matches form one run of the tree; the leftmost of them is the first.
+template <class Match>
+const TechniqueRecord* LeftmostMatch(const TechniqueIndex& index, Match match) {
     const TechniqueIndex::Node* found = nullptr;
     for (const TechniqueIndex::Node* node = index.root; node;) {
-        const int c = CompareTechniqueLabels(query, node->key);
+        const int c = match(node->key);
         if (c <= 0) {
             if (c == 0) found = node;
             node = node->left;
@@ -170,6 +173,21 @@ const TechniqueRecord* FindTechniqueByLabels(const TechniqueIndex& index, const 
         }
     }
     return found ? &found->key : nullptr;
+}
+
+}  // namespace
+
+const TechniqueRecord* FindTechniqueByLabels(const TechniqueIndex& index, const TechniqueRecord& query) {
+    return LeftmostMatch(index, [&](const TechniqueRecord& record) { return CompareTechniqueLabels(query, record); });
+}
+
+const TechniqueRecord* FindTechnique(const TechniqueIndex& index, const TechniqueRecord& query) {
+    return LeftmostMatch(index, [&](const TechniqueRecord& record) {
+        if (const int c = CompareTechniqueLabels(query, record)) return c;
+        if (query.name.IsEmpty() || record.name.IsEmpty()) return 0;
+        const int c = StrCompareNoCase(query.name.c_str(), record.name.c_str());
+        return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    });
 }
 
 // ---- EffectCode ---------------------------------------------------------------------------------

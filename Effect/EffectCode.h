@@ -97,6 +97,8 @@ using TechniqueIndex = OrderedMap<TechniqueRecord, NoValue, TechniqueOrder>;
 // The first record of an index that carries exactly the query's labels (annotation sum and
 // non-zero annotations), or null.
 const TechniqueRecord* FindTechniqueByLabels(const TechniqueIndex& index, const TechniqueRecord& query);
+// The same, and when the query has a name, with that name without regard to case.
+const TechniqueRecord* FindTechnique(const TechniqueIndex& index, const TechniqueRecord& query);
 
 u32 EffectCodeTypeId();
 
