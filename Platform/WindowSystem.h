@@ -186,6 +186,8 @@ bool IsPushButton(HWND window);
 bool IsDefaultPushButton(HWND window);
 // Forgets the running dialogs and the test's dialog hook (Dialogs.cpp).
 void ResetDialogs();
+// Forgets what the shell was asked to open (Shell32.cpp).
+void ResetShell();
 
 // The system metric of that index from the fixed metric set and the desktop's size.
 int Metric(int index);
