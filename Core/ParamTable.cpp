@@ -64,6 +64,14 @@ RegistryValue* ParamTable::Find(const String& name) const {
     return entry ? entry->value : nullptr;
 }
 
+bool ParamTable::Remove(const String& name) {
+    auto* entry = bindings.Find(name);
+    if (!entry) return false;
+    delete entry->value;
+    entry->value = nullptr;
+    return bindings.Remove(name);
+}
+
 bool ParamTable::LoadFromRegistry(const String& path) {
     HKEY key = nullptr;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr) !=

@@ -45,6 +45,8 @@ public:
     // False (and the binding deleted) when memory runs out; null is refused.
     bool Add(const String& name, RegistryValue* binding);
     RegistryValue* Find(const String& name) const;
+    // Deletes the binding under name; false when there is none.
+    bool Remove(const String& name);
     u32 Count() const { return bindings.count; }
 
     // Opens (creating it when missing) HKEY_CURRENT_USER\path and reads every bound

@@ -161,6 +161,14 @@ Parameter* ParamRegistry::Owned(const String& key) const {
     return entry ? entry->value : nullptr;
 }
 
+bool ParamRegistry::Disown(const String& key) {
+    auto* entry = owned.Find(key);
+    if (!entry) return false;
+    delete entry->value;
+    entry->value = nullptr;
+    return owned.Remove(key);
+}
+
 void ParamRegistry::ReadDocument(const TextDataTree& document) {
     auto read = [&document](const String& key, Parameter* parameter) {
         if (parameter) parameter->Parse(document.GetChild(WString::FromString(key)));

@@ -146,6 +146,8 @@ public:
     // runs out; a null parameter is refused.
     bool Own(const String& key, Parameter* parameter);
     Parameter* Owned(const String& key) const;
+    // Deletes the parameter owned under key; false when there is none.
+    bool Disown(const String& key);
     u32 OwnedCount() const { return owned.count; }
 
     // Gives every registered parameter, then every owned one, the value of the

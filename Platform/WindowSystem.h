@@ -188,6 +188,8 @@ bool IsDefaultPushButton(HWND window);
 void ResetDialogs();
 // Forgets what the shell was asked to open (Shell32.cpp).
 void ResetShell();
+// Forgets the drawing objects and the windows' pixels (Gdi.cpp).
+void ResetGdi();
 
 // The system metric of that index from the fixed metric set and the desktop's size.
 int Metric(int index);

@@ -1,13 +1,7 @@
-// The screensaver's entry point. The engine foundation is built; the saver's modes,
-// window and scene join here as they land.
+// The screensaver's entry point: Windows starts the program in one of its run modes, and
+// the saver's mode object does the rest.
 #include <windows.h>
 
-#include "Core/EngineStartup.h"
+#include "Screen/ScreenSaver.h"
 
-#include <stdio.h>
-
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    EngineStartup();
-    printf("Corvane: the engine foundation is built; the screensaver scene is not yet.\n");
-    return 0;
-}
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return RunScreenSaver(instance, CreateSaver); }

@@ -68,6 +68,37 @@ if(CORVANE_RARPACK_COMMAND)
     VERBATIM)
 endif()
 
+# The pictures, rendered by imagegen (CORVANE_HOST_IMAGEGEN in cross builds):
+# generated:preview.bmp (bitmap 109), config.bmp (130), about.bmp (1053), corvane.ico.
+set(CORVANE_HOST_IMAGEGEN "" CACHE FILEPATH "imagegen built for the build machine (cross builds)")
+corvane_tool_command(CORVANE_IMAGEGEN_COMMAND imagegen "${CORVANE_HOST_IMAGEGEN}")
+if(CORVANE_IMAGEGEN_COMMAND)
+  set(CORVANE_IMAGE_DIR ${CORVANE_GENERATED_DIR}/images)
+  foreach(picture "preview.bmp dusk 152 112" "config.bmp config 160 120" "about.bmp about 120 90")
+    separate_arguments(parts UNIX_COMMAND "${picture}")
+    list(GET parts 0 file)
+    list(GET parts 1 scene)
+    list(GET parts 2 width)
+    list(GET parts 3 height)
+    set(CORVANE_GENERATED_${file} ${CORVANE_IMAGE_DIR}/${file})
+    add_custom_command(
+      OUTPUT ${CORVANE_IMAGE_DIR}/${file}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CORVANE_IMAGE_DIR}
+      COMMAND ${CORVANE_IMAGEGEN_COMMAND} ${scene} ${width} ${height} ${CORVANE_IMAGE_DIR}/${file}
+      DEPENDS ${CORVANE_IMAGEGEN_COMMAND}
+      COMMENT "Rendering ${file}"
+      VERBATIM)
+  endforeach()
+  set(CORVANE_GENERATED_corvane.ico ${CORVANE_IMAGE_DIR}/corvane.ico)
+  add_custom_command(
+    OUTPUT ${CORVANE_IMAGE_DIR}/corvane.ico
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CORVANE_IMAGE_DIR}
+    COMMAND ${CORVANE_IMAGEGEN_COMMAND} icon ${CORVANE_IMAGE_DIR}/corvane.ico
+    DEPENDS ${CORVANE_IMAGEGEN_COMMAND}
+    COMMENT "Rendering the icon"
+    VERBATIM)
+endif()
+
 # Resource scripts (a SOURCE ending in ".rc", e.g. a DIALOG): Windows compiles them with the
 # rest of the resource script; for Linux the same resource compiler turns them into the
 # binary form Windows would load, and resextract takes the named resource's bytes out, so

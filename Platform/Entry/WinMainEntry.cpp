@@ -1,14 +1,21 @@
-// The process entry of the Linux build: joins the arguments into a Windows command
-// line (program name excluded) and calls the program's WinMain.
+// The process entry of the Linux build: makes the Windows command line (the program name
+// in quotes, then the arguments, as Explorer starts a program) that GetCommandLineA
+// answers, and calls the program's WinMain with the executable's module and the
+// arguments alone.
 #include <windows.h>
+
+#include <PlatformTestProcess.h>
 
 #include <string>
 
 int main(int argc, char** argv) {
-    std::string commandLine;
+    std::string arguments;
     for (int i = 1; i < argc; ++i) {
-        if (i > 1) commandLine += ' ';
-        commandLine += argv[i];
+        if (i > 1) arguments += ' ';
+        arguments += argv[i];
     }
-    return WinMain(nullptr, nullptr, commandLine.data(), SW_SHOWDEFAULT);
+    std::string commandLine = "\"" + std::string(argc > 0 ? argv[0] : "corvane") + "\"";
+    if (!arguments.empty()) commandLine += " " + arguments;
+    PlatformTest_SetCommandLine(commandLine.c_str());
+    return WinMain(reinterpret_cast<HINSTANCE>(GetModuleHandleA(nullptr)), nullptr, arguments.data(), SW_SHOWDEFAULT);
 }

@@ -53,11 +53,23 @@ typedef struct _RGNDATA {
 #define DC_BRUSH 18
 #define DC_PEN 19
 
+// Raster operations of BitBlt.
+#define SRCCOPY (DWORD)0x00CC0020
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 // The stock object of that index; null for an index that names none.
 HGDIOBJ WINAPI GetStockObject(int i);
+// A memory device context like hdc (the screen's when null), with a 1 x 1 monochrome
+// bitmap selected.
+HDC WINAPI CreateCompatibleDC(HDC hdc);
+// Selects a bitmap into a memory device context; the bitmap selected before, or null.
+HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h);
+BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop);
+BOOL WINAPI DeleteDC(HDC hdc);
+// Fails for an object that is selected into a device context.
+BOOL WINAPI DeleteObject(HGDIOBJ ho);
 #ifdef __cplusplus
 }
 #endif

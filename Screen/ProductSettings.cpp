@@ -1,0 +1,42 @@
+#include "Screen/ProductSettings.h"
+
+#include "Core/ParamTable.h"
+#include "Core/Parameter.h"
+
+#include <new>
+
+i32 ShadowQualitySetting = 50;
+i32 DayLengthSetting = 0;
+i32 DayMinLengthSetting = 0;
+i32 DayMaxLengthSetting = 0;
+
+void ResetProductSettings() {
+    ShadowQualitySetting = 50;
+    DayLengthSetting = 0;
+    DayMinLengthSetting = 0;
+    DayMaxLengthSetting = 0;
+}
+
+namespace {
+
+// A key registered again (Restore Defaults loads the configuration anew) replaces its
+// entry in both tables, so each value is read and written once.
+void RegisterDocumentInt(const char* key, i32* target) {
+    g_paramRegistry.Own(String(key), new (std::nothrow) IntRefParameter(String(key), false, target));
+}
+
+void RegisterUserInt(const char* key, i32* target) {
+    RegisterDocumentInt(key, target);
+    g_paramTable.Add(String(key), new (std::nothrow) RegistryValue(target));
+}
+
+}  // namespace
+
+void RegisterProductSettings(bool bounds) {
+    RegisterUserInt("ShadowQuality", &ShadowQualitySetting);
+    RegisterUserInt("DayLength", &DayLengthSetting);
+    if (bounds) {
+        RegisterDocumentInt("DayMinLength", &DayMinLengthSetting);
+        RegisterDocumentInt("DayMaxLength", &DayMaxLengthSetting);
+    }
+}
