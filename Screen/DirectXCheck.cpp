@@ -13,6 +13,7 @@
 
 #include "Core/PlatformText.h"
 #include "Screen/DirectXCheckControls.h"
+#include "Screen/ScreenSaver.h"
 
 #include <initguid.h>
 #include <dxdiag.h>
@@ -214,6 +215,18 @@ bool CheckDirectXVersion(const NoDirectXTexts& texts) {
                                            reinterpret_cast<LPARAM>(&texts));
     if (answer == IDOK) ShellExecuteA(nullptr, "open", texts.url, nullptr, nullptr, SW_SHOWNORMAL);
     return false;
+}
+
+bool CheckDirectXVersion() {
+    NoDirectXTexts texts;
+    if (const ScreenSaver* saver = TheSaver) {
+        texts.download = saver->messages.Text(Message::NoDxButtonDownload);
+        texts.cancel = saver->messages.Text(Message::ButtonCancel);
+        texts.text = saver->messages.Text(Message::NoDxText);
+        texts.title = saver->messages.Text(Message::NoDxTitle);
+        texts.url = saver->DownloadDxUrl.value.c_str();
+    }
+    return CheckDirectXVersion(texts);
 }
 
 INT_PTR CALLBACK NoDirectXDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

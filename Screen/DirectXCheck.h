@@ -43,5 +43,8 @@ int CompareVersions(u64 a, u64 b);
 // True when DirectX 9.0 or later is found; otherwise shows dialog 107 and, on Download,
 // opens the address; false then in any case.
 bool CheckDirectXVersion(const NoDirectXTexts& texts);
+// The same with the texts of the saver's message table and its "download_dx9_url" (empty
+// texts while no saver exists).
+bool CheckDirectXVersion();
 // The procedure of dialog 107; its creation parameter is the NoDirectXTexts.
 INT_PTR CALLBACK NoDirectXDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

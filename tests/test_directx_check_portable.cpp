@@ -21,11 +21,12 @@ TEST(DirectXCheckPortable, TheInstalledVersionIsNineOrLater) {
     EXPECT_GE(packed, 0x90000u);
     // The text and the packed value say the same.
     char expected[32];
-    const unsigned letterCode = packed & 0xFF;
+    const unsigned packedMajor = static_cast<unsigned>(packed >> 16), packedMinor = static_cast<unsigned>((packed >> 8) & 0xFF);
+    const unsigned letterCode = static_cast<unsigned>(packed & 0xFF);
     if (letterCode)
-        snprintf(expected, sizeof expected, "%u.%u%c", packed >> 16, (packed >> 8) & 0xFF, 'a' + letterCode - 1);
+        snprintf(expected, sizeof expected, "%u.%u%c", packedMajor, packedMinor, static_cast<char>('a' + letterCode - 1));
     else
-        snprintf(expected, sizeof expected, "%u.%u", packed >> 16, (packed >> 8) & 0xFF);
+        snprintf(expected, sizeof expected, "%u.%u", packedMajor, packedMinor);
     EXPECT_STREQ(text, expected);
     // At or above 9.0 no dialog opens.
     EXPECT_TRUE(CheckDirectXVersion(NoDirectXTexts{}));
