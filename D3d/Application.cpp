@@ -6,6 +6,7 @@
 
 #include "Core/Log.h"
 #include "D3d/DeviceContext.h"
+#include "D3d/Direct3DLoader.h"
 #include "D3d/StateCache.h"
 #include "Scene/OcclusionQuery.h"
 
@@ -14,12 +15,9 @@ namespace {
 Application* g_application = nullptr;
 CpuFeatures g_cpu;
 
-constexpr UINT kSdkVersion = 31;  // the SDK version the program asks Direct3D for
 constexpr u32 kOverlappedVisible = 0x10CF0000;  // WS_OVERLAPPEDWINDOW | WS_VISIBLE
 const char kSource[] = ".\\D3d\\application";
 const char kCreateSignature[] = "bool __thiscall Application::Create(struct HINSTANCE__ *,struct HWND__ *)";
-
-typedef IDirect3D9*(WINAPI* Direct3DCreate9Function)(UINT);
 
 // MMX, SSE and SSE2 from CPUID leaf 1, 3DNow from the extended leaf. Every system this
 // program runs on saves the SSE registers across task switches, so the CPUID bits decide.
@@ -90,11 +88,7 @@ bool Application::Create(HINSTANCE instance_, HWND window_) {
     instance = instance_;
     window = window_;
 
-    HMODULE library = LoadLibraryA("d3d9.dll");
-    Direct3DCreate9Function create =
-        library ? reinterpret_cast<Direct3DCreate9Function>(reinterpret_cast<void*>(GetProcAddress(library, "Direct3DCreate9")))
-                : nullptr;
-    d3d = create ? create(kSdkVersion) : nullptr;
+    d3d = CreateDirect3D9();
     if (!d3d) {
         LogErrors().Write(LogSite(kSource, kCreateSignature, __LINE__)).Print("CreateD3D9 failed");
         return false;

@@ -690,6 +690,7 @@ HGDIOBJ WINAPI GetStockObject(int i) {
 
 void PlatformTest_ResetWindows() {
     platform::ResetDialogs();
+    platform::ResetShell();
     platform::ResetGdi();
     WindowSystem::Get().Reset();
     platform::MessageQueue::Get().Reset();

@@ -186,6 +186,8 @@ bool IsPushButton(HWND window);
 bool IsDefaultPushButton(HWND window);
 // Forgets the running dialogs and the test's dialog hook (Dialogs.cpp).
 void ResetDialogs();
+// Forgets what the shell was asked to open (Shell32.cpp).
+void ResetShell();
 // Forgets the drawing objects and the windows' pixels (Gdi.cpp).
 void ResetGdi();
 

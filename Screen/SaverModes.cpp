@@ -2,6 +2,8 @@
 
 #include "Screen/ProductSettings.h"
 
+#include <commctrl.h>
+
 // ---- the preview ------------------------------------------------------------------------
 
 ScreenSaver::Preview::~Preview() = default;
@@ -82,6 +84,9 @@ void ScreenSaver::Config::ReadProductSettings(TextDataTree&) { RegisterProductSe
 
 bool ScreenSaver::Config::Create(HINSTANCE instance_, HWND parent) {
     if (!ScreenSaver::Create(instance_, parent)) return false;
+    // The dialog's track bars are the common controls library's: its classes first.
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
     DialogBoxParamA(Instance, MAKEINTRESOURCEA(kDialogId), ParentWindow, ScreenSaver::StaticDlgProc, 0);
     return true;
 }

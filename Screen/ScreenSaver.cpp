@@ -9,6 +9,7 @@
 #include "Core/TextCodec.h"
 #include "Core/TextDataTree.h"
 #include "Core/UdfText.h"
+#include "Screen/DirectXCheck.h"
 
 #include <memory>
 #include <new>
@@ -192,6 +193,8 @@ bool ScreenSaver::Create(HINSTANCE instance_, HWND parent) {
     Instance = instance_;
     LoadConfig();
     LoadSettings();
+    // Advice only: a machine without DirectX 9 fails later, at the device's creation.
+    CheckDirectXVersion();
     return true;
 }
 

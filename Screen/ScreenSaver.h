@@ -18,6 +18,8 @@
 #include "D3d/Application.h"
 #include "Screen/MessageTable.h"
 
+#include <deque>
+
 class TextDataTree;
 
 class ScreenSaver : public Application {
@@ -98,6 +100,17 @@ public:
 
     // The preview's start-up message pump runs while this is set.
     u8 WaitFlag = 0;
+
+    // The settings dialog's procedure (Screen/SettingsDialog.cpp): texts on the first
+    // WM_INITDIALOG, then the controls from the settings; OK stores them in the registry.
+    INT_PTR SettingsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+    // Sets every control of the settings dialog from the settings and lists the video
+    // modes; without Direct3D 9 tells the user and ends the dialog with 0 (false).
+    bool RefreshSettingsDialog(HWND dialog);
+    // The desktop's display mode of adapter 0 when the dialog last listed the modes.
+    D3DDISPLAYMODE DesktopMode{};
+    // The modes the dialog's video-mode entries point at, until the list is filled again.
+    std::deque<D3DDISPLAYMODE> ListedModes;
 
 private:
     bool LoadDocument(TextDataTree& document);

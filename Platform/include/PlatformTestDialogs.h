@@ -34,6 +34,24 @@ bool PlatformTest_ClickButton(HWND button);
 bool PlatformTest_SelectComboItem(HWND combo, int index);
 // The texts of a combo box's items, in list order.
 std::vector<std::string> PlatformTest_ComboItems(HWND combo);
+// A user's drag of a track bar's thumb to `position` (clamped to the range) and release:
+// the parent gets WM_HSCROLL (WM_VSCROLL for a vertical one) with TB_THUMBTRACK, the
+// repaint's WM_NOTIFY NM_CUSTOMDRAW, WM_HSCROLL with TB_THUMBPOSITION and TB_ENDTRACK,
+// then WM_NOTIFY NM_RELEASEDCAPTURE. False for a window that is no track bar or that a
+// user could not reach.
+bool PlatformTest_DragTrackBar(HWND trackBar, LONG position);
+
+// What ShellExecuteA was asked to open, in order; nothing is opened. Emptied by
+// PlatformTest_ResetWindows.
+struct PlatformTestShellExecute {
+    HWND owner;
+    std::string operation;  // "" for a null operation
+    std::string file;
+    std::string parameters;
+    std::string directory;
+    INT show;
+};
+std::vector<PlatformTestShellExecute> PlatformTest_ShellExecutes();
 
 // How many modal dialogs are running now (nested ones count each).
 int PlatformTest_RunningDialogs();

@@ -88,3 +88,5 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
 #include <winbase_resources.h>
 #include <winreg.h>
 #include <mmsystem.h>
+#include <stringapiset.h>
+#include <sysinfoapi.h>
