@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "Core/DrawItem.h"
+#include "Effect/DebugBox.h"
 #include "Effect/Effect.h"
 #include "Effect/Material.h"
 #include "Effect/QueueGeometry.h"
@@ -244,9 +245,11 @@ bool RenderQueue::DrawGroups(RenderBucket& bucket) {
     return DrawPlain(bucket.plain) && ok;
 }
 
-bool RenderQueue::DrawSorted(RenderItem& item, RenderContext&) {
+bool RenderQueue::DrawSorted(RenderItem& item, RenderContext& view) {
     const bool queried = item.occlusion && item.query && item.query->Begin();
-    const bool ok = item.drawable ? DrawRenderItem(item) : true;
+    // Without a drawable the item stands for a node hidden last frame: its box is drawn
+    // into depth only, so the query tells whether any of it would be seen now.
+    const bool ok = item.drawable ? DrawRenderItem(item) : TheDebugBox().DrawDepthOnly(item.context.box, view);
     if (queried) item.query->End();
     return ok;
 }

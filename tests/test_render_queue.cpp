@@ -4,6 +4,7 @@
 // flags as the mesh draw does, so "begun once, ended once" is asserted on what the effect
 // received.
 #include "Core/DrawItem.h"
+#include "Effect/DebugBox.h"
 #include "Effect/Effect.h"
 #include "Effect/Material.h"
 #include "Effect/RenderQueue.h"
@@ -471,3 +472,36 @@ TEST(RenderQueueLifetime, DestructionFreesWhatIsStillQueued) {
     EXPECT_EQ(lighting.UseCount(), 1u);
 }
 
+TEST(DebugBoxVertices, TwelveOutwardTrianglesOfAWhiteUnitBoxCentredOnTheOrigin) {
+    DebugBox::Vertex v[DebugBox::kVertexCount];
+    DebugBox::FillVertices(v);
+    f32 area = 0.0f;
+    for (u32 t = 0; t < DebugBox::kVertexCount / 3; ++t) {
+        Vec3 p[3];
+        for (u32 k = 0; k < 3; ++k) {
+            const DebugBox::Vertex& vertex = v[3 * t + k];
+            EXPECT_EQ(vertex.color, 0xFFFFFFFFu);
+            for (f32 c : {vertex.x, vertex.y, vertex.z}) EXPECT_TRUE(c == 0.5f || c == -0.5f) << c;
+            p[k] = Vec3(vertex.x, vertex.y, vertex.z);
+        }
+        const Vec3 e1 = p[1] - p[0];
+        const Vec3 e2 = p[2] - p[0];
+        const Vec3 normal(e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x);
+        area += 0.5f * Vec3Length(normal);
+        // Clockwise seen from outside: the normal points away from the centre, towards the
+        // face's own side.
+        const Vec3 centroid = (p[0] + p[1] + p[2]) * (1.0f / 3.0f);
+        EXPECT_GT(Vec3Dot(normal, centroid), 0.0f) << "triangle " << t;
+    }
+    EXPECT_FLOAT_EQ(area, 6.0f);  // every face covered once
+}
+
+TEST(RenderQueueWithoutDevice, AnItemWithoutDrawableCannotDrawItsBox) {
+    TheDebugBox().Reset();
+    RenderQueue queue;
+    auto* probe = new RenderItem;
+    probe->occlusion = 1;
+    queue.Submit(probe);
+    EXPECT_FALSE(queue.Draw());
+    EXPECT_EQ(queue.Count(), 1);
+}
