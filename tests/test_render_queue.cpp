@@ -505,3 +505,29 @@ TEST(RenderQueueWithoutDevice, AnItemWithoutDrawableCannotDrawItsBox) {
     EXPECT_FALSE(queue.Draw());
     EXPECT_EQ(queue.Count(), 1);
 }
+
+TEST_F(RenderQueueTest, OcclusionItemsAndItemsWithoutDrawableAreNeverGrouped) {
+    BatchEffect fx(1, &effectLog);
+    Material m = WithEffect(&fx);
+    RenderItem* probe = Grouped("probe", &m, &fx, 5.0f);
+    probe->occlusion = 1;  // drawn in the opaque run, where its query is issued
+    queue.Submit(probe);
+    queue.Submit(Grouped("a", &m, &fx, 9.0f));
+    queue.Submit(Grouped("b", &m, &fx, 9.0f));
+    EXPECT_TRUE(queue.Draw());
+    EXPECT_EQ(recorder.Order(), (Names{"a", "b", "probe"}));
+    ASSERT_EQ(recorder.drawn.size(), 3u);
+    EXPECT_EQ(recorder.drawn[0].batchFlags, u32(kBatchFirst));
+    EXPECT_EQ(recorder.drawn[1].batchFlags, u32(kBatchLast));
+    EXPECT_EQ(recorder.drawn[2].batchFlags, 0u);
+
+    // Without a drawable the item is an occlusion box, not a grouped draw (and without a
+    // device the box cannot be drawn).
+    TheDebugBox().Reset();
+    RenderItem* bare = Grouped("bare", &m, &fx);
+    bare->drawable = nullptr;
+    queue.Submit(bare);
+    recorder.drawn.clear();
+    EXPECT_FALSE(queue.Draw());
+    EXPECT_EQ(recorder.Order(), (Names{"a", "b", "probe"}));
+}
