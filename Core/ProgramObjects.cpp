@@ -14,11 +14,11 @@
 // The program-wide objects of the layers above are defined beside their classes
 // (D3d/GeometryCache.cpp: TheGeometryCache; D3d/TextureManager.cpp: TheTextureManager, and
 // after it TheFontManager, whose charsets hold textures; Effect/LightSet.cpp: TheLightSet;
-// Effect/EffectManager.cpp: TheEffectManager), because the foundation cannot name their
-// types; this file does not fix their order among these. Only the effect manager touches a
-// foundation object at exit (its effects leave the frame notifier, which is built before
-// the manager's first use and so outlives it); the others use none while they are built or
-// destroyed. Each has a Reset for tests.
+// Effect/EffectManager.cpp: TheEffectManager; Effect/DebugBox.cpp: TheDebugBox), because
+// the foundation cannot name their types; this file does not fix their order among these.
+// Only the effect manager touches a foundation object at exit (its effects leave the frame
+// notifier, which is built before the manager's first use and so outlives it); the others
+// use none while they are built or destroyed. Each has a Reset for tests.
 //
 // The pending list of channels is constant-initialised in Log.cpp, so it exists before
 // anything else. Type ids, the shared empty String and the matrix constants are ready

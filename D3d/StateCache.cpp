@@ -35,6 +35,7 @@ D3DMATERIAL9 g_material;
 u8 g_materialValid;
 TransformEntry g_transforms[StateCache::kTransforms];
 u32 g_generation;
+StateCache::Counts g_counts;
 
 RenderStateEntry* RenderEntry(D3DRENDERSTATETYPE state) {
     const u32 index = static_cast<u32>(state);
@@ -58,9 +59,11 @@ StateEntry* StageEntry(DWORD stage, D3DTEXTURESTAGESTATETYPE type) {
 // of it is sent again. A null entry (an index beyond the tables) is sent uncached.
 template <class Entry, class Send>
 bool SetThrough(Entry* entry, DWORD value, bool force, Send&& send) {
+    ++g_counts.requested;
     if (!force && entry && entry->valid && entry->value == value) return true;
     IDirect3DDevice9* device = TheDevice();
     if (!device) return false;
+    ++g_counts.sent;
     if (!entry) return SUCCEEDED(send(device));
     entry->value = value;
     entry->valid = 1;
@@ -89,7 +92,10 @@ namespace StateCache {
 
 bool SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
     const RenderStateEntry* entry = RenderEntry(state);
-    if (entry && entry->locked) return true;
+    if (entry && entry->locked) {
+        ++g_counts.requested;
+        return true;
+    }
     return SendRenderState(state, value, false);
 }
 
@@ -141,10 +147,12 @@ bool SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD valu
 }
 
 bool SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
+    ++g_counts.requested;
     TextureEntry* entry = stage < kStages ? &g_textures[stage] : nullptr;
     if (entry && entry->valid && entry->texture == texture) return true;
     IDirect3DDevice9* device = TheDevice();
     if (!device) return false;
+    ++g_counts.sent;
     const HRESULT hr = device->SetTexture(stage, texture);
     if (entry) {
         entry->texture = texture;
@@ -156,7 +164,9 @@ bool SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
 bool SetMaterial(const D3DMATERIAL9* material) {
     IDirect3DDevice9* device = TheDevice();
     if (!device) return false;
+    ++g_counts.requested;
     if (material && g_materialValid && memcmp(material, &g_material, sizeof g_material) == 0) return true;
+    ++g_counts.sent;
     if (material)
         g_material = *material;
     else
@@ -170,10 +180,14 @@ bool SetMaterial(const D3DMATERIAL9* material) {
 bool SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
     IDirect3DDevice9* device = TheDevice();
     if (!matrix || !device) return false;
+    ++g_counts.requested;
     const u32 index = static_cast<u32>(state);
+    if (index < kTransforms && g_transforms[index].valid &&
+        memcmp(&g_transforms[index].matrix, matrix, sizeof(D3DMATRIX)) == 0)
+        return true;
+    ++g_counts.sent;
     if (index >= kTransforms) return SUCCEEDED(device->SetTransform(state, matrix));
     TransformEntry& entry = g_transforms[index];
-    if (entry.valid && memcmp(&entry.matrix, matrix, sizeof entry.matrix) == 0) return true;
     entry.matrix = *matrix;
     const HRESULT hr = device->SetTransform(state, &entry.matrix);
     entry.valid = SUCCEEDED(hr) ? 1 : 0;
@@ -196,6 +210,10 @@ int SetProjectionMatrix(const Matrix& matrix) {
 }
 
 u32 Generation() { return g_generation; }
+
+Counts GetCounts() { return g_counts; }
+
+void ResetCounts() { g_counts = Counts{}; }
 
 void InvalidateTextureStates() {
     for (TextureEntry& entry : g_textures) entry.valid = 0;

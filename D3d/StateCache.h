@@ -65,6 +65,15 @@ void InvalidateTextureStates();
 // Forgets everything and lifts every lock; after every device creation and reset, and
 // between tests.
 void InvalidateAll();
+// What the cache was asked since the last ResetCounts (state sets of every kind: render,
+// sampler and stage states, textures, materials, transforms) and how many of those it
+// passed on to the device; the difference is what it filtered.
+struct Counts {
+    u64 requested = 0;
+    u64 sent = 0;
+};
+Counts GetCounts();
+void ResetCounts();
 // Counts the InvalidateAll calls: whoever keeps device state outside the cache (the lights
 // enabled on the device) compares it to know that the device forgot that state too.
 u32 Generation();

@@ -297,3 +297,30 @@ TEST_F(StateCacheTest, SaveOnAPureDeviceSavesTheDefaults) {
                                                  RS(D3DRS_DESTBLEND, D3DBLEND_ZERO), RS(D3DRS_DEPTHBIAS, 0),
                                                  RS(D3DRS_SLOPESCALEDEPTHBIAS, 0), RS(D3DRS_ZWRITEENABLE, TRUE)}));
 }
+
+TEST_F(StateCacheTest, CountsTellTheSetsAskedForFromThoseSent) {
+    StateCache::ResetCounts();
+    EXPECT_TRUE(StateCache::SetRenderState(D3DRS_ZENABLE, 1));
+    EXPECT_TRUE(StateCache::SetRenderState(D3DRS_ZENABLE, 1));
+    EXPECT_TRUE(StateCache::SetSamplerState(0, D3DSAMP_MINFILTER, 2));
+    EXPECT_TRUE(StateCache::SetSamplerState(0, D3DSAMP_MINFILTER, 2));
+    EXPECT_TRUE(StateCache::SetTexture(0, nullptr));
+    EXPECT_TRUE(StateCache::SetTexture(0, nullptr));
+    D3DMATERIAL9 material{};
+    EXPECT_TRUE(StateCache::SetMaterial(&material));
+    EXPECT_TRUE(StateCache::SetMaterial(&material));
+    D3DMATRIX identity{};
+    identity._11 = identity._22 = identity._33 = identity._44 = 1.0f;
+    EXPECT_TRUE(StateCache::SetTransform(D3DTS_VIEW, &identity));
+    EXPECT_TRUE(StateCache::SetTransform(D3DTS_VIEW, &identity));
+    StateCache::LockRenderState(D3DRS_ZENABLE, true);
+    EXPECT_TRUE(StateCache::SetRenderState(D3DRS_ZENABLE, 0));
+    StateCache::Counts counts = StateCache::GetCounts();
+    EXPECT_EQ(counts.requested, 11u);
+    EXPECT_EQ(counts.sent, 5u);
+    EXPECT_EQ(device.calls.size(), 5u);
+    StateCache::ResetCounts();
+    counts = StateCache::GetCounts();
+    EXPECT_EQ(counts.requested, 0u);
+    EXPECT_EQ(counts.sent, 0u);
+}
