@@ -275,9 +275,7 @@ bool RenderQueue::Draw() {
     }
 
     RenderContext view;
-#if __has_include("Scene/SceneCamera.h")
     if (camera) view.SetCamera(*camera);
-#endif
     for (RenderItem* item : list) ok = DrawSorted(*item, view) && ok;
 
     // Transparent: descending key, farthest first. An item passes back over the listed

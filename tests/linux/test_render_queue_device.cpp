@@ -13,6 +13,7 @@
 #include "Effect/Material.h"
 #include "Effect/RenderQueue.h"
 #include "Scene/OcclusionQuery.h"
+#include "Scene/SceneCamera.h"
 
 #include <memory>
 #include <string.h>
@@ -150,6 +151,27 @@ TEST_F(RenderQueueDevice, AnItemWithoutDrawableDrawsTheBoxIntoDepthOnlyInsideIts
     EXPECT_EQ(world._42, 2.0f);
     EXPECT_EQ(world._43, 3.0f);
     EXPECT_EQ(TheDebugBox().GetMaterial().context, nullptr);
+}
+
+TEST_F(RenderQueueDevice, TheBoxIsSeenThroughTheQueuesCamera) {
+    SceneCamera camera;
+    camera.SetEye(0.0f, 0.0f, -10.0f);
+    camera.SetPerspective(2.0f, 500.0f, 1.0f, 1.5f);
+    RenderQueue viewed(&camera);
+    RenderItem* probe = Item(0, nullptr, 0.0f, true);
+    probe->drawable = nullptr;
+    viewed.Submit(probe);
+    EXPECT_TRUE(viewed.Draw());
+    const Matrix expectedView = camera.GetView();
+    const Matrix expectedProjection = camera.GetProjection();
+    D3DMATRIX view{};
+    D3DMATRIX projection{};
+    ASSERT_TRUE(PlatformTest_D3d9Transform(device, D3DTS_VIEW, &view));
+    ASSERT_TRUE(PlatformTest_D3d9Transform(device, D3DTS_PROJECTION, &projection));
+    EXPECT_EQ(memcmp(&view, expectedView.m, sizeof view), 0);
+    EXPECT_EQ(memcmp(&projection, expectedProjection.m, sizeof projection), 0);
+    EXPECT_EQ(view._43, 10.0f);  // the eye ten units behind the origin
+    viewed.Clear();
 }
 
 TEST_F(RenderQueueDevice, TheBoxGeometryIsMadeOnceAndHoldsThirtySixWhiteVertices) {
