@@ -7,11 +7,34 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace testsupport {
+
+// An empty folder of the running test's own under the temporary folder: the prefix, the
+// process (release and sanitizer runs may overlap) and the test's name.
+inline std::filesystem::path FreshTestFolder(const std::string& prefix) {
+#ifdef _WIN32
+    const int process = _getpid();
+#else
+    const int process = getpid();
+#endif
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() /
+        (prefix + "-" + std::to_string(process) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder;
+}
 
 // A payload that counts its live instances through a counter the test owns, so that a
 // container's copies, moves and releases can be checked.

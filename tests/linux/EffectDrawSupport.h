@@ -12,6 +12,7 @@
 #include "Effect/Light.h"
 #include "Effect/Material.h"
 #include "Effect/RenderContext.h"
+#include "tests/TestSupport.h"
 #include "tests/EffectDrawSources.h"
 
 #include <PlatformTestD3d9.h>
@@ -34,10 +35,7 @@ protected:
     void SetUp() override {
         PlatformTest_D3d9Reset();
         PlatformTest_ResetWindows();
-        folder = fs::temp_directory_path() /
-                 ("corvane_draw_" + std::to_string(reinterpret_cast<uintptr_t>(this)) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
+        folder = testsupport::FreshTestFolder("corvane-draw");
         fs::create_directories(folder / "Shaders");
         saved = fs::current_path();
         fs::current_path(folder);

@@ -7,6 +7,7 @@
 #include "Effect/Effect.h"
 #include "Effect/EffectCode.h"
 #include "Effect/EffectManager.h"
+#include "tests/TestSupport.h"
 #include "tests/EffectCodeSources.h"
 #include "tests/EffectTestSupport.h"
 
@@ -30,10 +31,7 @@ protected:
     void SetUp() override {
         PlatformTest_D3d9Reset();
         PlatformTest_ResetWindows();
-        folder = fs::temp_directory_path() /
-                 ("corvane_effects_" + std::to_string(reinterpret_cast<uintptr_t>(this)) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
+        folder = testsupport::FreshTestFolder("corvane-effects");
         fs::create_directories(folder / "Shaders");
         // Sources are named relative to a working folder of the test's own, as media are,
         // so every compiled file is written under it.

@@ -13,6 +13,7 @@
 #include "Screen/ProductSettings.h"
 #include "Screen/SaverModes.h"
 #include "Screen/SceneParams.h"
+#include "tests/TestSupport.h"
 
 #include <windows.h>
 #include <PlatformResources.h>
@@ -41,10 +42,7 @@ class Saver : public ::testing::Test {
 protected:
     void SetUp() override {
         home = fs::current_path();
-        folder = fs::temp_directory_path() / ("corvane-saver-" + std::to_string(getpid()) + "-" +
-                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
+        folder = testsupport::FreshTestFolder("corvane-saver");
         fs::current_path(folder);
         PlatformTest_SetRegistryFile((folder / "registry").c_str());
         PlatformTest_ResetWindows();

@@ -7,6 +7,7 @@
 #include "Screen/SaverModes.h"
 #include "Screen/SettingsDialog.h"
 #include "Screen/SettingsDialogControls.h"
+#include "tests/TestSupport.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -84,10 +85,7 @@ class SettingsDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         home = fs::current_path();
-        folder = fs::temp_directory_path() / ("corvane-settings-" + std::to_string(getpid()) + "-" +
-                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
+        folder = testsupport::FreshTestFolder("corvane-settings-dialog");
         fs::current_path(folder);
         PlatformTest_SetRegistryFile((folder / "registry").c_str());
         PlatformTest_ResetWindows();
