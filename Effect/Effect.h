@@ -85,6 +85,13 @@ public:
     virtual bool SelectTechnique(Material* material, i32 layer, i32& passes) = 0;
     virtual bool BeginPass(i32 pass);
     virtual bool End();
+    // The shadow-map effect hears from the shadow-map renderer, at the start of every
+    // shadow pass, whether the map is a depth texture (1) or a colour target (0); the
+    // second word is not used. Other effects ignore it.
+    virtual void SetUseDepthTexture(u8 use, u32 unused) {
+        (void)use;
+        (void)unused;
+    }
 
     // Chooses or reuses the selection for the layer's technique name (the default when the
     // layer has none), the object's lights and the light limit; it becomes current and
