@@ -1,7 +1,8 @@
 #!/bin/sh
-# Runs the portable tests of the 64-bit Windows build under Wine, headless: a fresh Wine
-# prefix in the build folder, and a virtual X server (Mesa's software GL) for what needs a
-# display. 32-bit code cannot run on these machines, so the x86 product is built only.
+# Runs the portable tests of the 64-bit Windows build and the shader checker over the
+# media's effect sources under Wine, headless: a fresh Wine prefix in the build folder, and
+# a virtual X server (Mesa's software GL) for what needs a display. 32-bit code cannot run
+# on these machines, so the x86 product is built only.
 #   usage: tools/run-wine-tests.sh [gtest arguments...]
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,6 +24,8 @@ fi
 cd "$BUILD"
 status=0
 "$WINE" ./corvane_tests.exe --gtest_brief=1 "$@" || status=$?
+# Every shader of the media's effect sources through the system's HLSL compiler.
+"$WINE" ./tools/shadercheck.exe "Z:$ROOT/Media/Shaders" || status=$?
 # Stop the Wine server while the display is still there.
 [ -x "$WINESERVER" ] && "$WINESERVER" -k >/dev/null 2>&1 || true
 if [ "$status" -ne 0 ]; then
