@@ -3,6 +3,7 @@
 // handles); until then SetParameters reads them first.
 #include "Effect/StandardEffect.h"
 
+#include "Core/RenderDefaults.h"
 #include "Effect/Material.h"
 #include "Effect/RenderContext.h"
 
@@ -73,6 +74,16 @@ bool StandardEffect::BindParameter(const String& name, ParameterOperation operat
 ID3DXEffect* StandardEffect::FirstVariantEffect() const {
     if (codes.count == 0 || !codes[0]) return nullptr;
     return codes[0]->GetEffect();
+}
+
+SHADERDESC StandardEffect::SourceDescription(const char* fileName, u8 forceCompile) {
+    SHADERDESC desc;
+    desc.forceCompile = forceCompile;
+    desc.saveCompiled = TheRenderDefaults().saveCompiled;
+    desc.path = patht(fileName);
+    desc.path.flags = kPathDisk | kPathArchive;
+    desc.pool = &pool;
+    return desc;
 }
 
 bool StandardEffect::RefreshParameters(ID3DXEffect* effect) {

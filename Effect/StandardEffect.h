@@ -70,6 +70,10 @@ protected:
     void BindStandardParams();
     // The D3DX effect of variant 0, or null.
     ID3DXEffect* FirstVariantEffect() const;
+    // The description of one of the engine's effect sources, looked for on disk and in the
+    // media archive, with the program-wide save switch, the effect's pool and no
+    // definitions.
+    SHADERDESC SourceDescription(const char* fileName, u8 forceCompile);
     ID3DXEffect* ParameterEffect() const override { return FirstVariantEffect(); }
 
     RenderContext* context = nullptr;

@@ -14,21 +14,21 @@
 
 namespace effectsupport {
 
-// Sends the WARNINGS channel to a fresh file for the life of the object.
+// Sends a log channel (WARNINGS unless told) to a fresh file for the life of the object.
 class WarningsCapture {
 public:
-    WarningsCapture() {
+    explicit WarningsCapture(LogChannel& target = LogWarnings()) : channel_(target) {
         path_ = std::filesystem::temp_directory_path() /
                 ("corvane_warnings_" + std::to_string(reinterpret_cast<uintptr_t>(this)) + ".log");
         std::filesystem::remove(path_);
-        LogChannel& channel = LogWarnings();
+        LogChannel& channel = channel_;
         savedName_ = channel.fileName;
         savedEnabled_ = channel.enabled;
         channel.fileName = String(path_.string().c_str());
         channel.enabled = 1;
     }
     ~WarningsCapture() {
-        LogChannel& channel = LogWarnings();
+        LogChannel& channel = channel_;
         channel.fileName = savedName_;
         channel.enabled = savedEnabled_;
         std::filesystem::remove(path_);
@@ -41,6 +41,7 @@ public:
     }
 
 private:
+    LogChannel& channel_;
     std::filesystem::path path_;
     String savedName_;
     u8 savedEnabled_ = 1;
