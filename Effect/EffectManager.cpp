@@ -8,7 +8,10 @@
 #include "Core/Log.h"
 #include "Core/ProgramObjects.h"
 #include "Core/Timer.h"
+#include "Effect/BumpEnvEffect.h"
+#include "Effect/DistortEffect.h"
 #include "Effect/Effect.h"
+#include "Effect/ShadowMappedEffect.h"
 
 EffectManager::~EffectManager() { Reset(); }
 
@@ -30,6 +33,15 @@ void EffectManager::Reset() {
     handleByCode.Clear();
     descByCode.Clear();
     codeByDesc.Clear();
+}
+
+bool EffectManager::Create() {
+    Array<Effect*> created(0, 4);
+    created.Add(new (std::nothrow) ShadowMapEffect);
+    created.Add(new (std::nothrow) ShadowMappedEffect);
+    created.Add(new (std::nothrow) DistortEffect);
+    created.Add(new (std::nothrow) BumpEnvEffect);
+    return Create(created);
 }
 
 bool EffectManager::Create(Array<Effect*>& created) {

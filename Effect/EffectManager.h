@@ -20,6 +20,10 @@ public:
     EffectManager& operator=(const EffectManager&) = delete;
     ~EffectManager() override;
 
+    // Start-up: builds the engine's four effects, the shadow-map, shadow-mapped, distortion
+    // and bump-environment effects in that order, and creates them as below. The caller
+    // adds the folder of the effect sources to the search paths first.
+    bool Create();
     // Creates each effect in turn and takes ownership of those that succeed; one that fails
     // is logged and deleted. True also when some failed.
     bool Create(Array<Effect*>& created);
