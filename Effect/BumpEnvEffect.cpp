@@ -7,6 +7,8 @@
 #include "D3d/Texture.h"
 #include "Effect/Material.h"
 
+#include <initializer_list>
+
 namespace {
 
 constexpr i32 kLightTableSize = 5;

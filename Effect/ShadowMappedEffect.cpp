@@ -12,6 +12,7 @@
 #include "Scene/SceneCamera.h"
 
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -52,7 +53,7 @@ String ShadowTechnique(const Light& light, u8 mask, u8 zTexture) {
     return name;
 }
 
-void AddPositionAndMap(VertexDeclaration& declaration) {
+void AddPosition(VertexDeclaration& declaration) {
     declaration.AddElement(D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0);
 }
 
@@ -74,7 +75,7 @@ Matrix ShadowTextureMatrix(u32 size) {
 
 ShadowMappedEffect::ShadowMappedEffect() {
     lightLimit = 1;
-    AddPositionAndMap(declaration);
+    AddPosition(declaration);
     declaration.AddElement(D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, 0);
     declaration.AddElement(D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0);
     declaration.AddElement(D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TANGENT, 0);
@@ -149,7 +150,7 @@ void ShadowMappedEffect::SetShadowParams(SceneCamera& eyeCamera, ShadowMapRender
 
 ShadowMapEffect::ShadowMapEffect() {
     lightLimit = 0;
-    AddPositionAndMap(declaration);
+    AddPosition(declaration);
     declaration.AddElement(D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0);
     for (const char* name : {"WorldViewProj", "WorldView", "DiffuseMap", "AlphaRef"}) BindParameter(String(name));
     SetShadowMapEffect(this);

@@ -173,4 +173,40 @@ TEST_F(BumpEnvEffectDevice, TheFourEffectsCreateTogether) {
     EXPECT_EQ(PlatformTest_D3dx9LiveEffects(), 0);
 }
 
+// A draw through each of the four, a device reset, and the same draws again: the variants
+// come back, the parameter handles are read afresh, and no effect is left over.
+TEST_F(BumpEnvEffectDevice, EachEffectDrawsAgainAfterADeviceReset) {
+    WriteAll();
+    Array<Effect*> list(0, 4);
+    list.Add(new DistortEffect);
+    list.Add(new ShadowMappedEffect);
+    list.Add(new ShadowMapEffect);
+    list.Add(new BumpEnvEffect);
+    ASSERT_TRUE(TheEffectManager().Create(list));
+    ASSERT_EQ(TheEffectManager().Effects().count, 4);
+    std::unique_ptr<Texture> cube = MakeTexture(true);
+    material.layers[0].samplers[kEnvMap].texture = cube.get();
+    // The shadow-mapped effect takes the spot light, the bump effect the directional one;
+    // the others take none.
+    context.lighting = Lighting({Spot(0.3f, 0.5f), Dir(0.5f)});
+    const std::vector<std::vector<std::string>> expected = {
+        {"Simple 0"}, {"ShadowSpot 0"}, {"ShadowMap 0"}, {"Refl 0"}};
+    auto drawAll = [&] {
+        for (i32 i = 0; i < 4; ++i) {
+            Effect* effect = TheEffectManager().Effects()[i];
+            EXPECT_EQ(Draw(*effect, material), expected[static_cast<size_t>(i)]) << i;
+        }
+    };
+    drawAll();
+    const int live = PlatformTest_D3dx9LiveEffects();
+    ASSERT_TRUE(app->ResetDevice());
+    for (Effect* effect : TheEffectManager().Effects()) EXPECT_TRUE(effect->NeedsParameterRefresh());
+    drawAll();
+    for (Effect* effect : TheEffectManager().Effects()) EXPECT_FALSE(effect->NeedsParameterRefresh());
+    EXPECT_EQ(PlatformTest_D3dx9LiveEffects(), live);
+    EXPECT_TRUE(Matching(TakeCalls(), "EffectWarning").empty());
+    TheEffectManager().Reset();
+    EXPECT_EQ(PlatformTest_D3dx9LiveEffects(), 0);
+}
+
 }  // namespace
