@@ -79,6 +79,14 @@ bool MeshObject::CreateGeometry(const GeometryDesc& desc) {
     return geometry && geometry->Create(description);
 }
 
+bool MeshObject::QueryType(u32 typeId, void** out) {
+    if (typeId == DrawNodeTypeId()) {
+        *out = static_cast<DrawItem*>(this);
+        return true;
+    }
+    return DrawItem::QueryType(typeId, out);
+}
+
 bool MeshObject::UpdateBounds() {
     valid = 0;
     if (!geometry || !partTable) return false;

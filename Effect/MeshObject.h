@@ -38,6 +38,8 @@ public:
     // has none yet). Without geometry, or without a table to read a box from, the bounds
     // are not valid and the answer is false.
     bool UpdateBounds() override;
+    // Also answers DrawNodeTypeId with its drawable part: a mesh is placed by its node.
+    bool QueryType(u32 typeId, void** out) override;
 
     // Takes desc as the mesh's description, makes a new shared geometry (the old one is
     // released) and returns Geometry::Create's result.
