@@ -11,16 +11,19 @@
 #include "D3d/VertexStreams.h"
 #include "Effect/Material.h"
 #include "Effect/RenderContext.h"
+#include "Scene/RenderView.h"
 #include "Scene/SkinData.h"
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 u32 SkinnedMeshTypeId() { return TypeIdOf<SkinnedMesh>(); }
 
 namespace {
 
 constexpr u32 kFloat3 = 12;
+constexpr u32 kPassKeepMask = kPassKeepPose | kPassKeepNormals | kPassKeepTangents;
 
 // The offset of a FLOAT3 element of stream 0 that fits inside the stride; -1 for none
 // (an element of another type or stream is none: nothing of three floats can go there).
@@ -77,8 +80,35 @@ void SkinnedMesh::SetSource(FrameSequence* source, const SkinData* skin) {
     poseKept_ = false;
 }
 
+bool SkinnedMesh::BindBones(Hierarchy* root) {
+    bones_.Resize(0);
+    boneRoot_ = nullptr;
+    if (!skin_ || !partTable || !root) return false;
+    boneRoot_ = root;
+    const u32 count = static_cast<u32>(skin_->boneNames.count);
+    Array<const Matrix*> found(static_cast<i32>(count));
+    if (found.count != static_cast<i32>(count)) return false;
+    for (u32 b = 0; b < count; ++b) {
+        const Hierarchy* bone = root->FindNode(skin_->boneNames[static_cast<i32>(b)]);
+        if (!bone) return false;
+        found[static_cast<i32>(b)] = &bone->GetFinalWorld();
+    }
+    bones_ = std::move(found);
+    return true;
+}
+
+void SkinnedMesh::UpdateBones(const RenderContext& context) const {
+    RenderView view;
+    if (context.sceneFlags & kPassAnimateAtTime) {
+        view.flags |= kPassAnimateAtTime;
+        view.time = context.GetTicks();
+    }
+    boneRoot_->UpdateWorld(view);
+}
+
 bool SkinnedMesh::SetBoneMatrices(const Matrix* const* matrices, u32 count) {
     bones_.Resize(0);
+    boneRoot_ = nullptr;
     if (!skin_ || !partTable || count != u32(skin_->boneNames.count) || (count && !matrices)) return false;
     for (u32 b = 0; b < count; ++b)
         if (!matrices[b]) return false;
@@ -106,6 +136,10 @@ bool SkinnedMesh::QueryType(u32 typeId, void** out) {
         *out = this;
         return true;
     }
+    if (typeId == BoneBoundTypeId()) {
+        *out = static_cast<BoneBound*>(this);
+        return true;
+    }
     return MeshObject::QueryType(typeId, out);
 }
 
@@ -128,6 +162,7 @@ bool SkinnedMesh::Draw(Material* material) {
     if (restore && !poseKept_) restore = false;
 
     if (!restore) {
+        if (boneRoot_ && bones_.count != 0 && !(flags & kPassSkipBoneUpdate)) UpdateBones(*context);
         const bool blended = Blend(target, flags);
         ok = blended && ok;
         if (keep && blended) {

@@ -22,6 +22,7 @@
 #include "Core/Types.h"
 #include "D3d/GeometryCache.h"
 #include "Effect/MeshObject.h"
+#include "Scene/Hierarchy.h"
 #include "Scene/SkinKernel.h"
 
 class FrameSequence;
@@ -29,17 +30,8 @@ class SkinData;
 
 u32 SkinnedMeshTypeId();
 
-class SkinnedMesh : public MeshObject {
+class SkinnedMesh : public MeshObject, public BoneBound {
 public:
-    // The pass flags a skinned draw reads from its context's scene-flags word.
-    static constexpr u32 kPassViewTime = 0x1;         // the bones animate at the view's time
-    static constexpr u32 kPassNoBoneUpdate = 0x80;    // the bones are already up to date
-    static constexpr u32 kPassKeepPose = 0x200;       // keep the blended pose
-    static constexpr u32 kPassKeepNormals = 0x400;    // ... with normals, also when not drawn
-    static constexpr u32 kPassKeepTangents = 0x800;   // ... with tangents and binormals
-    static constexpr u32 kPassKeepMask = kPassKeepPose | kPassKeepNormals | kPassKeepTangents;
-    static constexpr u32 kPassRestorePose = 0x1000;   // copy the kept pose, never blend
-
     SkinnedMesh();
     ~SkinnedMesh() override;
 
@@ -51,11 +43,19 @@ public:
     void SetSkinInterval(i64 milliseconds) { interval_ = milliseconds; }
     i64 GetSkinInterval() const { return interval_; }
 
+    // Binds each bone name of the skin to the final matrix of the node of that name under
+    // root (any letter case, depth first), and brings root's subtree up to date before
+    // each blend. All or none: one missing name leaves the mesh without bones, and false.
+    bool BindBones(Hierarchy* root) override;
+    Hierarchy* GetBoneRoot() const { return boneRoot_; }
     // One matrix per bone name of the skin, read at every blend (they must outlive the
-    // mesh or be bound again); all or none: a count that does not match, or a null entry,
-    // leaves the mesh without bones and answers false.
+    // mesh or be bound again), with no root to update; all or none: a count that does not
+    // match, or a null entry, leaves the mesh without bones and answers false.
     bool SetBoneMatrices(const Matrix* const* matrices, u32 count);
     u32 BoneCount() const { return static_cast<u32>(bones_.count); }
+    const Matrix* BoneMatrix(u32 bone) const {
+        return bone < u32(bones_.count) ? bones_[static_cast<i32>(bone)] : nullptr;
+    }
     bool HasKeptPose() const { return poseKept_; }
 
     // The kernel the mesh blends with; the processor's choice until set.
@@ -66,8 +66,8 @@ public:
     // properties, without bones or poses: the caller binds it to its own bones.
     DrawItem* Clone() override;
     bool QueryType(u32 typeId, void** out) override;
-    // Blends, restores or skips as the context's pass flags say, then draws as a mesh;
-    // true when every step succeeded.
+    // Blends, restores or skips as the context's pass flags (PassFlags) say, then draws as
+    // a mesh; true when every step succeeded.
     bool Draw(Material* material) override;
 
 private:
@@ -82,6 +82,8 @@ private:
     // dynamic buffer outside system memory, whose elements the source shares are then
     // copied in first) and finds the target's elements.
     bool OpenTarget(const GeometryRef& target, TargetLock& lock) const;
+    // Animates the bone root's subtree and recomputes its matrices, in a view of its own.
+    void UpdateBones(const RenderContext& context) const;
     bool Blend(const GeometryRef& target, u32 passFlags);
     bool CopyCachedPose(const GeometryRef& target);
     void SetPoseTime(const GeometryRef& target, i64 time);
@@ -91,6 +93,7 @@ private:
     const SkinData* skin_ = nullptr;
     bool skinSound_ = false;
     Array<const Matrix*> bones_{0, 10};
+    Hierarchy* boneRoot_ = nullptr;
     i64 interval_ = 0;
     PoseTimes poseTimes_;
     i64 lastBlend_ = 0;

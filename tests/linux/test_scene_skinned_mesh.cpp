@@ -12,6 +12,8 @@
 #include "Effect/LightSet.h"
 #include "Effect/Material.h"
 #include "Effect/RenderContext.h"
+#include "Scene/Hierarchy.h"
+#include "Scene/RenderView.h"
 #include "Scene/SkinnedMesh.h"
 #include "tests/RecordingEffect.h"
 #include "tests/SkinFixtures.h"
@@ -33,8 +35,8 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-constexpr u32 kKeep = SkinnedMesh::kPassKeepPose;
-constexpr u32 kRestore = SkinnedMesh::kPassRestorePose;
+constexpr u32 kKeep = kPassKeepPose;
+constexpr u32 kRestore = kPassRestorePose;
 
 const SourceVertex kVertex{{1.0f, 2.0f, 3.0f}, {0.0f, 0.0f, 1.0f}, {1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}};
 
@@ -342,4 +344,34 @@ TEST_P(SkinnedMeshDevice, AClonedMeshHasNoBonesUntilBound) {
     EXPECT_EQ(clone->GetSkin(), &model->skin);
     EXPECT_EQ(clone->GetPartTable(), &model->mesh);
     EXPECT_TRUE(clone->SetBoneMatrices(bones.data(), 2));
+}
+
+TEST_P(SkinnedMeshDevice, TheBonesAreBroughtUpToDateUnlessThePassSaysTheyAre) {
+    Hierarchy* rootNode = nullptr;
+    Hierarchy* bone = nullptr;
+    ASSERT_TRUE(CreateSceneNode(&rootNode));
+    std::unique_ptr<Hierarchy> root(rootNode);
+    ASSERT_TRUE(CreateSceneNode(&bone));
+    bone->name = String("bone1");
+    ASSERT_TRUE(root->AddChild(bone));
+    Hierarchy* other = nullptr;
+    ASSERT_TRUE(CreateSceneNode(&other));
+    other->name = String("bone0");
+    ASSERT_TRUE(root->AddChild(other));
+
+    SkinnedMesh mesh;
+    mesh.SetSource(&model->mesh, &model->skin);
+    mesh.SetKernel(GetParam());
+    mesh.GetGeometryDesc().Setup(model->mesh, nullptr, true, false);
+    ASSERT_TRUE(mesh.BindBones(root.get()));
+    // The draw brings the bone's final matrix up to date through a view of its own.
+    bone->GetTransform(true).SetPosition(0.0f, 6.0f, 0.0f);
+    ASSERT_TRUE(Draw(mesh, 0));
+    ExpectPositions(Positions(mesh, 32), Moved(Translation(0.0f, 6.0f, 0.0f)));
+    // With the pass's word that the bones are current, the matrices are read as they are.
+    bone->GetTransform(true).SetPosition(0.0f, 0.0f, -3.0f);
+    ASSERT_TRUE(Draw(mesh, kPassSkipBoneUpdate));
+    ExpectPositions(Positions(mesh, 32), Moved(Translation(0.0f, 6.0f, 0.0f)));
+    ASSERT_TRUE(Draw(mesh, 0));
+    ExpectPositions(Positions(mesh, 32), Moved(Translation(0.0f, 0.0f, -3.0f)));
 }
