@@ -253,3 +253,28 @@ TEST(SkinKernel, TheSseKernelNeedsTheVertexGroups) {
     EXPECT_EQ(target.bytes, before);
     EXPECT_TRUE(SkinKernel::BlendScalar(MakeJob(model, bones, target)));
 }
+
+TEST_P(SkinKernelTest, DirectionsTheSourceLacksBlendAsZero) {
+    // The source has a position and a texture coordinate only; the target wants normals,
+    // tangents and binormals all the same.
+    SourceVertex v{{1.0f, 2.0f, 3.0f}, {}, {}, {}};
+    SkinModel model(PositionTexLayout(), {v, v}, {{{0, 0.5f}, {1, 0.5f}}, {{0, 1.0f}}}, 2);
+    ASSERT_TRUE(model.built);
+    const auto bones = model.BonePointers();
+    Target target(2, 48);
+    SkinBlendJob job = MakeJob(model, bones, target);
+    job.targetNormal = 12;
+    job.targetTangent = 24;
+    job.targetBinormal = 36;
+    job.blendNormals = true;
+    job.blendTangents = true;
+    ASSERT_TRUE(Blend(job));
+    for (u32 i = 0; i < 2; ++i) {
+        ExpectNear(target.At(i, 0), v.position, 1e-6f);
+        for (u32 offset : {12u, 24u, 36u}) {
+            const Vec3 d = target.At(i, offset);
+            EXPECT_TRUE(Finite(d));
+            EXPECT_EQ(Vec3Length(d), 0.0f);
+        }
+    }
+}
