@@ -2,6 +2,12 @@
 
 u32 DrawItemTypeId() { return TypeIdOf<DrawItem>(); }
 
+namespace {
+struct DrawNodeTag {};
+}  // namespace
+
+u32 DrawNodeTypeId() { return TypeIdOf<DrawNodeTag>(nullptr); }
+
 DrawItem* DrawItem::Clone() { return nullptr; }
 
 void DrawItem::SetFlag() { state = 1; }

@@ -10,6 +10,9 @@
 class Material;
 
 u32 DrawItemTypeId();
+// The drawables a scene node places in the world (meshes and what derives from them): the
+// culling pass gives them the node's world matrix, the camera and the gathered lights.
+u32 DrawNodeTypeId();
 
 class DrawItem : public virtual Object, public virtual Bounded {
 public:

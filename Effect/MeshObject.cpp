@@ -79,6 +79,14 @@ bool MeshObject::CreateGeometry(const GeometryDesc& desc) {
     return geometry && geometry->Create(description);
 }
 
+bool MeshObject::QueryType(u32 typeId, void** out) {
+    if (typeId == DrawNodeTypeId()) {
+        *out = static_cast<DrawItem*>(this);
+        return true;
+    }
+    return DrawItem::QueryType(typeId, out);
+}
+
 bool MeshObject::UpdateBounds() {
     valid = 0;
     if (!geometry || !partTable) return false;
@@ -123,24 +131,29 @@ GeometryRef MeshObject::PartGeometry(FrameSequence* part, const Effect* effect) 
     return made;
 }
 
+f32 MeshObject::SelectionKey(const Material& material, const RenderContext& context) const {
+    if (!material.keyed.IsActive() && !(partTable && partTable->IsActive())) return 0.0f;
+    return ProjectedSize(partTable ? partTable->box : box, context);
+}
+
+FrameSequence* MeshObject::PartFor(f32 key) const {
+    if (!partTable) return nullptr;
+    FrameSequence* part = partTable->Current(key);
+    return part ? part : partTable;
+}
+
 bool MeshObject::Draw(Material* material) {
     if (!material || !material->context) return false;
     RenderContext* context = material->context;
 
-    const Box bounds = partTable ? partTable->box : box;
-    f32 key = 0.0f;
-    if (material->keyed.IsActive() || (partTable && partTable->IsActive())) key = ProjectedSize(bounds, *context);
+    const f32 key = SelectionKey(*material, *context);
     Material* drawn = material->keyed.Evaluate(material, key);
     drawn->context = context;
     if (GetFlag()) return true;
 
     i32 passes = context->overrideEffect ? 1 : drawn->layerCount;
     if (passes > 3) passes = 3;
-    FrameSequence* part = nullptr;
-    if (partTable) {
-        part = partTable->Current(key);
-        if (!part) part = partTable;
-    }
+    FrameSequence* part = PartFor(key);
 
     bool ok = true;
     bool fogChecked = false;

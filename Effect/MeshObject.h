@@ -38,6 +38,8 @@ public:
     // has none yet). Without geometry, or without a table to read a box from, the bounds
     // are not valid and the answer is false.
     bool UpdateBounds() override;
+    // Also answers DrawNodeTypeId with its drawable part: a mesh is placed by its node.
+    bool QueryType(u32 typeId, void** out) override;
 
     // Takes desc as the mesh's description, makes a new shared geometry (the old one is
     // released) and returns Geometry::Create's result.
@@ -51,7 +53,14 @@ public:
     // The (part, layout) pairs the draw cache holds.
     u32 DrawCacheCount() const;
 
-private:
+protected:
+    // The key that chooses the part and the material variant of a draw: the mesh's
+    // projected size while either has keys, else 0.
+    f32 SelectionKey(const Material& material, const RenderContext& context) const;
+    // The part of the table a key chooses (the table itself without keys); null without
+    // a table.
+    FrameSequence* PartFor(f32 key) const;
+
     // Geometry per vertex layout of the drawing effect (null: the fixed-function path).
     using DrawCache = OrderedMap<const VertexDeclaration*, GeometryRef, AddressOrder<VertexDeclaration>>;
     using PartCache = OrderedMap<const FrameSequence*, DrawCache*, AddressOrder<FrameSequence>>;
@@ -59,10 +68,15 @@ private:
     // The geometry of a part for an effect (null: fixed function), from the draw cache or
     // laid out and looked up now; empty when the geometry cache has none to give.
     GeometryRef PartGeometry(FrameSequence* part, const Effect* effect);
+
+private:
     void ClearDrawCache();
 
+protected:
     FrameSequence* partTable = nullptr;
-    PartCache drawCache;
     GeometryDesc description;
     GeometryRef geometry;
+
+private:
+    PartCache drawCache;
 };

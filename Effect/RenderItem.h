@@ -7,8 +7,8 @@
 #include "Effect/RenderContext.h"
 
 class DrawItem;
+class Hierarchy;
 class Material;
-class Object;
 class OcclusionQuery;
 
 struct RenderItem {
@@ -16,7 +16,7 @@ struct RenderItem {
     i32 priority = 0;  // orders overlapping transparent items
     // The scene node the item came from, and the occlusion query it owns: the node
     // outlives every item made of it.
-    Object* node = nullptr;
+    Hierarchy* node = nullptr;
     OcclusionQuery* query = nullptr;
     DrawItem* drawable = nullptr;  // null: an occlusion-only item whose box is drawn
     Material* material = nullptr;

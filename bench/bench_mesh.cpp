@@ -9,6 +9,7 @@
 #include "Scene/MeshData.h"
 #include "Scene/SkinData.h"
 #include "tests/MeshFixtures.h"
+#include "tests/SkinFixtures.h"
 
 #include <benchmark/benchmark.h>
 #include <d3d9.h>
@@ -54,12 +55,7 @@ struct SkinnedGrid {
     FrameSequence mesh;
     SkinData skin;
     SkinnedGrid() {
-        VertexDeclaration layout;
-        layout.AddElement(D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0);
-        layout.AddElement(D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, 0);
-        layout.AddElement(D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0);
-        layout.AddElement(D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TANGENT, 0);
-        layout.AddElement(D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_BINORMAL, 0);
+        const VertexDeclaration layout = skinfixtures::FullLayout();
         const u32 n = u32(BigGrid().vertices.size());
         mesh.vertices.Reserve(n, layout);
         for (u32 i = 0; i < n * 14; ++i) reinterpret_cast<f32*>(mesh.vertices.streams[0])[i] = f32(i % 97);
