@@ -38,9 +38,20 @@ struct ShaderMacro {
     const char* Definition;
 };
 
-struct Blob : public IUnknown {
-    virtual void* STDMETHODCALLTYPE GetBufferPointer() = 0;
-    virtual SIZE_T STDMETHODCALLTYPE GetBufferSize() = 0;
+// The result buffer is a COM object: its table holds IUnknown's three operations, then
+// GetBufferPointer and GetBufferSize. It is declared in the C form, a pointer to the table,
+// so that no optimiser takes the calls for calls of a class it can see (nothing in this
+// program implements the interface).
+struct Blob;
+struct BlobTable {
+    HRESULT(STDMETHODCALLTYPE* QueryInterface)(Blob* self, const IID& iid, void** out);
+    ULONG(STDMETHODCALLTYPE* AddRef)(Blob* self);
+    ULONG(STDMETHODCALLTYPE* Release)(Blob* self);
+    void*(STDMETHODCALLTYPE* GetBufferPointer)(Blob* self);
+    SIZE_T(STDMETHODCALLTYPE* GetBufferSize)(Blob* self);
+};
+struct Blob {
+    const BlobTable* table;
 };
 
 using CompileFunction = HRESULT(WINAPI*)(const void* source, SIZE_T size, const char* sourceName,
@@ -51,8 +62,8 @@ using PreprocessFunction = HRESULT(WINAPI*)(const void* source, SIZE_T size, con
 
 std::string BlobText(Blob* blob) {
     if (!blob) return std::string();
-    std::string text(static_cast<const char*>(blob->GetBufferPointer()), blob->GetBufferSize());
-    blob->Release();
+    std::string text(static_cast<const char*>(blob->table->GetBufferPointer(blob)), blob->table->GetBufferSize(blob));
+    blob->table->Release(blob);
     while (!text.empty() && (text.back() == '\0' || text.back() == '\n' || text.back() == '\r')) text.pop_back();
     return text;
 }
