@@ -57,14 +57,7 @@ Hierarchy* Node(const char* name) {
     return node;
 }
 
-Matrix Translation(f32 x, f32 y, f32 z) {
-    Matrix m = IdentityMatrix;
-    m.m[12] = x;
-    m.m[13] = y;
-    m.m[14] = z;
-    m.kind = PureTranslation;
-    return m;
-}
+Matrix Translation(f32 x, f32 y, f32 z) { return Matrix::FromAxes(Vec3(x, y, z), Vec3(0, 0, 1), Vec3(0, 1, 0)); }
 
 std::string Name(const Hierarchy* node) { return node ? std::string(node->name.data ? node->name.data : "") : std::string("(null)"); }
 
