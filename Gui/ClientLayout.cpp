@@ -139,7 +139,7 @@ void ClientLayout::LayoutAxis(bool horizontal, IntRect& r) const {
         size = static_cast<f32>(e2 - e1) * offsets_[m1].k + offsets_[m1].b;
         stretch = 0.0f;
     }
-    const Span span = AlignSpan(lo, hi, size, stretch, offsets_[a1].b, offsets_[a1].k, offsets_[a2].b, offsets_[a2].k,
+    const SpanPlacement span = AlignSpan(lo, hi, size, stretch, offsets_[a1].b, offsets_[a1].k, offsets_[a2].b, offsets_[a2].k,
                                 targets_[a1] != nullptr);
     if (horizontal) {
         r.left = span.start;

@@ -76,7 +76,7 @@ i32 TruncateToInt(f32 v) {
 }
 }  // namespace
 
-Span AlignSpan(i32 lo, i32 hi, f32 s, f32 ws, f32 m1, f32 wb, f32 m2, f32 wa, bool lowAnchored) {
+SpanPlacement AlignSpan(i32 lo, i32 hi, f32 s, f32 ws, f32 m1, f32 wb, f32 m2, f32 wa, bool lowAnchored) {
     f32 start;
     f32 length;
     if (ws == 0.0f) {

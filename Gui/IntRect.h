@@ -52,7 +52,7 @@ PointClass ClassifyPointInRect(IntRect rect, i32 px, i32 py, bool sizes);
 
 // The placement of a span (a window's extent on one axis) between lo and hi: its start
 // and length.
-struct Span {
+struct SpanPlacement {
     i32 start;
     i32 length;
 };
@@ -61,4 +61,4 @@ struct Span {
 // With stretch ws = 0 the span keeps its size: after the low margin when the low side is
 // anchored, else ending at the high margin. Otherwise the free room (hi - lo less margins
 // and size) is shared out by weight: wb before the span, ws to the span, wa after it.
-Span AlignSpan(i32 lo, i32 hi, f32 s, f32 ws, f32 m1, f32 wb, f32 m2, f32 wa, bool lowAnchored);
+SpanPlacement AlignSpan(i32 lo, i32 hi, f32 s, f32 ws, f32 m1, f32 wb, f32 m2, f32 wa, bool lowAnchored);
