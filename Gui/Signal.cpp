@@ -2,6 +2,8 @@
 
 #include "Core/Timer.h"
 
+#include <utility>
+
 bool ConnectionOrder::operator()(const Connection* a, const Connection* b) const {
     if (a->fired != b->fired) return a->fired;
     if (a->due != b->due) return a->due < b->due;
@@ -109,8 +111,8 @@ void Signal::Emit() {
     // The fired connections gather in front; the first one that has not fired is the next
     // candidate, so connections added or removed by handlers never disturb the walk.
     for (;;) {
-        auto it = filed_.begin();
-        while (it != filed_.end() && (*it)->fired) ++it;
+        // The first connection that has not fired: the probe sorts before every one of them.
+        auto it = filed_.lower_bound(&probe_);
         if (it == filed_.end()) break;
         Connection* c = *it;
         if (c->remaining == 0) {
@@ -122,10 +124,11 @@ void Signal::Emit() {
         }
         const u64 now = Timer::Now();
         if (now < c->due) break;  // every later connection is due later still
-        filed_.erase(it);
+        // Re-filed among the fired through its own node: no allocation per firing.
+        auto node = filed_.extract(it);
         c->fired = true;
         if (c->remaining > 0) --c->remaining;
-        filed_.insert(c);
+        filed_.insert(std::move(node));
         firing_ = c;
         c->handler->Call();
         // A handler that disconnected its own connection has cleared firing_: the record
@@ -135,11 +138,11 @@ void Signal::Emit() {
     }
     // Every fired connection goes back among the waiting ones with its next due time.
     while (!filed_.empty() && (*filed_.begin())->fired) {
-        Connection* c = *filed_.begin();
-        filed_.erase(filed_.begin());
+        auto node = filed_.extract(filed_.begin());
+        Connection* c = node.value();
         c->fired = false;
         c->due = c->last + static_cast<u64>(c->interval);
-        filed_.insert(c);
+        filed_.insert(std::move(node));
     }
     emitting_ = false;
     std::vector<SignalHandler*> handlers;

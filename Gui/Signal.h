@@ -119,6 +119,7 @@ private:
     std::set<Connection*, ConnectionOrder> filed_;
     std::vector<SignalHandler*> deadHandlers_;  // removed during an emission
     std::vector<Connection*> deadConnections_;  // counted ones removed during an emission
+    Connection probe_;                          // unfired, due 0: where the unfired ones begin
     Connection* firing_ = nullptr;              // the connection whose handler runs now
     u64 nextSequence_ = 0;
     bool emitting_ = false;
