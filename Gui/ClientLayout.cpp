@@ -119,23 +119,25 @@ i32 Clamp32(i64 v) {
 }
 }  // namespace
 
+i64 ClientLayout::EdgeOf(i32 anchor, bool horizontal) const {
+    i32 side = 0;
+    const IntRect reference = Reference(anchor, side);
+    return Edge(reference, side, horizontal);
+}
+
 void ClientLayout::LayoutAxis(bool horizontal, IntRect& r) const {
     const i32 a1 = horizontal ? kAnchorX1 : kAnchorY1;
     const i32 a2 = horizontal ? kAnchorX2 : kAnchorY2;
     const i32 m1 = horizontal ? kAnchorW1 : kAnchorH1;
     const i32 m2 = horizontal ? kAnchorW2 : kAnchorH2;
-    i32 side1 = 0;
-    i32 side2 = 0;
-    const i32 lo = Clamp32(Edge(Reference(a1, side1), side1, horizontal));
-    const i32 hi = Clamp32(Edge(Reference(a2, side2), side2, horizontal));
+    const i32 lo = Clamp32(EdgeOf(a1, horizontal));
+    const i32 hi = Clamp32(EdgeOf(a2, horizontal));
     LayoutRule spec = horizontal ? widthSpec_ : heightSpec_;
     f32 size = spec.b;
     f32 stretch = spec.k;
     if (targets_[m1] && targets_[m2]) {
-        i32 s1 = 0;
-        i32 s2 = 0;
-        const i64 e1 = Edge(Reference(m1, s1), s1, horizontal);
-        const i64 e2 = Edge(Reference(m2, s2), s2, horizontal);
+        const i64 e1 = EdgeOf(m1, horizontal);
+        const i64 e2 = EdgeOf(m2, horizontal);
         size = static_cast<f32>(e2 - e1) * offsets_[m1].k + offsets_[m1].b;
         stretch = 0.0f;
     }

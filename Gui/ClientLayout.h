@@ -84,6 +84,8 @@ private:
     // The reference rectangle of an anchor: its target's, the parent's client area, or
     // (no target) the own rectangle.
     IntRect Reference(i32 anchor, i32& side) const;
+    // The edge of the anchor's reference that it follows, on one axis.
+    i64 EdgeOf(i32 anchor, bool horizontal) const;
 
     LayoutRule widthSpec_{0.0f, 1.0f};
     LayoutRule heightSpec_{0.0f, 1.0f};

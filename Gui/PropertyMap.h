@@ -18,8 +18,10 @@ public:
 
     using OrderedMap::Erase;
     using OrderedMap::Find;
-    using OrderedMap::Get;
     using OrderedMap::Insert;
+
+    // The value of a name; an empty one is inserted (after the cursor) when it is absent.
+    HandleParam& Get(const String& name);
 
     // Marks a name present (an empty value when it was absent); the name-set use.
     void AddName(const String& name) { Get(name); }
