@@ -47,6 +47,12 @@ void Timer::Freeze(bool on) {
 
 bool Timer::IsFrozen() { return Clock().frozen; }
 
+void Timer::FreezeAt(u64 time) {
+    EngineClock& c = Clock();
+    c.time = time;
+    c.frozen = true;
+}
+
 Timer::Timer() : start_(Now()) {}
 
 void Timer::Restart() { start_ = Now(); }

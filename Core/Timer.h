@@ -11,6 +11,8 @@ public:
     // On: freezes the clock at this moment unless already frozen. Off: back to the live clock.
     static void Freeze(bool on);
     static bool IsFrozen();
+    // Freezes the clock at `time` (tests step a frozen clock with it).
+    static void FreezeAt(u64 time);
 
     Timer();
     void SetStart(u64 start) { start_ = start; }
