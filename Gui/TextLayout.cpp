@@ -246,11 +246,16 @@ void TextLayout::Wrap(TextElement* root, i32 width, bool wrap) {
             continue;
         }
         if (word.object && word.object->IsFloating()) {
+            if (items > 0) {
+                // A floating object starts a line of its own: the lines after it go beside it.
+                cursor = wordStart;
+                endLine(wordStart);
+                continue;
+            }
             floating = true;
             floatRight = x + word.width;
             floatBottom = top + word.height;
             x += word.width;
-            line.left = x;
             ++items;
             continue;
         }

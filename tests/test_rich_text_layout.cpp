@@ -4,6 +4,8 @@
 // clip with their texture coordinates cut alike.
 #include "Gui/TextLayout.h"
 
+#include "D3d/InlineObjectFactory.h"
+
 #include "RichTextSupport.h"
 
 #include <gtest/gtest.h>
@@ -250,4 +252,81 @@ TEST(RichTextQuads, AGlyphCutByTheClipHasItsTextureCoordinatesCutAlike) {
         EXPECT_EQ(v[i].y, v[0].y);
     }
     EXPECT_FALSE(TextLayout::ShadeQuad(glyph, IntRect(0, 60, 640, 480), 0.5f, s));
+}
+
+namespace {
+
+// Inline objects sized by their element's "Width" and "Height", made by a factory double.
+class SizedObjects : public InlineObjectFactory {
+public:
+    struct Object : InlineObject {
+        IntPair size;
+    };
+    InlineObject* MakeImage(Texture*, i32 width, i32 height) override {
+        Object* object = new Object;
+        object->size = IntPair(width, height);
+        return object;
+    }
+    static IntPair SizeOf(const TextElement* element, void*) {
+        const auto* object = static_cast<const Object*>(element->GetAttachedObject());
+        return object ? object->size : IntPair(0, 0);
+    }
+};
+
+class RichTextObjectsTest : public RichTextLayoutTest {
+protected:
+    void SetUp() override {
+        RichTextLayoutTest::SetUp();
+        SetInlineObjectFactory(&factory);
+        layout.SetObjectSize(&SizedObjects::SizeOf, nullptr);
+    }
+    void TearDown() override {
+        root.SetMarkup(WString());
+        SetInlineObjectFactory(nullptr);
+    }
+    SizedObjects factory;
+};
+
+}  // namespace
+
+TEST_F(RichTextObjectsTest, AnInlineObjectIsAWordOfItsOwnStandingOnTheLine) {
+    Wrap("ab<IMG Width=16 Height=20/>cd", 100, true);
+    ASSERT_EQ(layout.Lines().size(), 1u);
+    EXPECT_EQ(layout.Lines()[0].height, 20);
+    EXPECT_EQ(layout.Lines()[0].right, 48);
+    // Objects take no text position: "abcd" is 0 to 3.
+    EXPECT_EQ(layout.Lines()[0].lastPos, 3);
+    ASSERT_EQ(layout.Place(IntPair(5, 7), IntRect(0, 0, 200, 200), IntPair(0, 0), {}), 1);
+    ASSERT_EQ(layout.Objects().size(), 1u);
+    // Relative to the window: after "ab", its bottom on the line's bottom.
+    EXPECT_EQ(layout.Objects()[0].origin, IntPair(16, 0));
+    ASSERT_EQ(layout.Glyphs().size(), 4u);
+    EXPECT_EQ(layout.Glyphs()[2].rect.left, 5 + 32);
+
+    // An object that does not fit goes to the next line like a word.
+    Wrap("abcd<IMG Width=40 Height=10/>", 64, true);
+    EXPECT_EQ(layout.Lines().size(), 2u);
+}
+
+TEST_F(RichTextObjectsTest, AFloatingObjectPushesTheLinesBesideItAside) {
+    Wrap("<IMG TextFloat Width=16 Height=25/>ab\ncd\nef\ngh", 100, true);
+    ASSERT_EQ(layout.Lines().size(), 4u);
+    // The object's own line starts at 0 with it; the following lines whose top lies above
+    // its bottom (25) start right of it.
+    const i32 lefts[4] = {0, 16, 16, 0};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(layout.Lines()[i].left, lefts[i]) << i;
+    EXPECT_EQ(layout.Lines()[0].height, 10);  // the object floats: it does not raise the line
+    ASSERT_EQ(layout.Place(IntPair(0, 0), IntRect(0, 0, 200, 200), IntPair(0, 0), {}), 4);
+    ASSERT_EQ(layout.Objects().size(), 1u);
+    EXPECT_EQ(layout.Objects()[0].origin, IntPair(0, 0));  // its top on the line's top
+    EXPECT_EQ(layout.Glyphs()[0].rect.left, 16);
+
+    // A floating object after words starts a line of its own.
+    Wrap("ab<IMG TextFloat Width=16 Height=25/>cd", 100, true);
+    ASSERT_EQ(layout.Lines().size(), 2u);
+    ASSERT_EQ(layout.Place(IntPair(0, 0), IntRect(0, 0, 200, 200), IntPair(0, 0), {}), 2);
+    ASSERT_EQ(layout.Objects().size(), 1u);
+    EXPECT_EQ(layout.Objects()[0].origin, IntPair(0, 10));
+    ASSERT_EQ(layout.Glyphs().size(), 4u);
+    EXPECT_EQ(layout.Glyphs()[2].rect.left, 16);
 }
