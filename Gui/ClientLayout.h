@@ -70,7 +70,7 @@ public:
     ClientLayout* AnchorTarget(i32 anchor) const;
     i32 AnchorSide(i32 anchor) const;
     LayoutRule AnchorOffset(i32 anchor) const;  // for X1, Y1, X2, Y2, W1, H1
-    const PtrList<ClientLayout>& Dependents() const { return dependents_; }
+    const PointerList<ClientLayout>& Dependents() const { return dependents_; }
     const String& LayoutName() const { return name_; }
 
 protected:
@@ -92,7 +92,7 @@ private:
     i32 sides_[kAnchorCount] = {0, 1, 2, 3, 0, 1, 2, 3};
     LayoutRule offsets_[6];
     bool inLayout_ = false;
-    PtrList<ClientLayout> dependents_;
+    PointerList<ClientLayout> dependents_;
     String name_;
     ClientLayout* parent_ = nullptr;
     ClientLayout* targets_[kAnchorCount] = {};

@@ -61,7 +61,7 @@ WindowEvent MakeWindowEvent(const EVENT& input) {
 
 bool EventNode::RecieveEvent(WindowEvent) { return true; }
 
-bool BroadcastEvent(const PtrList<EventNode>& receivers, const WindowEvent& event) {
+bool BroadcastEvent(const PointerList<EventNode>& receivers, const WindowEvent& event) {
     bool result = true;
     // A snapshot: a receiver may change the list it was reached through.
     const std::vector<EventNode*> snapshot(receivers.begin(), receivers.end());

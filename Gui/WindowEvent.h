@@ -85,7 +85,7 @@ WindowEvent MakeWindowEvent(const EVENT& input);
 
 // A list of pointers with set-like helpers; the order is the order of adding.
 template <class T>
-class PtrList : public std::vector<T*> {
+class PointerList : public std::vector<T*> {
 public:
     // Removes every occurrence; returns how many there were.
     u32 RemoveAll(T* value) {
@@ -122,8 +122,8 @@ public:
     // The base ignores the event; the result is AND-accumulated by whoever delivers.
     virtual bool RecieveEvent(WindowEvent event);
 
-    PtrList<EventNode> children;
+    PointerList<EventNode> children;
 };
 
 // Hands a copy of the event to each receiver, in list order; true when all returned true.
-bool BroadcastEvent(const PtrList<EventNode>& receivers, const WindowEvent& event);
+bool BroadcastEvent(const PointerList<EventNode>& receivers, const WindowEvent& event);

@@ -133,6 +133,13 @@ const SystemImage* FindSystemImage(const SystemImage (&table)[N], LPCSTR name) {
     return nullptr;
 }
 
+// The identifier of a system cursor's handle; 0 for none and for any other handle.
+WORD SystemCursorId(HCURSOR shape) {
+    for (const SystemImage& image : kSystemCursors)
+        if (reinterpret_cast<const void*>(&image) == reinterpret_cast<const void*>(shape)) return image.id;
+    return 0;
+}
+
 // An image of the program's own, from its icon or cursor group resource. The handle is
 // the resource's handle moved by one byte: distinct for every resource and never equal to
 // a system image's handle.
@@ -589,9 +596,10 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
 }
 
 HCURSOR WINAPI SetCursor(HCURSOR hCursor) {
-    HCURSOR& shape = WindowSystem::Get().cursor.shape;
-    const HCURSOR previous = shape;
-    shape = hCursor;
+    WindowSystem::CursorState& cursor = WindowSystem::Get().cursor;
+    const HCURSOR previous = cursor.shape;
+    cursor.shape = hCursor;
+    cursor.shapesSet.push_back(hCursor);
     return previous;
 }
 
@@ -715,4 +723,12 @@ void PlatformTest_SetMessageBoxAnswer(int answer) { Settings().messageBoxAnswer 
 std::vector<PlatformTestMessageBox> PlatformTest_MessageBoxes() { return Settings().messageBoxes; }
 
 int PlatformTest_CursorCounter() { return WindowSystem::Get().cursor.counter; }
+
+std::vector<WORD> PlatformTest_CursorsSet() {
+    std::vector<WORD> ids;
+    for (HCURSOR shape : WindowSystem::Get().cursor.shapesSet) ids.push_back(SystemCursorId(shape));
+    return ids;
+}
+
+void PlatformTest_ClearCursorsSet() { WindowSystem::Get().cursor.shapesSet.clear(); }
 bool PlatformTest_ScreenSaverRunning() { return Settings().screenSaverRunning; }

@@ -142,6 +142,7 @@ public:
         POINT position{512, 384};
         HCURSOR shape = nullptr;
         int counter = 0;
+        std::vector<HCURSOR> shapesSet;  // every SetCursor argument, in order
     };
     CursorState cursor;
 

@@ -291,7 +291,7 @@ public:
 
 TEST(WindowEvent, PtrListAndBroadcast) {
     CountingNode a, b;
-    PtrList<EventNode> list;
+    PointerList<EventNode> list;
     list.AddUnique(&a);
     list.AddUnique(&b);
     list.AddUnique(&a);

@@ -53,6 +53,11 @@ std::vector<PlatformTestMessageBox> PlatformTest_MessageBoxes();
 
 // The cursor's display counter that ShowCursor moves (0 at start: shown).
 int PlatformTest_CursorCounter();
+// Every SetCursor call since the last reset or clear, in order, as the identifier of the
+// system cursor it set (32512 for IDC_ARROW, 32642 for IDC_SIZENWSE, ...); 0 for a null
+// handle or one that is not a system cursor.
+std::vector<WORD> PlatformTest_CursorsSet();
+void PlatformTest_ClearCursorsSet();
 // The flag that SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING) sets.
 bool PlatformTest_ScreenSaverRunning();
 

@@ -997,6 +997,24 @@ TEST_F(PlatformWindows, SystemCursorsAndIconsHaveStableDistinctHandles) {
     EXPECT_EQ(GetStockObject(-1), nullptr);
 }
 
+TEST_F(PlatformWindows, SetCursorCallsAreRecordedAsSystemCursorIds) {
+    PlatformTest_ClearCursorsSet();
+    const LPCSTR names[] = {IDC_ARROW, IDC_SIZENWSE, IDC_SIZENS, IDC_SIZENESW, IDC_SIZEWE};
+    for (LPCSTR name : names) {
+        const HCURSOR shape = LoadCursorA(nullptr, name);
+        ASSERT_NE(shape, nullptr);
+        SetCursor(shape);
+        EXPECT_EQ(GetCursor(), shape);
+    }
+    SetCursor(nullptr);
+    EXPECT_EQ(PlatformTest_CursorsSet(), (std::vector<WORD>{32512, 32642, 32645, 32643, 32644, 0}));
+    PlatformTest_ClearCursorsSet();
+    EXPECT_TRUE(PlatformTest_CursorsSet().empty());
+    SetCursor(LoadCursorA(nullptr, IDC_SIZEWE));
+    PlatformTest_ResetWindows();
+    EXPECT_TRUE(PlatformTest_CursorsSet().empty());
+}
+
 TEST_F(PlatformWindows, MessageBoxesAreRecordedAndAnswered) {
     EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_OK | MB_ICONERROR), IDOK);
     EXPECT_EQ(MessageBoxA(nullptr, "q", nullptr, MB_YESNO | MB_DEFBUTTON2), IDNO);
