@@ -1,0 +1,69 @@
+// A fixed-cell bitmap font for the rich-text tests: characters 32 to 126 in cells of
+// kCellWidth x kCellHeight on a 128 x 64 atlas, sixteen to a row, loaded as the only style
+// of the font manager. With a device the atlas is a real texture; without one the charset
+// has no texture (sizes only), which is all word wrap needs.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "Core/TextData.h"
+#include "Core/TextDataTree.h"
+#include "D3d/FontManager.h"
+#include "D3d/Markup.h"
+#include "D3d/TextElement.h"
+#include "D3d/TextureManager.h"
+#include "TextureTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace richtext {
+
+constexpr int kCellWidth = 8;
+constexpr int kCellHeight = 10;
+constexpr int kAtlasWidth = 128;
+constexpr int kAtlasHeight = 64;
+
+// Loads the font; withTexture writes the atlas image and names it in the charset.
+inline bool LoadCellFont(bool withTexture) {
+    TheFontManager().Clear();
+    std::string charset = "CharWidth = 8; CharHeight = 10; CharsPerLine = 16; StartChar = 32; EndChar = 126;";
+    if (withTexture) {
+        if (!texsupport::WriteFile("richtext_cells.bmp",
+                                   texsupport::MakeBmp(kAtlasWidth, kAtlasHeight,
+                                                       [](unsigned, unsigned) { return 0xFFFFFFFFu; })))
+            return false;
+        charset = "Name = \"richtext_cells.bmp\"; " + charset;
+    }
+    if (!texsupport::WriteText("richtext_cells.css", charset)) return false;
+    TextDataTree doc;
+    if (!TextData::LoadText(WString::FromNarrow("Styles[0].Size = 14; Styles[0].Charsets = array(\"richtext_cells.css\");"),
+                            doc, nullptr, TextData::kStatementForm))
+        return false;
+    const bool loaded = TheFontManager().LoadFontFromTree(doc, patht(""), 0) && TheFontManager().GetDefaultCharset() != nullptr;
+    // The charset and its texture are in memory now; the files are not left behind.
+    std::remove("richtext_cells.css");
+    std::remove("richtext_cells.bmp");
+    return loaded;
+}
+
+// Fonts and textures emptied before and after a test.
+struct FontScope {
+    FontScope() {
+        TheFontManager().Clear();
+        TheTextureManager().Reset();
+        Markup::ResetSuccess();
+    }
+    ~FontScope() {
+        TheFontManager().Clear();
+        TheTextureManager().Reset();
+    }
+};
+
+inline std::string Narrow(const WString& w) {
+    std::string out;
+    for (u32 i = 0; i < w.length; ++i) out += w.data[i] < 128 ? char(w.data[i]) : '?';
+    return out;
+}
+
+}  // namespace richtext
