@@ -20,6 +20,10 @@ constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatFloat = 3;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
 constexpr size_t kExtensibleSubFormat = 24; // the sub-format's first two bytes in "fmt "
+// The OGG decoder's working memory: its set-up tables and one packet's buffers. Ordinary
+// streams need well under 256 KB; 16 MB is far beyond any sane stream's set-up.
+constexpr size_t kFirstArena = size_t(256) << 10;
+constexpr size_t kLargestArena = size_t(16) << 20;
 
 uint16_t Read16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t Read32(const uint8_t* p) {
@@ -53,6 +57,56 @@ int16_t ToInt16(float v) {
     return static_cast<int16_t>(std::lrint(scaled));
 }
 
+// The OGG page framing: "OggS", version, flags, granule position (8), serial number (4),
+// page number (4), checksum (4), the segment count, then one lacing value per segment.
+constexpr size_t kOggPageHeader = 27;
+constexpr size_t kVorbisCommonHeader = 7;  // the packet type and "vorbis"
+
+// The second packet of the stream (the comment header), joined from its segments across
+// pages. False when the framing breaks off before it is complete.
+bool SecondOggPacket(const uint8_t* bytes, size_t size, std::vector<uint8_t>& packet) {
+    int index = 0;
+    packet.clear();
+    size_t at = 0;
+    while (size - at >= kOggPageHeader && memcmp(bytes + at, "OggS", 4) == 0) {
+        const size_t segments = bytes[at + 26];
+        if (size - at - kOggPageHeader < segments) return false;
+        const uint8_t* lacing = bytes + at + kOggPageHeader;
+        size_t body = at + kOggPageHeader + segments;
+        for (size_t i = 0; i < segments; ++i) {
+            if (size - body < lacing[i]) return false;
+            if (index == 1) packet.insert(packet.end(), bytes + body, bytes + body + lacing[i]);
+            body += lacing[i];
+            // A lacing value under 255 ends a packet.
+            if (lacing[i] < 255 && index++ == 1) return true;
+        }
+        at = body;
+    }
+    return false;
+}
+
+// Whether every length in the comment header stays inside the packet. The decoder trusts
+// them: a length the packet does not hold made it write before the start of its buffer.
+bool CommentHeaderIsWhole(const std::vector<uint8_t>& packet) {
+    size_t at = kVorbisCommonHeader;
+    auto length = [&](uint32_t& value) {
+        if (packet.size() < at || packet.size() - at < 4) return false;
+        value = Read32(packet.data() + at);
+        at += 4;
+        return true;
+    };
+    uint32_t vendor = 0, count = 0;
+    if (!length(vendor) || vendor > packet.size() - at) return false;
+    at += vendor;
+    if (!length(count)) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t comment = 0;
+        if (!length(comment) || comment > packet.size() - at) return false;
+        at += comment;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool SampleDecoder::Decode(const uint8_t* bytes, size_t size, uint32_t rate, std::vector<int16_t>& out) {
@@ -66,8 +120,21 @@ bool SampleDecoder::Decode(const uint8_t* bytes, size_t size, uint32_t rate, std
 
 bool SampleDecoder::DecodeOgg(const uint8_t* bytes, size_t size, Pcm& pcm) {
     if (size > 0x7FFFFFFF) return false;  // the decoder counts bytes in an int
-    int error = 0;
-    stb_vorbis* vorbis = stb_vorbis_open_memory(bytes, static_cast<int>(size), &error, nullptr);
+    std::vector<uint8_t> comments;
+    if (!SecondOggPacket(bytes, size, comments) || !CommentHeaderIsWhole(comments)) return false;
+    // The decoder works in an arena of ours: on a damaged stream it can give up half way
+    // through its set-up without freeing what it had allocated, which from its own heap
+    // would be lost for good. An arena too small for the stream's set-up is grown and the
+    // stream opened again.
+    std::vector<char> arena;
+    stb_vorbis* vorbis = nullptr;
+    for (size_t arenaSize = kFirstArena; !vorbis && arenaSize <= kLargestArena; arenaSize *= 4) {
+        arena.assign(arenaSize, 0);
+        const stb_vorbis_alloc alloc{arena.data(), static_cast<int>(arena.size())};
+        int error = 0;
+        vorbis = stb_vorbis_open_memory(bytes, static_cast<int>(size), &error, &alloc);
+        if (!vorbis && error != VORBIS_outofmem) return false;
+    }
     if (!vorbis) return false;
     const stb_vorbis_info info = stb_vorbis_get_info(vorbis);
     bool ok = info.channels > 0 && info.sample_rate > 0 && info.sample_rate <= kMaxRate;

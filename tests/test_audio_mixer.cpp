@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -119,6 +120,23 @@ TEST(AudioDecoder, AnOggVorbisToneDecodes) {
     std::vector<int16_t> part;
     if (SampleDecoder::Decode(ogg.data(), ogg.size() / 2, kRate, part)) {
         EXPECT_LT(part.size(), out.size());
+    }
+}
+
+TEST(AudioDecoder, AnOggCommentLengthBeyondItsPacketIsRefused) {
+    std::ifstream in(CORVANE_AUDIO_TONE_OGG, std::ios::binary);
+    const std::vector<uint8_t> ogg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const uint8_t mark[] = {3, 'v', 'o', 'r', 'b', 'i', 's'};
+    const auto comments = std::search(ogg.begin(), ogg.end(), std::begin(mark), std::end(mark));
+    ASSERT_NE(comments, ogg.end());
+    const size_t vendorLength = static_cast<size_t>(comments - ogg.begin()) + sizeof mark;
+    // The decoder would write before the start of its buffer for a length of -1 (or
+    // anything the packet does not hold); the stream is refused before it gets there.
+    for (uint32_t length : {0xFFFFFFFFu, 0x80000000u, 0x00100000u}) {
+        std::vector<uint8_t> bad = ogg;
+        for (int i = 0; i < 4; ++i) bad[vendorLength + i] = static_cast<uint8_t>(length >> (8 * i));
+        std::vector<int16_t> out;
+        EXPECT_FALSE(SampleDecoder::Decode(bad.data(), bad.size(), kRate, out)) << length;
     }
 }
 #endif
