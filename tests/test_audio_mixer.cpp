@@ -203,10 +203,10 @@ TEST(AudioMixer, RollOffBeginsBeyondTheMinimumDistance) {
     EXPECT_FLOAT_EQ(Mixer::GainsFor(listener).left, 1.0f);
     // Where the camera flies, some 10,000 units out, the music is still well audible.
     listener.position = {0, 0, -10000};
-    const Mixer::Gains far = Mixer::GainsFor(listener);
-    EXPECT_NEAR(far.left, 2000.0 / 2800.0, 1e-5);
-    EXPECT_NEAR(far.right, far.left, 1e-6);
-    EXPECT_GT(20 * std::log10(far.left), -6.0);
+    const Mixer::Gains distant = Mixer::GainsFor(listener);
+    EXPECT_NEAR(distant.left, 2000.0 / 2800.0, 1e-5);
+    EXPECT_NEAR(distant.right, distant.left, 1e-6);
+    EXPECT_GT(20 * std::log10(distant.left), -6.0);
     // Roll-off 0 never attenuates; a listener at the source hears it centred.
     listener.rolloff = 0;
     EXPECT_FLOAT_EQ(Mixer::GainsFor(listener).left, 1.0f);
