@@ -2,6 +2,8 @@
 // by handle numbers that are never given out twice; a wait checks the events under one
 // lock and sleeps on one condition that every SetEvent wakes, so that an event set by
 // another thread (as DirectInput's own threads do on Windows) ends a wait at once.
+#include "FileHandles.h"
+
 #include <windows.h>
 #include <PlatformTestInput.h>
 
@@ -105,6 +107,7 @@ BOOL WINAPI SetEvent(HANDLE hEvent) { return Mark(hEvent, true); }
 BOOL WINAPI ResetEvent(HANDLE hEvent) { return Mark(hEvent, false); }
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
+    if (platform::CloseFileHandle(hObject)) return TRUE;
     EventTable& table = Table();
     std::lock_guard<std::mutex> guard(table.lock);
     auto it = table.events.find(Key(hObject));

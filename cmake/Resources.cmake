@@ -47,6 +47,39 @@ elseif(CORVANE_RARPACK_COMMAND)
   message(WARNING "No fontgen or no face ${CORVANE_FONT_FACE}: the media archive is packed without its fonts")
 endif()
 
+# The music, "Media\music.ogg": musicgen (CORVANE_HOST_MUSICGEN in cross builds) writes the
+# piece as WAV and oggenc (vorbis-tools) encodes it. Never kept in the repository.
+set(CORVANE_HOST_MUSICGEN "" CACHE FILEPATH "musicgen built for the build machine (cross builds)")
+corvane_tool_command(CORVANE_MUSICGEN_COMMAND musicgen "${CORVANE_HOST_MUSICGEN}")
+find_program(CORVANE_OGGENC oggenc)
+set(CORVANE_MUSIC_FILES "")
+if(CORVANE_MUSICGEN_COMMAND AND CORVANE_OGGENC)
+  set(CORVANE_MUSIC_DIR ${CORVANE_GENERATED_DIR}/music)
+  set(CORVANE_MUSIC_FILES ${CORVANE_MUSIC_DIR}/music.ogg)
+  add_custom_command(
+    OUTPUT ${CORVANE_MUSIC_FILES}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CORVANE_MUSIC_DIR} ${CORVANE_GENERATED_DIR}/music-source
+    COMMAND ${CORVANE_MUSICGEN_COMMAND} piece ${CORVANE_GENERATED_DIR}/music-source/music.wav
+    COMMAND ${CORVANE_OGGENC} --quiet -q 3 -o ${CORVANE_MUSIC_DIR}/music.ogg ${CORVANE_GENERATED_DIR}/music-source/music.wav
+    DEPENDS ${CORVANE_MUSICGEN_COMMAND}
+    COMMENT "Synthesising and encoding the music"
+    VERBATIM)
+  if(NOT CMAKE_CROSSCOMPILING)
+    # A half-second 441 Hz tone for the decoder's tests and the fuzz seeds.
+    set(CORVANE_GENERATED_tone.ogg ${CORVANE_GENERATED_DIR}/audio-fixtures/tone.ogg)
+    add_custom_command(
+      OUTPUT ${CORVANE_GENERATED_tone.ogg}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CORVANE_GENERATED_DIR}/audio-fixtures
+      COMMAND ${CORVANE_MUSICGEN_COMMAND} tone ${CORVANE_GENERATED_DIR}/audio-fixtures/tone.wav 0.5 441
+      COMMAND ${CORVANE_OGGENC} --quiet -q 3 -o ${CORVANE_GENERATED_tone.ogg} ${CORVANE_GENERATED_DIR}/audio-fixtures/tone.wav
+      DEPENDS ${CORVANE_MUSICGEN_COMMAND}
+      COMMENT "Encoding the audio test tone"
+      VERBATIM)
+  endif()
+elseif(CORVANE_RARPACK_COMMAND)
+  message(WARNING "No musicgen or no oggenc (vorbis-tools): the media archive is packed without its music")
+endif()
+
 if(CORVANE_RARPACK_COMMAND)
   file(GLOB_RECURSE CORVANE_MEDIA_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/Media/*)
   set(CORVANE_GENERATED_media.rar ${CORVANE_GENERATED_DIR}/media.rar)
@@ -56,6 +89,9 @@ if(CORVANE_RARPACK_COMMAND)
   if(CORVANE_FONT_FILES)
     set(CORVANE_MEDIA_EXTRA COMMAND ${CMAKE_COMMAND} -E copy_directory ${CORVANE_GENERATED_DIR}/fonts ${CORVANE_MEDIA_TREE})
   endif()
+  if(CORVANE_MUSIC_FILES)
+    list(APPEND CORVANE_MEDIA_EXTRA COMMAND ${CMAKE_COMMAND} -E copy_directory ${CORVANE_MUSIC_DIR} ${CORVANE_MEDIA_TREE})
+  endif()
   add_custom_command(
     OUTPUT ${CORVANE_GENERATED_media.rar}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CORVANE_GENERATED_DIR}
@@ -63,7 +99,7 @@ if(CORVANE_RARPACK_COMMAND)
     COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/Media ${CORVANE_MEDIA_TREE}
     ${CORVANE_MEDIA_EXTRA}
     COMMAND ${CORVANE_RARPACK_COMMAND} ${CORVANE_MEDIA_TREE} ${CORVANE_GENERATED_media.rar} --prefix "Media\\"
-    DEPENDS ${CORVANE_RARPACK_COMMAND} ${CORVANE_MEDIA_FILES} ${CORVANE_FONT_FILES}
+    DEPENDS ${CORVANE_RARPACK_COMMAND} ${CORVANE_MEDIA_FILES} ${CORVANE_FONT_FILES} ${CORVANE_MUSIC_FILES}
     COMMENT "Packing the media archive"
     VERBATIM)
 endif()

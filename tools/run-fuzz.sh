@@ -118,6 +118,15 @@ img fuzz_image_any a.jpg 16 8 gradient
 img fuzz_image_any p.jpg 16 16 ramp --grey --progressive
 cp "$SEEDS/fuzz_image_tga/rle.tga" "$SEEDS/fuzz_image_bmp/rle.bmp" "$SEEDS/fuzz_image_dds/dxt1.dds" "$SEEDS/fuzz_image_any/"
 
+# Audio seeds: short tones from musicgen, as WAV and, when oggenc is there, as OGG Vorbis.
+mkdir -p "$SEEDS/fuzz_audio_sample"
+"$OUT/tools/musicgen" tone "$SEEDS/fuzz_audio_sample/tone.wav" 0.05 441
+"$OUT/tools/musicgen" tone "$SEEDS/fuzz_audio_sample/high.wav" 0.02 5000
+if command -v oggenc >/dev/null 2>&1; then
+  oggenc --quiet -q 0 -o "$SEEDS/fuzz_audio_sample/tone.ogg" "$SEEDS/fuzz_audio_sample/tone.wav"
+  oggenc --quiet -q 0 --downmix -o "$SEEDS/fuzz_audio_sample/mono.ogg" "$SEEDS/fuzz_audio_sample/high.wav"
+fi
+
 for target in $TARGETS; do
   corpus=$OUT/corpus/$target
   mkdir -p "$corpus"

@@ -6,7 +6,7 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
-// Closes a kernel object handle (an event); FALSE with ERROR_INVALID_HANDLE for anything else.
+// Closes a kernel object handle (an event or a file); FALSE with ERROR_INVALID_HANDLE for anything else.
 BOOL WINAPI CloseHandle(HANDLE hObject);
 #ifdef __cplusplus
 }

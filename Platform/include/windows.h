@@ -82,6 +82,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
 #include <libloaderapi.h>
 #include <handleapi.h>
 #include <synchapi.h>
+#include <fileapi.h>
 #include <processthreadsapi.h>
 #include <winuser.h>
 #include <wingdi.h>
