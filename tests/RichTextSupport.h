@@ -27,23 +27,27 @@ constexpr int kAtlasHeight = 64;
 // Loads the font; withTexture writes the atlas image and names it in the charset.
 inline bool LoadCellFont(bool withTexture) {
     TheFontManager().Clear();
+    // Named after the running test: ctest runs tests side by side in one folder.
+    const std::string stem = std::string("richtext_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const std::string bmpName = stem + ".bmp";
+    const std::string cssName = stem + ".css";
     std::string charset = "CharWidth = 8; CharHeight = 10; CharsPerLine = 16; StartChar = 32; EndChar = 126;";
     if (withTexture) {
-        if (!texsupport::WriteFile("richtext_cells.bmp",
+        if (!texsupport::WriteFile(bmpName,
                                    texsupport::MakeBmp(kAtlasWidth, kAtlasHeight,
                                                        [](unsigned, unsigned) { return 0xFFFFFFFFu; })))
             return false;
-        charset = "Name = \"richtext_cells.bmp\"; " + charset;
+        charset = "Name = \"" + bmpName + "\"; " + charset;
     }
-    if (!texsupport::WriteText("richtext_cells.css", charset)) return false;
+    if (!texsupport::WriteText(cssName, charset)) return false;
     TextDataTree doc;
-    if (!TextData::LoadText(WString::FromNarrow("Styles[0].Size = 14; Styles[0].Charsets = array(\"richtext_cells.css\");"),
+    if (!TextData::LoadText(WString::FromNarrow(("Styles[0].Size = 14; Styles[0].Charsets = array(\"" + cssName + "\");").c_str()),
                             doc, nullptr, TextData::kStatementForm))
         return false;
     const bool loaded = TheFontManager().LoadFontFromTree(doc, patht(""), 0) && TheFontManager().GetDefaultCharset() != nullptr;
     // The charset and its texture are in memory now; the files are not left behind.
-    std::remove("richtext_cells.css");
-    std::remove("richtext_cells.bmp");
+    std::remove(cssName.c_str());
+    std::remove(bmpName.c_str());
     return loaded;
 }
 
