@@ -80,6 +80,29 @@ elseif(CORVANE_RARPACK_COMMAND)
   message(WARNING "No musicgen or no oggenc (vorbis-tools): the media archive is packed without its music")
 endif()
 
+# The sky boxes, "Media\Models\All\<set>_<face>.jpg": skygen (CORVANE_HOST_SKYGEN in cross
+# builds) renders all twenty faces.
+set(CORVANE_HOST_SKYGEN "" CACHE FILEPATH "skygen built for the build machine (cross builds)")
+corvane_tool_command(CORVANE_SKYGEN_COMMAND skygen "${CORVANE_HOST_SKYGEN}")
+set(CORVANE_SKY_FILES "")
+if(CORVANE_SKYGEN_COMMAND)
+  set(CORVANE_SKY_DIR ${CORVANE_GENERATED_DIR}/sky)
+  foreach(set chateau mpcarentan dam pathfinder)
+    foreach(face up ft bk lf rt)
+      list(APPEND CORVANE_SKY_FILES ${CORVANE_SKY_DIR}/Models/All/${set}_${face}.jpg)
+    endforeach()
+  endforeach()
+  add_custom_command(
+    OUTPUT ${CORVANE_SKY_FILES}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CORVANE_SKY_DIR}/Models/All
+    COMMAND ${CORVANE_SKYGEN_COMMAND} ${CORVANE_SKY_DIR}/Models/All 512
+    DEPENDS ${CORVANE_SKYGEN_COMMAND}
+    COMMENT "Rendering the sky boxes"
+    VERBATIM)
+elseif(CORVANE_RARPACK_COMMAND)
+  message(WARNING "No skygen: the media archive is packed without its sky boxes")
+endif()
+
 if(CORVANE_RARPACK_COMMAND)
   file(GLOB_RECURSE CORVANE_MEDIA_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/Media/*)
   set(CORVANE_GENERATED_media.rar ${CORVANE_GENERATED_DIR}/media.rar)
@@ -92,6 +115,9 @@ if(CORVANE_RARPACK_COMMAND)
   if(CORVANE_MUSIC_FILES)
     list(APPEND CORVANE_MEDIA_EXTRA COMMAND ${CMAKE_COMMAND} -E copy_directory ${CORVANE_MUSIC_DIR} ${CORVANE_MEDIA_TREE})
   endif()
+  if(CORVANE_SKY_FILES)
+    list(APPEND CORVANE_MEDIA_EXTRA COMMAND ${CMAKE_COMMAND} -E copy_directory ${CORVANE_SKY_DIR} ${CORVANE_MEDIA_TREE})
+  endif()
   add_custom_command(
     OUTPUT ${CORVANE_GENERATED_media.rar}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CORVANE_GENERATED_DIR}
@@ -100,6 +126,7 @@ if(CORVANE_RARPACK_COMMAND)
     ${CORVANE_MEDIA_EXTRA}
     COMMAND ${CORVANE_RARPACK_COMMAND} ${CORVANE_MEDIA_TREE} ${CORVANE_GENERATED_media.rar} --prefix "Media\\"
     DEPENDS ${CORVANE_RARPACK_COMMAND} ${CORVANE_MEDIA_FILES} ${CORVANE_FONT_FILES} ${CORVANE_MUSIC_FILES}
+            ${CORVANE_SKY_FILES}
     COMMENT "Packing the media archive"
     VERBATIM)
 endif()
