@@ -1,6 +1,7 @@
 #include "Gui/Window.h"
 
 #include "Core/TextNode.h"
+#include "Gui/AnchorRules.h"
 #include "Gui/WindowManager.h"
 #include "Gui/WindowStyles.h"
 
@@ -415,69 +416,6 @@ const PropertyMap* Window::StyleOf(const String& key) const {
 }
 
 namespace {
-// The anchor kinds by name; any other name counts as X1.
-i32 AnchorKindOf(const WString& name) {
-    static const char* const kNames[kAnchorCount] = {"X1", "Y1", "X2", "Y2", "W1", "H1", "W2", "H2"};
-    const String narrow = String::FromWString(name);
-    for (i32 kind = 0; kind < kAnchorCount; ++kind)
-        if (String::EqualsText(narrow, kNames[kind])) return kind;
-    return kAnchorX1;
-}
-
-// A rule given as an integer N (b = N, k = 0) or as an object with "b" and "k".
-LayoutRule ReadRule(const TextNode* node, LayoutRule missing) {
-    if (!node) return missing;
-    if (node->ChildCount() == 0) return {static_cast<f32>(node->GetInt()), 0.0f};
-    return {static_cast<f32>(TextNode::IntOf(node->GetChild("b"))), static_cast<f32>(TextNode::RealOf(node->GetChild("k")))};
-}
-
-// Takes a key out of a node, deleting what it held.
-void RemoveKey(TextNode* node, const char* key) {
-    TextDataTree::Entry* entry = node->FindChild(key);
-    if (!entry) return;
-    const WString name = entry->key;
-    TextDataTree::DeleteTree(node->Erase(name));
-}
-
-// What one child's entry of "Windows" gives: its rules and its eight anchors.
-struct ChildRules {
-    LayoutRule width{0.0f, 1.0f};
-    LayoutRule height{0.0f, 1.0f};
-    ClientLayout* targets[kAnchorCount] = {};
-    i32 sides[kAnchorCount] = {};
-    LayoutRule offsets[kAnchorCount];
-};
-
-void Apply(ClientLayout& layout, const ChildRules& r) {
-    layout.SetWidthSpec(r.width.b, r.width.k);
-    layout.SetHeightSpec(r.height.b, r.height.k);
-    for (i32 kind = kAnchorX1; kind <= kAnchorY2; ++kind)
-        layout.SetAnchor(r.targets[kind], r.sides[kind], r.offsets[kind].b, r.offsets[kind].k, kind);
-    // The offsets given for W2 and H2 are read but have no use.
-    layout.SetWidthAnchors(r.targets[kAnchorW1], r.sides[kAnchorW1], r.targets[kAnchorW2], r.sides[kAnchorW2],
-                           r.offsets[kAnchorW1]);
-    layout.SetHeightAnchors(r.targets[kAnchorH1], r.sides[kAnchorH1], r.targets[kAnchorH2], r.sides[kAnchorH2],
-                            r.offsets[kAnchorH1]);
-}
-
-// Points one anchor of a layout at a target, keeping its side and offset.
-void Retarget(ClientLayout& layout, i32 kind, ClientLayout* target) {
-    if (kind <= kAnchorY2) {
-        const LayoutRule offset = layout.AnchorOffset(kind);
-        layout.SetAnchor(target, layout.AnchorSide(kind), offset.b, offset.k, kind);
-        return;
-    }
-    const bool width = kind == kAnchorW1 || kind == kAnchorW2;
-    const i32 first = width ? kAnchorW1 : kAnchorH1;
-    const i32 second = width ? kAnchorW2 : kAnchorH2;
-    ClientLayout* t1 = kind == first ? target : layout.AnchorTarget(first);
-    ClientLayout* t2 = kind == second ? target : layout.AnchorTarget(second);
-    if (width)
-        layout.SetWidthAnchors(t1, layout.AnchorSide(first), t2, layout.AnchorSide(second), layout.AnchorOffset(first));
-    else
-        layout.SetHeightAnchors(t1, layout.AnchorSide(first), t2, layout.AnchorSide(second), layout.AnchorOffset(first));
-}
-
 struct WaitingAnchor {
     String name;  // the sibling it waits for
     Window* owner;
@@ -493,7 +431,7 @@ void Window::LoadWindows(TextNode* node) {
         if (const TextNode* w = frame->GetChild("w")) r.right = w->GetInt();
         if (const TextNode* h = frame->GetChild("h")) r.bottom = h->GetInt();
         SetRect(r);
-        RemoveKey(node, "WindowFrame");
+        AnchorRules::RemoveKey(node, "WindowFrame");
     }
     if (const TextNode* windows = node->GetChild("Windows")) {
         // Siblings configured so far, by name; anchors on a sibling configured later wait.
@@ -507,22 +445,22 @@ void Window::LoadWindows(TextNode* node) {
             if (!child || !entry->value) continue;
             for (auto it = waiting.begin(); it != waiting.end();) {
                 if (String::Equals(it->name, childName)) {
-                    Retarget(*it->owner, it->kind, child);
+                    AnchorRules::Retarget(*it->owner, it->kind, child);
                     it = waiting.erase(it);
                 } else {
                     ++it;
                 }
             }
             const TextNode* config = entry->value;
-            ChildRules rules;
-            rules.width = ReadRule(config->GetChild("width"), rules.width);
-            rules.height = ReadRule(config->GetChild("height"), rules.height);
+            AnchorRules rules;
+            rules.width = AnchorRules::ReadRule(config->GetChild("width"), rules.width);
+            rules.height = AnchorRules::ReadRule(config->GetChild("height"), rules.height);
             std::vector<std::pair<String, i32>> pending;
             if (const TextNode* anchors = config->GetChild("anchors")) {
                 const TextDataTree::Entry* a = anchors->first;
                 for (u32 j = 0; j < anchors->count; ++j, a = a->next) {
                     if (!a->value) continue;
-                    const i32 kind = AnchorKindOf(a->key);
+                    const i32 kind = AnchorRules::KindOf(a->key);
                     const String target = String::FromWString(TextNode::StringOf(a->value->GetChild("window")));
                     rules.targets[kind] = nullptr;
                     if (String::EqualsText(target, "Parent")) {
@@ -532,24 +470,24 @@ void Window::LoadWindows(TextNode* node) {
                     } else if (!target.IsEmpty()) {
                         pending.emplace_back(target, kind);
                     }
-                    if (const TextNode* align = a->value->GetChild("align")) rules.sides[kind] = AnchorKindOf(align->value);
-                    rules.offsets[kind] = ReadRule(a->value->GetChild("offset"), LayoutRule{});
+                    if (const TextNode* align = a->value->GetChild("align")) rules.sides[kind] = AnchorRules::KindOf(align->value);
+                    rules.offsets[kind] = AnchorRules::ReadRule(a->value->GetChild("offset"), LayoutRule{});
                 }
             }
-            Apply(*child, rules);
+            rules.ApplyTo(*child);
             for (const auto& p : pending) waiting.push_back({p.first, child, p.second});
             configured.Insert(childName, child);
             order.push_back(child);
         }
         // The loaded rules take effect at once; a sibling that moves re-lays its followers.
         for (Window* child : order) child->Relayout(true, true);
-        RemoveKey(node, "Windows");
+        AnchorRules::RemoveKey(node, "Windows");
     }
     if (const TextNode* styles = node->GetChild("Styles")) {
         const TextDataTree::Entry* entry = styles->first;
         for (u32 i = 0; i < styles->count; ++i, entry = entry->next)
             if (entry->value) AttachStyle(&WindowStyles::Get(String::FromWString(entry->value->value)));
-        RemoveKey(node, "Styles");
+        AnchorRules::RemoveKey(node, "Styles");
     }
     const TextDataTree::Entry* entry = node->first;
     for (u32 i = 0; i < node->count; ++i, entry = entry->next)
