@@ -60,6 +60,8 @@ RichTextWindow::RichTextWindow()
     root_->Style().Assign(style_);
     root_->SetMarkup(WString());
     layout_.SetObjectSize(&RichTextWindow::InlineSize, nullptr);
+    AddChild(&caret_, false);
+    caret_.SetEnabled(false);
     SetOwnLayers(2);
     FrameWindow::SetIntParam(2);
 }
@@ -358,6 +360,7 @@ void RichTextWindow::PlaceVisible() {
 
 void RichTextWindow::PositionCaret() {
     caretOrigin_ = IntPair(kCaretParked, kCaretParked);
+    caret_.SetOrigin(kCaretParked, kCaretParked);
     const std::vector<TextLine>& lines = layout_.Lines();
     if (caretPos_ < 0 || caretLine_ < 0 || caretLine_ >= static_cast<i32>(lines.size())) return;
     const DrawnLine* drawn = nullptr;
@@ -393,6 +396,7 @@ void RichTextWindow::PositionCaret() {
     }
     // The bar reaches 3 pixels below the text's bottom.
     caretOrigin_ = IntPair(x - rect.left, bottom - kCaretHeight + 3 - rect.top);
+    caret_.SetOrigin(caretOrigin_.x, caretOrigin_.y);
 }
 
 // ---- caret ---------------------------------------------------------------------------------

@@ -13,6 +13,9 @@
 // the quads into the meshes' dynamic vertex ranges and ends the request. A frame whose
 // buffers cannot be locked keeps the request, so the next frame tries again.
 //
+// The caret bar is a caret window, a member and child of this window that each layout
+// moves to the caret (or parks off screen); it is built disabled.
+//
 // Editing: the caret stands at a text position (the index of a character of the plain runs
 // in document order) in a line record, before that character, or after it when it ends a
 // line that does not end in a line break (caretAfter). The caret moves by keys, one move
@@ -34,8 +37,9 @@
 #include "D3d/TextStyle.h"
 #include "Effect/Material.h"
 #include "Effect/RenderContext.h"
-#include "Gui/TextLayout.h"
+#include "Gui/CaretWindow.h"
 #include "Gui/FrameWindow.h"
+#include "Gui/TextLayout.h"
 
 class BufferRange;
 class MeshObject;
@@ -51,8 +55,8 @@ public:
     static constexpr u32 kShadeFVF = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;                // 68
     static constexpr u32 kVerticesPerGlyph = 6;  // two triangles
     // The caret bar's size, and where it waits while its line is not drawn.
-    static constexpr i32 kCaretWidth = 2;
-    static constexpr i32 kCaretHeight = 20;
+    static constexpr i32 kCaretWidth = CaretWindow::kWidth;
+    static constexpr i32 kCaretHeight = CaretWindow::kHeight;
     static constexpr i32 kCaretParked = -1000;
 
     RichTextWindow();
@@ -110,6 +114,8 @@ public:
     // Where the last layout put the caret bar's top left, relative to this window;
     // (-1000, -1000) when its line was not drawn.
     IntPair CaretOrigin() const { return caretOrigin_; }
+    // The caret bar: a child of this window, built disabled (nothing enables it here).
+    CaretWindow& Caret() { return caret_; }
     i32 SelectionStart() const { return selectionStart_; }
     i32 SelectionEnd() const { return selectionEnd_; }
     // Selects [start, end); (-1, -1) selects nothing.
@@ -178,6 +184,7 @@ private:
     std::vector<QuadMesh*> glyphMeshes_;
     QuadMesh background_;
     TextStyle style_;
+    CaretWindow caret_;
     TextCursor caretCursor_;
     i32 caretPos_ = 0;
     bool caretAfter_ = false;
