@@ -30,6 +30,11 @@ bool ImageWindow::QueryType(u32 typeId, void** out) {
     return Window::QueryType(typeId, out);
 }
 
+bool ImageWindow::OnFrame() {
+    const bool built = !mesh_ || SetupQuad();
+    return Window::OnFrame() && built;
+}
+
 void ImageWindow::SetImage(Texture* texture) {
     if (texture == texture_) return;
     // The material names the texture: a quad built with the old one must not be drawn
@@ -101,7 +106,7 @@ bool ImageWindow::BuildQuad() {
     const GeometryRef geometry = mesh_->GetGeometry();
     SharedBuffer* buffer = geometry ? geometry->GetVertexBuffer(0) : nullptr;
     if (!buffer) return false;
-    range_ = buffer->AllocateRange(kQuadBytes, 0, nullptr);
+    range_ = buffer->AllocateRange(kQuadBytes, 0, this);
     return range_ != nullptr;
 }
 
@@ -113,8 +118,12 @@ bool ImageWindow::SetupQuad() {
 
     IntRect whole;
     IntRect visible;
-    // Clipped away entirely: nothing to draw is not a failure.
-    if (!GetAbsoluteRect(whole, visible) || visible.right <= 0 || visible.bottom <= 0) return true;
+    // Clipped away entirely: nothing to draw is not a failure. The quad goes too, or the
+    // vertices of the last set-up would go on being drawn where the window no longer is.
+    if (!GetAbsoluteRect(whole, visible) || visible.right <= 0 || visible.bottom <= 0) {
+        RemoveQuad();
+        return true;
+    }
 
     const Application* app = TheApplication();
     const IntRect screen = app ? app->GetScreenRect() : IntRect(0, 0, 0, 0);
@@ -132,8 +141,6 @@ bool ImageWindow::SetupQuad() {
     projection.valid = 1;
     projection.Classify();
 
-    void* bytes = nullptr;
-    if (!range_->Lock(0, &bytes) || !bytes) return false;
     const f32 depth = TheWindowManager().LayerDepth(owner->LowestLayer() + imageLayer_);
 
     const TexCoordRect tc = texture_->GetTexCoordRect();
@@ -160,11 +167,20 @@ bool ImageWindow::SetupQuad() {
         {right, bottom, depth, uv[2], uv[3]}, {left, bottom, depth, uv[0], uv[3]},
     };
     static_assert(sizeof(quad) == kQuadBytes, "a quad is six 20-byte vertices");
-    std::memcpy(bytes, quad, sizeof(quad));
-    const bool unlocked = range_->Unlock();
-    if (unlocked) written_ = kQuadVertices;
-    return unlocked;
+    std::memcpy(vertices_, quad, sizeof(quad));
+    if (!WriteVertices()) return false;
+    written_ = kQuadVertices;
+    return true;
 }
+
+bool ImageWindow::WriteVertices() {
+    void* bytes = nullptr;
+    if (!range_ || !range_->Lock(0, &bytes) || !bytes) return false;
+    std::memcpy(bytes, vertices_, kQuadBytes);
+    return range_->Unlock();
+}
+
+bool ImageWindow::Refill(BufferRange* range) { return range == range_ && WriteVertices(); }
 
 void ImageWindow::RemoveQuad() {
     if (range_) range_->Release();

@@ -19,15 +19,15 @@
 #include "Core/Types.h"
 #include "Effect/Material.h"
 #include "Effect/RenderContext.h"
+#include "D3d/GeometryBuffer.h"
 #include "Gui/Window.h"
 
-class BufferRange;
 class MeshObject;
 class Texture;
 
 u32 ImageWindowTypeId();
 
-class ImageWindow : public Window {
+class ImageWindow : public Window, public RangeClient {
 public:
     // Position x, y, z and one texture coordinate pair: 20 bytes.
     static constexpr u32 kVertexFVF = D3DFVF_XYZ | D3DFVF_TEX1;
@@ -45,6 +45,9 @@ public:
     // Gives the quad back first.
     ~ImageWindow() override;
 
+    // A quad already built follows the window's own moves (a sibling it is anchored to
+    // moved); an image not set up yet waits for its owner.
+    bool OnFrame() override;
     bool QueryType(u32 typeId, void** out) override;
 
     // The mode word and scale: kept for the windows that build images; the set-up does not
@@ -89,8 +92,8 @@ public:
     // texture, or when either cannot be made.
     bool BuildQuad();
     // Rewrites the six vertices for the current rectangle, layer and texture. False when
-    // the quad cannot be built or written; true with no vertex written when the window is
-    // clipped away entirely.
+    // the quad cannot be built or written. A window clipped away entirely writes no
+    // vertex and gives its quad back (true).
     bool SetupQuad();
     // Gives the vertex range and the mesh back to the window manager.
     void RemoveQuad();
@@ -99,11 +102,16 @@ public:
     BufferRange* GetRange() const { return range_; }
     const Material& GetMaterial() const { return material_; }
     const RenderContext& GetContext() const { return context_; }
+    // Writes the last set-up's vertices again: the range moved, or its buffer (shared
+    // with other images) was made anew.
+    bool Refill(BufferRange* range) override;
+
     // Vertices written by the last set-up (0 or 6).
     u32 WrittenVertices() const { return written_; }
 
 private:
     void BuildMaterial();
+    bool WriteVertices();
 
     Material material_;
     RenderContext context_;
@@ -120,4 +128,5 @@ private:
     f32 scale_ = 1.0f;
     u32 mode_ = 0;
     u32 written_ = 0;
+    Vertex vertices_[kQuadVertices] = {};
 };

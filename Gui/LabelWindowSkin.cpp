@@ -30,7 +30,16 @@ IntRect ReadTexRect(const TextNode* node) {
 String TextureName(const WString& text) {
     const String narrow = String::FromWString(text);
     const int colon = narrow.Find(String(":"), false);
-    return colon < 0 ? narrow : narrow.Substring(0, colon);
+    if (colon < 0) return narrow;
+    // Substring's last index is inclusive, and -1 there would mean the whole text.
+    return colon == 0 ? String() : narrow.Substring(0, colon - 1);
+}
+
+// A boolean: a number (not 0 is true) or the word "true" in any case.
+bool ReadFlag(const TextNode* node) {
+    if (!node) return false;
+    if (TextNode::IntOf(node) != 0) return true;
+    return String::EqualsText(ToLower(String::FromWString(node->value)), "true");
 }
 
 }  // namespace
@@ -73,8 +82,7 @@ bool LabelWindow::ParseSkin(const TextNode* node) {
                     tile->SetImageNames(textureName, String::FromWString(texture->value));
                 }
             }
-            tile->SetTiled(TextNode::IntOf(config->GetChild("tiledx")) != 0,
-                           TextNode::IntOf(config->GetChild("tiledy")) != 0);
+            tile->SetTiled(ReadFlag(config->GetChild("tiledx")), ReadFlag(config->GetChild("tiledy")));
             AnchorRules rules;
             rules.width = AnchorRules::ReadRule(config->GetChild("width"), rules.width);
             rules.height = AnchorRules::ReadRule(config->GetChild("height"), rules.height);

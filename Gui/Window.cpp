@@ -2,8 +2,8 @@
 
 #include "Core/TextNode.h"
 #include "Gui/AnchorRules.h"
+#include "Gui/StyleRegistry.h"
 #include "Gui/WindowManager.h"
-#include "Gui/WindowStyles.h"
 
 #include <utility>
 
@@ -486,7 +486,7 @@ void Window::LoadWindows(TextNode* node) {
     if (const TextNode* styles = node->GetChild("Styles")) {
         const TextDataTree::Entry* entry = styles->first;
         for (u32 i = 0; i < styles->count; ++i, entry = entry->next)
-            if (entry->value) AttachStyle(&WindowStyles::Get(String::FromWString(entry->value->value)));
+            if (entry->value) AttachStyle(&StyleRegistry::GetOrCreate(String::FromWString(entry->value->value)));
         AnchorRules::RemoveKey(node, "Styles");
     }
     const TextDataTree::Entry* entry = node->first;

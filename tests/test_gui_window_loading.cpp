@@ -4,9 +4,9 @@
 #include "Core/TextData.h"
 #include "Core/TextNode.h"
 #include "Core/WString.h"
+#include "Gui/StyleRegistry.h"
 #include "Gui/Window.h"
 #include "Gui/WindowManager.h"
-#include "Gui/WindowStyles.h"
 
 #include <gtest/gtest.h>
 
@@ -23,10 +23,10 @@ struct Doc {
 
 class LoadWindowsTest : public ::testing::Test {
 protected:
-    void SetUp() override { WindowStyles::Reset(); }
+    void SetUp() override { StyleRegistry::Reset(); }
     void TearDown() override {
         TheWindowManager().Reset();
-        WindowStyles::Reset();
+        StyleRegistry::Reset();
     }
 };
 
@@ -69,7 +69,7 @@ TEST_F(LoadWindowsTest, ChildrenRulesForwardAnchorsStylesAndParameters) {
         "  Colour = array(1, 2, 3)"
         ");");
     ASSERT_TRUE(doc.ok);
-    WindowStyles::Get(String("Bold")).AddName(String("weight"));
+    StyleRegistry::GetOrCreate(String("Bold")).AddName(String("weight"));
     Window parent, label, button, plain;
     label.SetName(String("label"));
     button.SetName(String("button"));
@@ -124,9 +124,9 @@ TEST_F(LoadWindowsTest, ChildrenRulesForwardAnchorsStylesAndParameters) {
 
     // Styles: created empty when missing, indexed by their keys.
     ASSERT_EQ(parent.Styles().size(), 2u);
-    EXPECT_TRUE(WindowStyles::Contains(String("Plain")));
-    EXPECT_EQ(parent.Styles()[0], &WindowStyles::Get(String("Plain")));
-    EXPECT_EQ(parent.StyleOf(String("WEIGHT")), &WindowStyles::Get(String("Bold")));
+    EXPECT_TRUE(StyleRegistry::Contains(String("Plain")));
+    EXPECT_EQ(parent.Styles()[0], &StyleRegistry::GetOrCreate(String("Plain")));
+    EXPECT_EQ(parent.StyleOf(String("WEIGHT")), &StyleRegistry::GetOrCreate(String("Bold")));
     EXPECT_EQ(parent.StyleOf(String("size")), nullptr);
 }
 

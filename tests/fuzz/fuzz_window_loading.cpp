@@ -6,21 +6,18 @@
 #include "Core/TextData.h"
 #include "Core/TextNode.h"
 #include "Core/WString.h"
+#include "Gui/StyleRegistry.h"
 #include "Gui/Window.h"
 #include "Gui/WindowManager.h"
-#include "Gui/WindowStyles.h"
+#include "tests/fuzz/FuzzText.h"
 
 #include <cstddef>
 #include <cstdlib>
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const u8* data, std::size_t size) {
-    if (size < 1 || size > (1u << 16)) return 0;
-    const TextData::Form form = (data[0] & 1) ? TextData::kStatementForm : TextData::kLineForm;
-    WString text;
-    text.AssignNarrow(std::string(reinterpret_cast<const char*>(data + 1), size - 1).c_str());
     TextDataTree doc;
-    TextData::LoadText(text, doc, nullptr, form);
+    if (!LoadFuzzText(data, size, doc)) return 0;
 
     static const char* const kNames[] = {"a", "b", "c", "Parent", "label", "button"};
     Window* root = new Window();
@@ -48,6 +45,6 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, std::size_t size) {
     for (Window* child : children) delete child;
     if (TheWindowManager().Count() != 0 || TheWindowManager().FrameSignal().Count() != 0) std::abort();
     TheWindowManager().Reset();
-    WindowStyles::Reset();
+    StyleRegistry::Reset();
     return 0;
 }

@@ -15,6 +15,7 @@
 #include "Gui/Window.h"
 #include "Gui/WindowManager.h"
 #include "tests/linux/PlatformD3d9Support.h"
+#include "tests/linux/WindowDeviceSupport.h"
 
 #include <PlatformTestD3d9.h>
 #include <gtest/gtest.h>
@@ -31,27 +32,9 @@ using Calls = std::vector<std::string>;
 constexpr u32 kQuadFVF = 324;  // XYZRHW | DIFFUSE | TEX1
 constexpr u32 kQuadStride = 28;
 
-class WindowManagerDevice : public ::testing::Test {
+class WindowManagerDevice : public WindowDeviceTest {
 protected:
-    Application app;
     RenderContext context;
-    WindowManager& wm = TheWindowManager();
-
-    void SetUp() override {
-        platformd3d9::ResetPlatform();
-        wm.Reset();
-        if (!app.Create(GetModuleHandleA(nullptr), nullptr) || !app.SetMode(false))
-            GTEST_SKIP() << "no windowed reference device";
-        StateCache::InvalidateAll();
-        TheGeometryCache().Reset();
-        TheLightSet().Reset();
-    }
-    void TearDown() override {
-        wm.Reset();
-        TheGeometryCache().Reset();
-        TheLightSet().Reset();
-        StateCache::InvalidateAll();
-    }
 
     static GeometryDesc QuadDesc() {
         VertexDeclaration layout;

@@ -1,4 +1,4 @@
-#include "Gui/WindowStyles.h"
+#include "Gui/StyleRegistry.h"
 
 #include "Core/OrderedMap.h"
 
@@ -18,7 +18,7 @@ StyleTable& Table() {
 }
 }  // namespace
 
-PropertyMap& WindowStyles::Get(const String& name) {
+PropertyMap& StyleRegistry::GetOrCreate(const String& name) {
     StyleTable& table = Table();
     if (StyleTable::Node* node = table.Find(name)) return *node->value;
     PropertyMap* style = new PropertyMap();
@@ -26,6 +26,6 @@ PropertyMap& WindowStyles::Get(const String& name) {
     return *style;
 }
 
-bool WindowStyles::Contains(const String& name) { return Table().Contains(name); }
+bool StyleRegistry::Contains(const String& name) { return Table().Contains(name); }
 
-void WindowStyles::Reset() { Table().Clear(); }
+void StyleRegistry::Reset() { Table().Clear(); }

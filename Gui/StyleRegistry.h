@@ -6,10 +6,10 @@
 #include "Core/String.h"
 #include "Gui/PropertyMap.h"
 
-class WindowStyles {
+class StyleRegistry {
 public:
     // The style of that name, created empty when missing.
-    static PropertyMap& Get(const String& name);
+    static PropertyMap& GetOrCreate(const String& name);
     static bool Contains(const String& name);
     static void Reset();
 };
