@@ -1,18 +1,23 @@
 // Editing in the rich-text window with the fixed-cell font (8 x 10 pixel cells): the caret
 // on its lines (moves, line ends, the empty last line), selection by dragging through the
-// window manager, typing only with the insert flag, one caret move per key-down, and the
-// delete key inside the caret's run and at the end of the text.
+// window manager, typing only with the insert flag, one caret move per key-down, the
+// delete key inside the caret's run and at the end of the text, and "IMG" markup shown
+// through the real label and image windows with every texture reference given back.
 #include "Gui/RichTextWindow.h"
 
 #include <dinput.h>
 
 #include "D3d/EventReceiver.h"
+#include "D3d/TextureManager.h"
+#include "Gui/ImageWindow.h"
+#include "Gui/InlineImageFactory.h"
 #include "Gui/WindowManager.h"
 #include "RichTextSupport.h"
 #include "WindowTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -313,4 +318,58 @@ TEST_F(RichTextEditingTest, DeleteTakesTheCharacterInsideTheCaretsRun) {
     EXPECT_EQ(DocumentText(*window), "abc");
     ASSERT_TRUE(window->Render());
     EXPECT_EQ(window->GetLayout().Glyphs().size(), 3u);
+}
+
+TEST_F(RichTextEditingTest, ImagesInTheMarkupAreRealWindowsAndGiveTheirTexturesBack) {
+    InlineImageFactory::Install();
+    const std::string picture = std::string("richtext_") +
+                                ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".ts";
+    ASSERT_TRUE(texsupport::WriteText(picture, "Empty = 1; Width = 16; Height = 12;"));
+    const std::u16string markup = u"ab<IMG Src=\"" + std::u16string(picture.begin(), picture.end()) + u"\"/>cd";
+    const u32 textures = TheTextureManager().TextureCount();
+    {
+        auto window = Make(u"", RichTextWindow::kInsertTyped);
+        ASSERT_TRUE(window->SetMarkup(WString(markup.c_str())));
+        TextElement* element = window->Document()->FindKind(TextElement::kKindObject);
+        ASSERT_NE(element, nullptr);
+        auto* image = dynamic_cast<InlineImage*>(element->GetAttachedObject());
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->GetParent(), window.get());
+        EXPECT_EQ(TheTextureManager().TextureCount(), textures + 1);
+        ASSERT_NE(image->Image(), nullptr);
+        EXPECT_EQ(image->Image()->GetImage(), element->GetImageTexture());
+
+        // Laid out as a word of its own, its bottom on the line's (12 high with it).
+        ASSERT_TRUE(window->Render());
+        EXPECT_TRUE(image->IsEnabled());
+        EXPECT_EQ(image->GetOrigin(), IntPair(2 * kCellWidth, 0));
+        EXPECT_EQ(image->GetExtent(), IntPair(16, 12));
+        TheWindowManager().FrameSignal().Emit();
+        EXPECT_EQ(image->Image()->WrittenVertices(), 6u);
+
+        // The image takes no text position: two steps right stand before "c".
+        window->SetFocus();
+        Key(DIK_RIGHT);
+        Key(DIK_RIGHT);
+        EXPECT_EQ(window->CaretPos(), 2);
+        EXPECT_EQ(window->CaretCursor().GetChar(), u'c');
+        Key(DIK_X);
+        EXPECT_EQ(DocumentText(*window), "abxcd");
+        Key(DIK_DELETE);
+        EXPECT_EQ(DocumentText(*window), "abxd");
+        ASSERT_TRUE(window->Render());
+        EXPECT_EQ(image->GetOrigin(), IntPair(2 * kCellWidth, 0));
+
+        // New markup deletes the old image and its reference goes.
+        ASSERT_TRUE(window->SetMarkup(WString(markup.c_str())));
+        EXPECT_EQ(TheTextureManager().TextureCount(), textures + 1);
+        ASSERT_TRUE(window->SetMarkup(WString(u"plain")));
+        EXPECT_EQ(TheTextureManager().TextureCount(), textures);
+        ASSERT_TRUE(window->SetMarkup(WString(markup.c_str())));
+        ASSERT_TRUE(window->Render());
+    }
+    // The window went with its image shown: nothing of it is left.
+    EXPECT_EQ(TheTextureManager().TextureCount(), textures);
+    EXPECT_TRUE(TheWindowManager().Draw());
+    std::remove(picture.c_str());
 }

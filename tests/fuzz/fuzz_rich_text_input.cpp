@@ -1,8 +1,8 @@
 // Fuzz target for editing in the rich-text window: the input builds random markup from
-// pieces (words, blanks, line breaks, styled and raw blocks), shows it in a window of
-// random width with wrapping and typing switched on or off, and then feeds random key
-// and mouse events through the window manager, with direct caret moves, deletes and
-// inserts between them. After every step the caret must stand on a line that holds its
+// pieces (words, blanks, line breaks, styled and raw blocks, inline and floating images),
+// shows it in a window of random width with wrapping and typing switched on or off, and
+// then feeds random key and mouse events through the window manager, with direct caret
+// moves, deletes and inserts between them. After every step the caret must stand on a line that holds its
 // position, its cursor on the character that position names, and a selection must
 // never run backwards.
 #include "Core/TextData.h"
@@ -40,6 +40,7 @@ bool LoadFont() {
 const char16_t* const kPieces[] = {
     u"a",    u"bc",   u"defgh",    u"ijklmnopqrstuvwxyz", u" ",  u"  ",   u"\n", u"\n\n",
     u"<B>",  u"</B>", u"<I>x</I>", u"<P Size=\"30\">",    u"</P>", u"<RAW><x></RAW>", u"<", u"\t",
+    u"<IMG Width=12 Height=14/>", u"<IMG Width=300 Height=3 TextFloat=1/>",
 };
 
 // The characters of the document's runs in order: what text positions count.
@@ -90,6 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* input, std::size_t size) {
     window->Show();
     window->SetMarkup(WString::FromBuffer(markup.data(), static_cast<u32>(markup.size()), true));
     window->SetFocus();
+    wm.DispatchQueued();  // the focus events, outside any input event
     Check(*window);
 
     static const u8 kKeys[] = {0xCB, 0xCD, 0xC8, 0xD0, 0xC7, 0xCF, 0xD3, 0x1E, 0x39, 0x1C, 0x0E, 0x2A};
@@ -106,10 +108,13 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* input, std::size_t size) {
             wm.RecieveEvent(e);
             e.type = kEventKeyUp;
             wm.RecieveEvent(e);
+            // Every event queued during an input event is delivered by its end.
+            if (wm.QueuedCount() != 0) std::abort();
         } else if (op < 200) {
             static const u32 kPointer[] = {kEventLeftDown, kEventPointerMove, kEventPointerMove, kEventLeftUp};
             e.type = kPointer[op % 4];
             wm.RecieveEvent(e);
+            if (wm.QueuedCount() != 0) std::abort();
         } else if (op < 215) {
             window->InsertText(WString(kPieces[bytes.Next() % 8]));
         } else if (op < 225) {
@@ -122,7 +127,6 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* input, std::size_t size) {
         } else {
             window->DeleteAtCaret();
         }
-        if (wm.QueuedCount() != 0) std::abort();
         Check(*window);
     }
     window.reset();
