@@ -200,6 +200,25 @@ TEST_F(RichTextEditingTest, AWrappedLineEndTakesTheCaretAfterItsLastCharacter) {
     EXPECT_EQ(window->CaretLine(), 0);
 }
 
+TEST_F(RichTextEditingTest, InsertedTextThatWrapsLeavesTheCaretAfterItsLastCharacter) {
+    // Fault mended: moving the caret right once per inserted character lost a position at
+    // every wrapped line end it crossed, leaving the caret inside the inserted text.
+    auto window = std::make_unique<RichTextWindow>();
+    window->SetRect(IntRect(kLeft, kTop, 4 * kCellWidth, 50));
+    window->SetFlags(RichTextWindow::kWrapWords | RichTextWindow::kInsertTyped);
+    window->Show();
+    window->SetRawText(WString(u"abc"));
+    window->CaretEnd();
+    EXPECT_EQ(window->CaretPos(), 2);
+    EXPECT_TRUE(window->CaretAfter());
+    window->InsertText(WString(u"de"));
+    EXPECT_EQ(DocumentText(*window), "abcde");
+    ASSERT_EQ(window->GetLayout().Lines().size(), 2u);  // "abcd" and "e"
+    EXPECT_EQ(window->CaretPos(), 4);
+    EXPECT_TRUE(window->CaretAfter());
+    EXPECT_EQ(window->CaretLine(), 1);
+}
+
 TEST_F(RichTextEditingTest, TheEmptyLastLineKeepsTheCaret) {
     // Fault mended: a line without characters used to give the caret position 0, so the
     // next event took the caret back to the top of the text.
