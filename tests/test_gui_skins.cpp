@@ -34,6 +34,13 @@ std::vector<std::string> Names(const std::vector<String>* names) {
 
 class SkinTest : public ::testing::Test {
 protected:
+    // Reads the skin of a configuration text into label, sized to rect first.
+    static bool LoadSkin(LabelWindow& label, const std::string& text, IntRect rect) {
+        Doc doc(text);
+        label.SetRect(rect);
+        return doc.ok && label.ParseSkin(doc.Cfg());
+    }
+
     void TearDown() override {
         TheWindowManager().Reset();
         StyleRegistry::Reset();
@@ -116,7 +123,7 @@ TEST_F(SkinTest, WidthAndHeightRulesInBothForms) {
 }
 
 TEST_F(SkinTest, ParentAnchorsFollowResizesAndAFixedWidthStays) {
-    Doc doc(
+    const char* text = (
         "Cfg = object(Tiles = object("
         "  bar = object(width = object(b = 0, k = 1.0), height = 10,"
         "    anchors = object(X1 = object(tile = \"PARENT\", align = \"X1\", offset = 5),"
@@ -125,10 +132,8 @@ TEST_F(SkinTest, ParentAnchorsFollowResizesAndAFixedWidthStays) {
         "  knob = object(width = 32, height = 10,"
         "    anchors = object(X2 = object(tile = \"PARENT\", align = \"X2\"),"
         "                     Y1 = object(tile = \"bar\", align = \"Y2\", offset = 2)))));");
-    ASSERT_TRUE(doc.ok);
     LabelWindow label;
-    label.SetRect(IntRect(0, 0, 200, 50));
-    ASSERT_TRUE(label.ParseSkin(doc.Cfg()));
+    ASSERT_TRUE(LoadSkin(label, text, IntRect(0, 0, 200, 50)));
     ImageWindow* bar = label.FindTile(String("bar"));
     ImageWindow* knob = label.FindTile(String("knob"));
     ASSERT_NE(bar, nullptr);
@@ -147,16 +152,14 @@ TEST_F(SkinTest, ParentAnchorsFollowResizesAndAFixedWidthStays) {
 }
 
 TEST_F(SkinTest, AnchorsOnLaterTilesResolveAndUnknownTilesStayUnresolved) {
-    Doc doc(
+    const char* text = (
         "Cfg = object(Tiles = object("
         "  first = object(width = 10, anchors = object(X1 = object(tile = \"second\", align = \"X2\", offset = 1),"
         "                                               Y1 = object(tile = \"nowhere\", align = \"Y2\", offset = 4),"
         "                                               Q7 = object(tile = \"PARENT\"))),"
         "  second = object(width = 20, anchors = object(X1 = object(tile = \"PARENT\", offset = 30)))));");
-    ASSERT_TRUE(doc.ok);
     LabelWindow label;
-    label.SetRect(IntRect(0, 0, 200, 50));
-    ASSERT_TRUE(label.ParseSkin(doc.Cfg()));
+    ASSERT_TRUE(LoadSkin(label, text, IntRect(0, 0, 200, 50)));
     ImageWindow* first = label.FindTile(String("first"));
     ImageWindow* second = label.FindTile(String("second"));
     ASSERT_NE(first, nullptr);

@@ -29,6 +29,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,8 +38,12 @@ namespace {
 class ImageWindowDevice : public WindowDeviceTest {
 protected:
     std::vector<std::string> files_;
+    std::unique_ptr<LabelWindow> label_;
+    Texture* grey_ = nullptr;
 
     void TearDown() override {
+        // The label window's quads go back before the manager forgets its meshes.
+        label_.reset();
         WindowDeviceTest::TearDown();
         for (const std::string& f : files_) std::remove(f.c_str());
         if (app.GetWindow()) DestroyWindow(app.GetWindow());
@@ -52,11 +57,14 @@ protected:
         files_.push_back(name);
         return name;
     }
-    // A 16 x 16 grey texture, released when the test ends.
-    Texture* Grey() { return Load(Image("grey", 16, 16)); }
-    static void Show(LabelWindow& label, IntRect rect) {
-        label.SetRect(rect);
-        label.Show();
+    // A shown label window over rect, and a 16 x 16 grey texture in grey_ (both let go
+    // when the test ends).
+    LabelWindow& ShownLabel(IntRect rect) {
+        grey_ = Load(Image("grey", 16, 16));
+        label_ = std::make_unique<LabelWindow>();
+        label_->SetRect(rect);
+        label_->Show();
+        return *label_;
     }
     static Texture* Load(const std::string& name) {
         TextureDesc desc;
@@ -93,10 +101,9 @@ protected:
 };
 
 TEST_F(ImageWindowDevice, SixVerticesAtTheCornersLessHalfAPixelAtTheLayersDepth) {
-    Texture* texture = Grey();
+    LabelWindow& label = ShownLabel(IntRect(10, 20, 300, 200));
+    Texture* texture = grey_;
     ASSERT_NE(texture, nullptr);
-    LabelWindow label;
-    Show(label, IntRect(10, 20, 300, 200));
     ImageWindow* tile = Tile(label, "t", texture, IntRect(4, 6, 100, 50));
     tile->SetImageLayer(0);
     ASSERT_TRUE(label.ApplySkin());
@@ -129,10 +136,9 @@ TEST_F(ImageWindowDevice, SixVerticesAtTheCornersLessHalfAPixelAtTheLayersDepth)
 }
 
 TEST_F(ImageWindowDevice, OutsideTheParentNoVertexAndAtItsEdgeTheVisiblePart) {
-    Texture* texture = Grey();
+    LabelWindow& label = ShownLabel(IntRect(0, 0, 100, 100));
+    Texture* texture = grey_;
     ASSERT_NE(texture, nullptr);
-    LabelWindow label;
-    Show(label, IntRect(0, 0, 100, 100));
     ImageWindow* outside = Tile(label, "outside", texture, IntRect(150, 150, 40, 40));
     ImageWindow* edge = Tile(label, "edge", texture, IntRect(80, 60, 40, 80));
     ASSERT_TRUE(outside->SetupQuad());
@@ -162,7 +168,8 @@ TEST_F(ImageWindowDevice, RepeatsCountTexelsAcrossTheWindow) {
     ASSERT_NE(texture, nullptr);
     {
         LabelWindow label;
-        Show(label, IntRect(0, 0, 400, 400));
+        label.SetRect(IntRect(0, 0, 400, 400));
+        label.Show();
         ImageWindow* tiled = Tile(label, "tiled", texture, IntRect(0, 0, 200, 48));
         tiled->SetTiled(true, false);
         ImageWindow* both = Tile(label, "both", texture, IntRect(0, 100, 32, 48));
@@ -186,10 +193,9 @@ TEST_F(ImageWindowDevice, RepeatsCountTexelsAcrossTheWindow) {
 }
 
 TEST_F(ImageWindowDevice, OpaqueImagesShareOneMeshEachWithItsOwnRange) {
-    Texture* texture = Grey();
+    LabelWindow& label = ShownLabel(IntRect(0, 0, 300, 300));
+    Texture* texture = grey_;
     ASSERT_NE(texture, nullptr);
-    LabelWindow label;
-    Show(label, IntRect(0, 0, 300, 300));
     ImageWindow* a = Tile(label, "a", texture, IntRect(0, 0, 10, 10));
     ImageWindow* b = Tile(label, "b", texture, IntRect(20, 0, 10, 10));
     ASSERT_TRUE(label.ApplySkin());
@@ -209,10 +215,9 @@ TEST_F(ImageWindowDevice, OpaqueImagesShareOneMeshEachWithItsOwnRange) {
 }
 
 TEST_F(ImageWindowDevice, ACombineChangeRebuildsTheQuadAndTheFactorReachesTheMaterial) {
-    Texture* texture = Grey();
+    LabelWindow& label = ShownLabel(IntRect(0, 0, 300, 300));
+    Texture* texture = grey_;
     ASSERT_NE(texture, nullptr);
-    LabelWindow label;
-    Show(label, IntRect(0, 0, 300, 300));
     ImageWindow* tile = Tile(label, "t", texture, IntRect(0, 0, 10, 10));
     ASSERT_TRUE(label.ApplySkin());
     EXPECT_EQ(wm.Cache().Count(), 1u);
@@ -238,10 +243,9 @@ TEST_F(ImageWindowDevice, ACombineChangeRebuildsTheQuadAndTheFactorReachesTheMat
 }
 
 TEST_F(ImageWindowDevice, ADestroyedImageLeavesNoMeshBehind) {
-    Texture* texture = Grey();
+    LabelWindow& label = ShownLabel(IntRect(0, 0, 300, 300));
+    Texture* texture = grey_;
     ASSERT_NE(texture, nullptr);
-    LabelWindow label;
-    Show(label, IntRect(0, 0, 300, 300));
     auto* image = new ImageWindow();
     image->SetImage(texture);
     label.AddChild(image, true);
@@ -254,10 +258,9 @@ TEST_F(ImageWindowDevice, ADestroyedImageLeavesNoMeshBehind) {
 }
 
 TEST_F(ImageWindowDevice, HidingAndLeavingAStateDropTheQuads) {
-    Texture* texture = Grey();
+    LabelWindow& label = ShownLabel(IntRect(0, 0, 300, 300));
+    Texture* texture = grey_;
     ASSERT_NE(texture, nullptr);
-    LabelWindow label;
-    Show(label, IntRect(0, 0, 300, 300));
     ImageWindow* a = Tile(label, "a", texture, IntRect(0, 0, 10, 10));
     ImageWindow* b = Tile(label, "b", texture, IntRect(20, 0, 10, 10));
     label.AddTile(a, String("one"));
