@@ -47,6 +47,25 @@ elseif(CORVANE_RARPACK_COMMAND)
   message(WARNING "No fontgen or no face ${CORVANE_FONT_FACE}: the media archive is packed without its fonts")
 endif()
 
+# The pictures the engine draws from the archive, rendered by imagegen (CORVANE_HOST_IMAGEGEN
+# in cross builds) and packed with the rest: "Media\Stolb01.jpg", the 2 x 20 text caret bar.
+set(CORVANE_HOST_IMAGEGEN "" CACHE FILEPATH "imagegen built for the build machine (cross builds)")
+corvane_tool_command(CORVANE_IMAGEGEN_COMMAND imagegen "${CORVANE_HOST_IMAGEGEN}")
+set(CORVANE_MEDIA_PICTURE_FILES "")
+if(CORVANE_IMAGEGEN_COMMAND)
+  set(CORVANE_MEDIA_PICTURE_DIR ${CORVANE_GENERATED_DIR}/media-pictures)
+  set(CORVANE_MEDIA_PICTURE_FILES ${CORVANE_MEDIA_PICTURE_DIR}/Stolb01.jpg)
+  add_custom_command(
+    OUTPUT ${CORVANE_MEDIA_PICTURE_DIR}/Stolb01.jpg
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CORVANE_MEDIA_PICTURE_DIR}
+    COMMAND ${CORVANE_IMAGEGEN_COMMAND} caret 2 20 ${CORVANE_MEDIA_PICTURE_DIR}/Stolb01.jpg
+    DEPENDS ${CORVANE_IMAGEGEN_COMMAND}
+    COMMENT "Rendering the caret bar"
+    VERBATIM)
+elseif(CORVANE_RARPACK_COMMAND)
+  message(WARNING "No imagegen: the media archive is packed without its pictures")
+endif()
+
 # The music, "Media\music.ogg": musicgen (CORVANE_HOST_MUSICGEN in cross builds) writes the
 # piece as WAV and oggenc (vorbis-tools) encodes it. Never kept in the repository.
 set(CORVANE_HOST_MUSICGEN "" CACHE FILEPATH "musicgen built for the build machine (cross builds)")
@@ -112,6 +131,9 @@ if(CORVANE_RARPACK_COMMAND)
   if(CORVANE_FONT_FILES)
     set(CORVANE_MEDIA_EXTRA COMMAND ${CMAKE_COMMAND} -E copy_directory ${CORVANE_GENERATED_DIR}/fonts ${CORVANE_MEDIA_TREE})
   endif()
+  if(CORVANE_MEDIA_PICTURE_FILES)
+    list(APPEND CORVANE_MEDIA_EXTRA COMMAND ${CMAKE_COMMAND} -E copy_directory ${CORVANE_MEDIA_PICTURE_DIR} ${CORVANE_MEDIA_TREE})
+  endif()
   if(CORVANE_MUSIC_FILES)
     list(APPEND CORVANE_MEDIA_EXTRA COMMAND ${CMAKE_COMMAND} -E copy_directory ${CORVANE_MUSIC_DIR} ${CORVANE_MEDIA_TREE})
   endif()
@@ -126,15 +148,13 @@ if(CORVANE_RARPACK_COMMAND)
     ${CORVANE_MEDIA_EXTRA}
     COMMAND ${CORVANE_RARPACK_COMMAND} ${CORVANE_MEDIA_TREE} ${CORVANE_GENERATED_media.rar} --prefix "Media\\"
     DEPENDS ${CORVANE_RARPACK_COMMAND} ${CORVANE_MEDIA_FILES} ${CORVANE_FONT_FILES} ${CORVANE_MUSIC_FILES}
-            ${CORVANE_SKY_FILES}
+            ${CORVANE_SKY_FILES} ${CORVANE_MEDIA_PICTURE_FILES}
     COMMENT "Packing the media archive"
     VERBATIM)
 endif()
 
-# The pictures, rendered by imagegen (CORVANE_HOST_IMAGEGEN in cross builds):
+# The pictures of the executable's resources, rendered by imagegen:
 # generated:preview.bmp (bitmap 109), config.bmp (130), about.bmp (1053), corvane.ico.
-set(CORVANE_HOST_IMAGEGEN "" CACHE FILEPATH "imagegen built for the build machine (cross builds)")
-corvane_tool_command(CORVANE_IMAGEGEN_COMMAND imagegen "${CORVANE_HOST_IMAGEGEN}")
 if(CORVANE_IMAGEGEN_COMMAND)
   set(CORVANE_IMAGE_DIR ${CORVANE_GENERATED_DIR}/images)
   foreach(picture "preview.bmp dusk 152 112" "config.bmp config 160 120" "about.bmp about 120 90")

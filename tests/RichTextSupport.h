@@ -1,7 +1,8 @@
 // A fixed-cell bitmap font for the rich-text tests: characters 32 to 126 in cells of
 // kCellWidth x kCellHeight on a 128 x 64 atlas, sixteen to a row, loaded as the only style
 // of the font manager. With a device the atlas is a real texture; without one the charset
-// has no texture (sizes only), which is all word wrap needs.
+// has no texture (sizes only), which is all word wrap needs. DeviceTest is the fixture of
+// the window tests.
 #pragma once
 
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "D3d/Markup.h"
 #include "D3d/TextElement.h"
 #include "D3d/TextureManager.h"
+#include "Gui/WindowManager.h"
 #include "TextureTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -62,6 +64,25 @@ struct FontScope {
         TheFontManager().Clear();
         TheTextureManager().Reset();
     }
+};
+
+// A device, an empty window manager and the cell font with its atlas, for each test of
+// the rich-text windows; skipped where the platform has no device.
+class DeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!app.Create(GetModuleHandleA(nullptr), nullptr) || !app.SetMode(false))
+            GTEST_SKIP() << "no Direct3D 9 device here";
+        TheWindowManager().Reset();
+        ASSERT_TRUE(LoadCellFont(true));
+    }
+    void TearDown() override {
+        TheWindowManager().Reset();
+        if (app.GetWindow()) DestroyWindow(app.GetWindow());
+    }
+
+    Application app;
+    FontScope scope;
 };
 
 inline std::string Narrow(const WString& w) {

@@ -43,19 +43,8 @@ std::vector<Vertex> ReadVertices(MeshObject* mesh, u32 count) {
     return out;
 }
 
-class RichTextWindowTest : public ::testing::Test {
+class RichTextWindowTest : public DeviceTest {
 protected:
-    void SetUp() override {
-        if (!app.Create(GetModuleHandleA(nullptr), nullptr) || !app.SetMode(false))
-            GTEST_SKIP() << "no Direct3D 9 device here";
-        TheWindowManager().Reset();
-        ASSERT_TRUE(LoadCellFont(true));
-    }
-    void TearDown() override {
-        TheWindowManager().Reset();
-        if (app.GetWindow()) DestroyWindow(app.GetWindow());
-    }
-
     // A shown top-level window at (10, 20) of 200 x 50.
     RichTextWindow* Make() {
         RichTextWindow* window = new RichTextWindow;
@@ -64,8 +53,6 @@ protected:
         return window;
     }
 
-    Application app;
-    FontScope scope;
 };
 
 }  // namespace

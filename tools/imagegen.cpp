@@ -9,7 +9,8 @@
 //
 //   imagegen <picture> <width> <height> <output.bmp|.png|.jpg>
 //   imagegen icon <output.ico>
-// Pictures: dusk (the preview), config, about.
+// Pictures: dusk (the preview), config, about, and caret: the text caret bar the media
+// archive carries (a light bar, brightest in its middle rows, 2 x 20 in the archive).
 #include <cstddef>
 #include <cstdio>
 
@@ -88,11 +89,26 @@ Color Dusk(double u, double v, const Framing& f, double aspect) {
     return c;
 }
 
+// The caret bar: near white, a little darker towards its ends so that its edges read
+// against light text.
+Color Caret(double v) {
+    const Color middle{250, 250, 250}, end{200, 204, 212};
+    return Mix(middle, end, std::pow(std::fabs(v - 0.5) * 2.0, 3.0));
+}
+
 Picture Render(const std::string& name, int width, int height) {
     Picture p;
     p.width = width;
     p.height = height;
     p.pixels.resize(static_cast<size_t>(width) * height);
+    if (name == "caret") {
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const Color c = Caret((y + 0.5) / height);
+                p.At(x, y) = {Byte(c.r), Byte(c.g), Byte(c.b), 255};
+            }
+        return p;
+    }
     Framing f{0.62, 0.22, 0.62, 0.34, 0.22};
     if (name == "config") f = {0.58, 0.78, 0.38, 0.30, 0.20};
     else if (name == "about") f = {0.66, 0.5, 0.5, 0.40, 0.26};
@@ -262,7 +278,7 @@ bool EndsWith(const std::string& s, const char* tail) {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: imagegen <dusk|config|about> <width> <height> <output.bmp|.png|.jpg>\n"
+                 "usage: imagegen <dusk|config|about|caret> <width> <height> <output.bmp|.png|.jpg>\n"
                  "       imagegen icon <output.ico>\n");
     return 2;
 }
@@ -281,7 +297,7 @@ int main(int argc, char** argv) {
     }
     if (argc != 5) return Usage();
     const std::string name = argv[1], out = argv[4];
-    if (name != "dusk" && name != "config" && name != "about") return Usage();
+    if (name != "dusk" && name != "config" && name != "about" && name != "caret") return Usage();
     const int width = std::atoi(argv[2]), height = std::atoi(argv[3]);
     if (width < 1 || height < 1 || width > 4096 || height > 4096) return Usage();
     const Picture picture = Render(name, width, height);

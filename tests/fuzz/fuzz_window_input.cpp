@@ -4,6 +4,7 @@
 // destroyed between them. No event may be left queued after an input event, the focus
 // must never point at a destroyed window, and nothing may crash.
 #include "D3d/EventReceiver.h"
+#include "FuzzBytes.h"
 #include "Gui/FrameWindow.h"
 #include "Gui/WindowManager.h"
 
@@ -11,26 +12,9 @@
 #include <memory>
 #include <vector>
 
-namespace {
-
-class Bytes {
-public:
-    Bytes(const u8* data, std::size_t size) : data_(data), size_(size) {}
-    bool Empty() const { return at_ >= size_; }
-    u8 Next() { return at_ < size_ ? data_[at_++] : 0; }
-    i32 Coordinate() { return static_cast<i32>(Next()) * 4 - 64; }
-
-private:
-    const u8* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const u8* input, std::size_t size) {
     if (size > 4096) return 0;
-    Bytes bytes(input, size);
+    FuzzBytes bytes(input, size);
     WindowManager& wm = TheWindowManager();
     wm.Reset();
     std::vector<std::unique_ptr<Window>> windows;

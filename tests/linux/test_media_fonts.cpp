@@ -9,6 +9,7 @@
 #include "D3d/Texture.h"
 #include "D3d/TextureManager.h"
 #include "../TextureTestSupport.h"
+#include "MediaArchiveSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -89,14 +90,7 @@ TEST(MediaFonts, EveryGlyphOfThePackedFontsLiesInsideItsAtlas) {
 #ifndef CORVANE_MEDIA_ARCHIVE
     GTEST_SKIP() << "this build packs no media archive";
 #else
-    // The texture manager's search places cannot be taken back, so the archive they point
-    // into stays for the rest of the run.
-    static MemoryBuffer archive;
-    ASSERT_TRUE(archive.Load(patht(CORVANE_MEDIA_ARCHIVE)));
-    patht media("Media");
-    media.flags = kPathArchive;
-    media.archive = &archive;
-    TheTextureManager().SearchPaths().AddSearchPath(media);
+    ASSERT_TRUE(MountMediaArchive());
 
     ASSERT_TRUE(TheFontManager().LoadFont(patht("Fonts/64font.fs"), 0));
     ASSERT_TRUE(TheFontManager().LoadFont(patht("Fonts/sylfaen.fs"), 0));

@@ -1,0 +1,22 @@
+// The packed media archive of this build as the saver mounts it: a search place "Media"
+// of the texture manager. Only builds that pack the archive define CORVANE_MEDIA_ARCHIVE.
+#pragma once
+
+#include "Core/MemFile.h"
+#include "Core/MemoryBuffer.h"
+#include "D3d/TextureManager.h"
+
+#ifdef CORVANE_MEDIA_ARCHIVE
+// Loads the archive once per run and mounts it. The texture manager's search places
+// cannot be taken back, so the archive they point into stays for the rest of the run.
+inline bool MountMediaArchive() {
+    static MemoryBuffer archive;
+    static const bool loaded = archive.Load(patht(CORVANE_MEDIA_ARCHIVE));
+    if (!loaded) return false;
+    patht media("Media");
+    media.flags = kPathArchive;
+    media.archive = &archive;
+    TheTextureManager().SearchPaths().AddSearchPath(media);
+    return true;
+}
+#endif
