@@ -12,8 +12,12 @@
 #include "D3d/Application.h"
 #include "D3d/StateCache.h"
 #include "D3d/Texture.h"
+#include "D3d/TextureDesc.h"
+#include "D3d/TextureManager.h"
 #include "Effect/Material.h"
 #include "Effect/RenderContext.h"
+#include "Scene/Hierarchy.h"
+#include "Scene/PropertyReaders.h"
 
 namespace {
 
@@ -436,3 +440,83 @@ bool ParticleEmitter::Draw(Material* material) {
     return ParticleBatch::Draw(material);
 }
 
+// ---- the node-kind reader -----------------------------------------------------------
+
+namespace {
+
+constexpr i32 kCombineTextureDiffuse = 6;
+
+// The texture a node names, through the model's search folders; null when it names none
+// or the file is not found.
+Texture* LoadNodeTexture(const HandleParam& props, SearchPathSet& paths) {
+    String name;
+    if (!ReadPropertyString(props, "Texture", &name) || name.IsEmpty()) return nullptr;
+    TextureDesc desc;
+    desc.path = patht(name);
+    desc.path.flags = kPathDisk | kPathArchive;
+    return TheTextureManager().Load(desc, &paths);
+}
+
+// "TexGen": each entry with a text value files its name with that text as a whole
+// number (0 when it is not one).
+void ReadFrameWeights(const HandleParam& texGen, ParticleEmitter& emitter) {
+    const HandleParamMap& entries = texGen.children;
+    auto* node = entries.first;
+    for (u32 i = 0; i < entries.count; ++i, node = node->next) {
+        String text;
+        if (!node->value || !node->value->GetString(&text)) continue;
+        i32 weight = 0;
+        PropertyText(node->value).ToInt(&weight);
+        emitter.SetFrameWeight(node->key, weight);
+    }
+}
+
+}  // namespace
+
+bool LoadSceneNode(Hierarchy& node, SearchPathSet& paths) {
+    const HandleParam& props = node.GetProperties();
+    String text;
+    if (ReadPropertyString(props, "Face", &text)) node.SetFaceAxes(text);
+    if (!ReadPropertyString(props, "NodeType", &text) || !(text == "ParticleEmitter")) return true;
+
+    Texture* texture = LoadNodeTexture(props, paths);
+    ParticleEmitter* emitter = new (std::nothrow) ParticleEmitter;
+    if (!emitter) return false;
+    emitter->capacity = ReadPropertyInt(props, "MaxParticles");
+    emitter->iterationAccuracy = ReadPropertyFloat(props, "IterationAccuracy");
+    emitter->dirDeviation = ReadPropertyRange(props, "DirDeviation");
+    emitter->emitDir = ReadPropertyVector(props, "EmitDir");
+    emitter->acceleration = ReadPropertyVector(props, "Acceleration");
+    emitter->particleSize = ReadPropertyRange(props, "ParticleSize");
+    emitter->particleLife = ReadPropertyRange(props, "ParticleLife");
+    emitter->spawnOffset = Vec3(0.0f, 0.0f, 0.0f);
+    emitter->startColor = ReadPropertyColor(props, "StartColor");
+    emitter->endColor = ReadPropertyColor(props, "EndColor");
+    emitter->spawnArea = ReadPropertyRange(props, "SpawnArea");
+    emitter->spawnType = ReadPropertyInt(props, "SpawnType");
+    emitter->startSpeed = ReadPropertyRange(props, "StartSpeed");
+    emitter->genPeriod.Restart();
+    emitter->genPeriod.range = ReadPropertyRange(props, "GenPeriod");
+
+    Material& material = node.GetMaterial();
+    MaterialLayer& layer = material.layers[0];
+    layer.samplers[kBaseMap].texture = texture;
+    layer.vertexColor = 1;
+    layer.stages[0].SetCombine(kCombineTextureDiffuse);
+
+    if (const HandleParam* texGen = FindProperty(props, "TexGen")) {
+        ReadFrameWeights(*texGen, *emitter);
+        emitter->RebuildFrameTable();
+    } else {
+        emitter->ApplyDesc(&material);
+    }
+
+    emitter->ready = 1;
+    emitter->sizeConstant = emitter->particleSize.IsConstant() ? 1 : 0;
+    emitter->singleFrame = emitter->frameWeights.count <= 1 ? 1 : 0;
+    emitter->colorConstant = FColor::Equals(emitter->startColor, emitter->endColor) ? 1 : 0;
+
+    node.properties.children.SetInt(String("NoCull"), 1);
+    node.SetObject(emitter);
+    return true;
+}
