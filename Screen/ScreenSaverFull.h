@@ -115,6 +115,9 @@ public:
     // The gamma ramp from Gamma (-100..100: each unit shifts the ramp by 200), then the
     // device objects restored.
     bool ApplyGammaRamp();
+    // The ramp of a gamma offset: 256 x i + 200 x gamma, within 0..65535, the same on
+    // every channel.
+    static void BuildGammaRamp(i32 gamma, D3DGAMMARAMP& ramp);
     bool RestoreDeviceObjects() override;
     // Begins drawing into target with a clear to the colour (0..1 each) and depth 1.0.
     bool BeginTargetWithColour(RenderTarget* target, f32 red, f32 green, f32 blue, f32 alpha);
@@ -158,6 +161,11 @@ public:
 
     // The frames RenderLayers drew during start-up (the loading screen and its fade).
     u32 LoadingFrames = 0;
+
+    // The display-mode request of start-up: full screen at the desktop's mode (UseDesktop)
+    // or at Width x Height in X1R5G5B5 (Depth 16) or X8R8G8B8, with 2-sample
+    // multisampling when asked.
+    DeviceSettings ModeRequest(bool multisample) const;
 
 private:
     bool SelectDisplayMode();
