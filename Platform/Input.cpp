@@ -179,3 +179,15 @@ void PlatformTest_MouseWheel(LONG delta) {
 }
 
 void PlatformTest_LoseInput() { platform::DirectInputLoseAll(); }
+
+VOID WINAPI keybd_event(BYTE, BYTE, DWORD, ULONG_PTR) {}
+
+VOID WINAPI mouse_event(DWORD, DWORD, DWORD, DWORD, ULONG_PTR) {}
+
+UINT WINAPI SendInput(UINT cInputs, LPINPUT pInputs, int cbSize) {
+    if (cbSize != static_cast<int>(sizeof(INPUT)) || (cInputs && !pInputs)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    return cInputs;
+}

@@ -39,3 +39,34 @@ void PlatformTest_AdvanceClock(DWORD milliseconds) {
 }
 
 void PlatformTest_UseSystemClock() { TestClock().active = false; }
+
+namespace {
+void FromCalendar(const tm& t, long nanoseconds, LPSYSTEMTIME out) {
+    out->wYear = static_cast<WORD>(t.tm_year + 1900);
+    out->wMonth = static_cast<WORD>(t.tm_mon + 1);
+    out->wDayOfWeek = static_cast<WORD>(t.tm_wday);
+    out->wDay = static_cast<WORD>(t.tm_mday);
+    out->wHour = static_cast<WORD>(t.tm_hour);
+    out->wMinute = static_cast<WORD>(t.tm_min);
+    out->wSecond = static_cast<WORD>(t.tm_sec);
+    out->wMilliseconds = static_cast<WORD>(nanoseconds / 1000000);
+}
+}  // namespace
+
+VOID WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime) {
+    if (!lpSystemTime) return;
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    tm t{};
+    localtime_r(&ts.tv_sec, &t);
+    FromCalendar(t, ts.tv_nsec, lpSystemTime);
+}
+
+VOID WINAPI GetSystemTime(LPSYSTEMTIME lpSystemTime) {
+    if (!lpSystemTime) return;
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    tm t{};
+    gmtime_r(&ts.tv_sec, &t);
+    FromCalendar(t, ts.tv_nsec, lpSystemTime);
+}
