@@ -29,6 +29,8 @@ public:
 
     bool Create(bool exclusive, DWORD keyboardFlags, DWORD mouseFlags);
     void AddListener(EventReceiver* receiver) { listeners.Add(receiver); }
+    // The receivers in the order they get each event.
+    const Array<EventReceiver*>& Listeners() const { return listeners; }
     bool Poll(u32 interval);
     void DispatchEvents();
 

@@ -46,6 +46,12 @@ public:
         return true;
     }
 
+    // Takes the key at `time` out with the segments it shaped; false when there is none.
+    bool RemoveKey(f32 time) {
+        InvalidateAround(time);
+        return keys.RemoveKey(time);
+    }
+
     // Drops the segments that the key at `time` shapes: its own, the two before it and the
     // one after it. On a cyclic track the first and the last segment also reach across the
     // wrap-around to keys at the other end, so they go too.

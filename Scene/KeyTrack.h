@@ -76,6 +76,8 @@ public:
     const Entry* Last() const { return keys_.count ? keys_.first->prev : nullptr; }
     u32 Count() const { return keys_.count; }
     void Clear() { keys_.Clear(); }
+    // Takes the key filed under time out; false when there is none.
+    bool RemoveKey(f32 time) { return keys_.Remove(time); }
 
     // The neighbours that shape the segment from `low` to the key after it, `high`.
     // Cyclic: a missing neighbour is taken from the other end of the track (the second

@@ -35,6 +35,7 @@ public:
 
     class Preview;
     class Config;
+    class Full;
 
     ScreenSaver();
     ~ScreenSaver() override;

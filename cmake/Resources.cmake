@@ -122,6 +122,34 @@ elseif(CORVANE_RARPACK_COMMAND)
   message(WARNING "No skygen: the media archive is packed without its sky boxes")
 endif()
 
+# The camera paths, "Media\<name>.cam": campath turns each flight description of
+# tools/camera-paths into text and udftool builds the document (CORVANE_HOST_CAMPATH and
+# CORVANE_HOST_UDFTOOL in cross builds).
+set(CORVANE_HOST_CAMPATH "" CACHE FILEPATH "campath built for the build machine (cross builds)")
+set(CORVANE_HOST_UDFTOOL "" CACHE FILEPATH "udftool built for the build machine (cross builds)")
+corvane_tool_command(CORVANE_CAMPATH_COMMAND campath "${CORVANE_HOST_CAMPATH}")
+corvane_tool_command(CORVANE_UDFTOOL_COMMAND udftool "${CORVANE_HOST_UDFTOOL}")
+set(CORVANE_PATH_FILES "")
+if(CORVANE_CAMPATH_COMMAND AND CORVANE_UDFTOOL_COMMAND)
+  set(CORVANE_PATH_DIR ${CORVANE_GENERATED_DIR}/camera-paths)
+  file(GLOB CORVANE_FLIGHTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/camera-paths/*.flight)
+  foreach(flight ${CORVANE_FLIGHTS})
+    get_filename_component(name ${flight} NAME_WE)
+    set(document ${CORVANE_PATH_DIR}/${name}.cam)
+    add_custom_command(
+      OUTPUT ${document}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CORVANE_PATH_DIR} ${CORVANE_GENERATED_DIR}/camera-path-text
+      COMMAND ${CORVANE_CAMPATH_COMMAND} ${flight} ${CORVANE_GENERATED_DIR}/camera-path-text/${name}.txt
+      COMMAND ${CORVANE_UDFTOOL_COMMAND} build ${CORVANE_GENERATED_DIR}/camera-path-text/${name}.txt ${document}
+      DEPENDS ${CORVANE_CAMPATH_COMMAND} ${CORVANE_UDFTOOL_COMMAND} ${flight}
+      COMMENT "Writing the camera path ${name}.cam"
+      VERBATIM)
+    list(APPEND CORVANE_PATH_FILES ${document})
+  endforeach()
+elseif(CORVANE_RARPACK_COMMAND)
+  message(WARNING "No campath or no udftool: the media archive is packed without its camera paths")
+endif()
+
 if(CORVANE_RARPACK_COMMAND)
   file(GLOB_RECURSE CORVANE_MEDIA_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/Media/*)
   set(CORVANE_GENERATED_media.rar ${CORVANE_GENERATED_DIR}/media.rar)
@@ -140,6 +168,9 @@ if(CORVANE_RARPACK_COMMAND)
   if(CORVANE_SKY_FILES)
     list(APPEND CORVANE_MEDIA_EXTRA COMMAND ${CMAKE_COMMAND} -E copy_directory ${CORVANE_SKY_DIR} ${CORVANE_MEDIA_TREE})
   endif()
+  if(CORVANE_PATH_FILES)
+    list(APPEND CORVANE_MEDIA_EXTRA COMMAND ${CMAKE_COMMAND} -E copy_directory ${CORVANE_PATH_DIR} ${CORVANE_MEDIA_TREE})
+  endif()
   add_custom_command(
     OUTPUT ${CORVANE_GENERATED_media.rar}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CORVANE_GENERATED_DIR}
@@ -148,16 +179,22 @@ if(CORVANE_RARPACK_COMMAND)
     ${CORVANE_MEDIA_EXTRA}
     COMMAND ${CORVANE_RARPACK_COMMAND} ${CORVANE_MEDIA_TREE} ${CORVANE_GENERATED_media.rar} --prefix "Media\\"
     DEPENDS ${CORVANE_RARPACK_COMMAND} ${CORVANE_MEDIA_FILES} ${CORVANE_FONT_FILES} ${CORVANE_MUSIC_FILES}
-            ${CORVANE_SKY_FILES} ${CORVANE_MEDIA_PICTURE_FILES}
+            ${CORVANE_SKY_FILES} ${CORVANE_MEDIA_PICTURE_FILES} ${CORVANE_PATH_FILES}
     COMMENT "Packing the media archive"
     VERBATIM)
 endif()
 
 # The pictures of the executable's resources, rendered by imagegen:
-# generated:preview.bmp (bitmap 109), config.bmp (130), about.bmp (1053), corvane.ico.
+# generated:preview.bmp (bitmap 109), config.bmp (130), about.bmp (1053), corvane.ico, and
+# the loading screen: loading.jpg (memfile 162, the background), corner-ld.png,
+# corner-lu.png, corner-rd.png, corner-ru.png (150 to 153, the corners) and badge.png,
+# badge-small.png (154 and 155, small; loaded, never drawn).
 if(CORVANE_IMAGEGEN_COMMAND)
   set(CORVANE_IMAGE_DIR ${CORVANE_GENERATED_DIR}/images)
-  foreach(picture "preview.bmp dusk 152 112" "config.bmp config 160 120" "about.bmp about 120 90")
+  foreach(picture "preview.bmp dusk 152 112" "config.bmp config 160 120" "about.bmp about 120 90"
+                  "loading.jpg loading 1024 768" "corner-ld.png corner-ld 128 128" "corner-lu.png corner-lu 128 128"
+                  "corner-rd.png corner-rd 128 128" "corner-ru.png corner-ru 128 128" "badge.png badge 64 64"
+                  "badge-small.png badge 32 32")
     separate_arguments(parts UNIX_COMMAND "${picture}")
     list(GET parts 0 file)
     list(GET parts 1 scene)

@@ -397,3 +397,24 @@ TEST(VectorTrack, ChangingTheCyclicFlagRebuildsTheSegments) {
     EXPECT_EQ(track.SegmentCount(), 1u);
     EXPECT_NEAR(X(track, 0.25f), 0.5f, 1e-6f);
 }
+
+TEST(VectorTrack, ARemovedKeyReshapesTheCurveAroundIt) {
+    VectorTrack track;
+    for (int i = 0; i < 5; ++i) track.AddKey(KeyData(static_cast<f32>(i), static_cast<f32>(i * i), 0, 0));
+    Vec3 before;
+    ASSERT_TRUE(track.Evaluate(1.5f, before));
+    ASSERT_TRUE(track.Evaluate(2.5f, before));
+    EXPECT_FALSE(track.RemoveKey(7.0f));
+    ASSERT_TRUE(track.RemoveKey(2.0f));
+    EXPECT_EQ(track.keys.Count(), 4u);
+    EXPECT_EQ(track.keys.Find(2.0f), nullptr);
+    // The segment from 1 now runs to 3, as a fresh track with the same keys has it.
+    VectorTrack fresh;
+    for (int i : {0, 1, 3, 4}) fresh.AddKey(KeyData(static_cast<f32>(i), static_cast<f32>(i * i), 0, 0));
+    for (f32 t : {0.5f, 1.5f, 2.0f, 2.5f, 3.5f}) {
+        Vec3 a, b;
+        ASSERT_TRUE(track.Evaluate(t, a));
+        ASSERT_TRUE(fresh.Evaluate(t, b));
+        EXPECT_EQ(a.x, b.x) << t;
+    }
+}

@@ -87,6 +87,14 @@ for sample in tests/data/udf/*.txt; do
   "$OUT/tools/udftool" build "$sample" "$SEEDS/fuzz_udf_reader/$(basename "$sample" .txt).udf"
 done
 
+# Camera-path seeds: the media's flights through campath and udftool.
+mkdir -p "$SEEDS/fuzz_camera_path" "$OUT/camera-path-text"
+for flight in tools/camera-paths/*.flight; do
+  name=$(basename "$flight" .flight)
+  "$OUT/tools/campath" "$flight" "$OUT/camera-path-text/$name.txt"
+  "$OUT/tools/udftool" build "$OUT/camera-path-text/$name.txt" "$SEEDS/fuzz_camera_path/$name.cam"
+done
+
 # Image seeds, small files of each kind written by imagetool.
 IMAGETOOL=$OUT/tools/imagetool
 mkdir -p "$SEEDS/fuzz_image_tga" "$SEEDS/fuzz_image_bmp" "$SEEDS/fuzz_image_dds" "$SEEDS/fuzz_image_any"
