@@ -6,13 +6,18 @@
 #include "Effect/Light.h"
 #include "Scene/AdvScene.h"
 #include "Scene/NodeAnimation.h"
+#include "Scene/SkinnedMesh.h"
 #include "tests/EffectTestSupport.h"
 #include "tests/ModelBuilder.h"
+#include "tools/UdfDump.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 using namespace modelbuilder;
 
@@ -684,4 +689,77 @@ TEST(AdvSceneDocument, SmallModelMatchesItsLayoutByteForByte) {
     EXPECT_FLOAT_EQ(scene.GetLighting().ambient.r, 0.5f);
     EXPECT_FLOAT_EQ(scene.GetLighting().ambient.g, 0.25f);
     EXPECT_FLOAT_EQ(scene.GetLighting().ambient.b, 0.0f);
+}
+
+// ---- the rigged sample, written in the text form ----------------------------------------
+
+namespace {
+
+Bytes SampleModel(const char* name) {
+    const std::filesystem::path path = std::filesystem::path(__FILE__).parent_path() / "data" / "model" / name;
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::vector<u8> bytes;
+    std::string error;
+    EXPECT_TRUE(UdfTextToBinary(text.str(), &bytes, &error)) << error;
+    return bytes;
+}
+
+}  // namespace
+
+TEST(AdvSceneSample, RiggedModelLoadsEveryBlock) {
+    AdvScene scene;
+    ASSERT_TRUE(LoadBytes(scene, SampleModel("rig.txt"), "rig"));
+    EXPECT_FLOAT_EQ(scene.GetLighting().ambient.g, 0.3f);
+    EXPECT_NE(scene.GetCameraRoot()->FindChild(String("Camera01")), nullptr);
+    ASSERT_EQ(scene.GetLighting().LightCount(), 2);
+    EXPECT_EQ(scene.GetLighting().LightAt(1)->GetRange(), 200.0f);
+
+    Hierarchy* bone = scene.GetBoneRoot()->FindChild(String("Root"));
+    ASSERT_NE(bone, nullptr);
+    Hierarchy* tip = bone->FindChild(String("Tip"));
+    ASSERT_NE(tip, nullptr);
+    EXPECT_NEAR(tip->GetPreMatrix().m[13], -1.0f, 1e-6f);
+
+    Hierarchy* strip = scene.GetRoot()->FindChild(String("Strip"));
+    ASSERT_NE(strip, nullptr);
+    String usage;
+    ASSERT_TRUE(strip->properties.children.GetString(String("usage"), &usage));
+    EXPECT_EQ(usage, "dynamic");
+    Hierarchy* glow = strip->FindChild(String("~Glow"));
+    ASSERT_NE(glow, nullptr);
+    EXPECT_TRUE(glow->cullOptions & kCullWithQuery);
+    // The emitter's own block, then the mesh's inherited keys.
+    EXPECT_NE(glow->properties.children.Find(String("TexGen")), nullptr);
+    EXPECT_TRUE(glow->properties.children.GetString(String("OptimizeMesh"), &usage));
+
+    Hierarchy* path = scene.GetRoot()->FindChild(String("Path"));
+    const ShapeLine* line = FindShapeLine(path->properties);
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->count, 2);
+    u8 closed = 0;
+    ASSERT_TRUE(FindLineClosed(path->properties, &closed));
+    EXPECT_EQ(closed, 1);
+
+    TimeRange range;
+    ASSERT_TRUE(scene.GetAnimationRange(String("rig"), range));
+    EXPECT_EQ(range.start, 0.0f);
+    EXPECT_EQ(range.end, 4.0f);
+}
+
+TEST(AdvSceneSample, SkinnedMeshesTakeTheIntervalOnlyWithItsFlag) {
+    for (u32 flags : {0x1u, 0x11u}) {
+        AdvScene scene;
+        SkinnedMesh* mesh = new SkinnedMesh;
+        mesh->SetSkinInterval(-1);
+        scene.GetSkinnedMeshes().PushBack(mesh);
+        const Bytes bytes = SampleModel("rig.txt");
+        LOADDESC desc;
+        desc.flags = flags;
+        desc.value = 250;
+        ASSERT_TRUE(scene.Load(patht::FromMemory(bytes.data(), static_cast<u32>(bytes.size())), &desc));
+        EXPECT_EQ(mesh->GetSkinInterval(), flags & 0x10 ? 250 : -1);
+        delete mesh;
+    }
 }
