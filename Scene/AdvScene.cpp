@@ -131,10 +131,14 @@ bool AdvScene::LoadUdf(patht file, LOADDESC* loadDesc) {
     Stream* stream = file.Open(kStreamRead);
     if (!stream) return false;
     UdfBinaryTree reader;
-    reader.SetOwnsStream(1);
-    // The stream is the reader's from here on, also when the header is refused.
     UdfNode* document = reader.Open(stream);
-    if (!document && !reader.GetStream()) delete stream;
+    if (document) {
+        // The reader closes (and so deletes) the stream from here on.
+        reader.SetOwnsStream(1);
+    } else {
+        reader.Close();
+        delete stream;
+    }
     searchPaths.AddSearchPath(file.WithFolder());
     const u64 started = Timer::Now();
     // Mode 0: every node and value read at once, each value in its own block.
