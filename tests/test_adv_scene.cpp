@@ -217,9 +217,9 @@ TEST(AdvSceneLoad, ObjectMatrixNearTheIdentityGivesNoObjectTransform) {
     ModelBuilder::SetTransforms(ModelBuilder::Node(b.Root(), "Off"), IdentityMatrix, offset);
     AdvScene scene;
     ASSERT_TRUE(LoadBytes(scene, b.Build(), "a"));
-    Hierarchy* near = scene.GetRoot()->FindChild(String("Near"));
+    Hierarchy* within = scene.GetRoot()->FindChild(String("Near"));
     Hierarchy* off = scene.GetRoot()->FindChild(String("Off"));
-    EXPECT_EQ(near->objectPoses.count, 0);
+    EXPECT_EQ(within->objectPoses.count, 0);
     ASSERT_EQ(off->objectPoses.count, 1);
     Matrix m;
     off->GetObjectTransform(false).GetMatrix(m);
