@@ -99,7 +99,7 @@ public:
     // Builds and draws the batch with the material (whose context gives the world and view
     // matrices). False when the geometry cannot be made or a step failed; with nothing to
     // draw, true.
-    bool DrawBatch(Material* material);
+    bool Draw(Material* material) override;
     // Whether the next draw uses point sprites (every condition of the device and the
     // emitter holds).
     bool UsesPointSprites() const;
@@ -119,8 +119,9 @@ protected:
     u32 FillQuads(QuadVertex* out, u32 n, const Vec3& side, const Vec3& up, const Vec3& normal, Vec3& lo, Vec3& hi);
     u32 FillSprites(SpriteVertex* out, u32 n, const Vec3& normal, Vec3& lo, Vec3& hi);
 
-    u32 room = 0;          // vertices the geometry holds
+    u32 room = 0;            // vertices the geometry holds
     u8 geometrySprites = 0;  // the geometry is a point-sprite one
+    BufferRange* range = nullptr;  // this frame's vertices, handed back at the next draw
 };
 
 // Frame weights by frame name, and the frame table by running total.

@@ -87,6 +87,12 @@ for sample in tests/data/udf/*.txt; do
   "$OUT/tools/udftool" build "$sample" "$SEEDS/fuzz_udf_reader/$(basename "$sample" .txt).udf"
 done
 
+# Model seeds, built by udftool from the model samples.
+mkdir -p "$SEEDS/fuzz_model_load"
+for sample in tests/data/model/*.txt; do
+  "$OUT/tools/udftool" build "$sample" "$SEEDS/fuzz_model_load/$(basename "$sample" .txt).udf"
+done
+
 # Image seeds, small files of each kind written by imagetool.
 IMAGETOOL=$OUT/tools/imagetool
 mkdir -p "$SEEDS/fuzz_image_tga" "$SEEDS/fuzz_image_bmp" "$SEEDS/fuzz_image_dds" "$SEEDS/fuzz_image_any"
