@@ -437,4 +437,29 @@ TEST_F(SkinnedLoading, MalformedSkinsAreRefusedBeforeAnythingIsBaked) {
     EXPECT_EQ(scene.GetSkinnedMeshes().count, 0);
 }
 
+// ---- the mesh's material ----------------------------------------------------------------
+
+TEST_F(MeshLoading, TheNamedMaterialOrTheDefaultOneIsDrawn) {
+    Material red;
+    red.layers[0].colors.SetDiffuse(1.0f, 1.0f, 0.0f, 0.0f);
+    scene.GetMaterials().Put(String("Red"), red);
+    OneTriangle();
+    ModelBuilder::SetText(entry, "MaterialName", "Red");
+    ASSERT_TRUE(scene.LoadMesh(entry, node));
+    EXPECT_FLOAT_EQ(node->GetMaterial().layers[0].colors.value.Diffuse.g, 0.0f);
+
+    // A name that is not in the map (case counts) draws with a fresh material.
+    Hierarchy* other = nullptr;
+    ASSERT_TRUE(CreateSceneNode(&other));
+    other->Rename(String("Other"));
+    scene.GetRoot()->AddChild(other);
+    other->GetMaterial().layers[0].colors.SetDiffuse(1.0f, 0.0f, 0.0f, 1.0f);
+    entry = ModelBuilder::Node(builder.Root(), "Other", "Mesh");
+    OneTriangle();
+    ModelBuilder::SetText(entry, "MaterialName", "red");
+    ASSERT_TRUE(scene.LoadMesh(entry, other));
+    EXPECT_FLOAT_EQ(other->GetMaterial().layers[0].colors.value.Diffuse.r, 1.0f);
+    EXPECT_FLOAT_EQ(other->GetMaterial().layers[0].colors.value.Diffuse.g, 1.0f);
+}
+
 }  // namespace
