@@ -63,6 +63,19 @@ bool ElementArray::View(void* block, u32 n, u32 size) {
     return true;
 }
 
+bool ElementArray::Adopt(void* block, u32 n, u32 size) {
+    Free();
+    if (!ValidSize(size) || (!block && n != 0)) {
+        MemFree(block);
+        return false;
+    }
+    elementSize = size;
+    data = block;
+    count = n;
+    owned_ = block != nullptr;
+    return true;
+}
+
 void ElementArray::Free() {
     if (owned_) MemFree(data);
     data = nullptr;

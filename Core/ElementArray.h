@@ -23,6 +23,10 @@ public:
     bool Allocate(u32 n, u32 size);
     // Describes n elements at block without owning them.
     bool View(void* block, u32 n, u32 size);
+    // Takes over a MemAlloc block of at least n elements of the given size (2 or 4); it
+    // is freed with the array. False for another size, with the block freed at once so
+    // that it still has an owner.
+    bool Adopt(void* block, u32 n, u32 size);
     // Frees an owned block; either way the array becomes empty (element size kept).
     void Free();
     bool OwnsData() const { return owned_; }

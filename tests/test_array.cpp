@@ -1,6 +1,7 @@
 #include "Core/Array.h"
 #include "Core/ElementArray.h"
 #include "Core/IdAllocator.h"
+#include "Core/Memory.h"
 
 #include "tests/TestSupport.h"
 
@@ -296,4 +297,28 @@ TEST(Array, ArraysOfBytesHoldAndGrow) {
     EXPECT_EQ(bytes[200], 7);
     bytes.Add(9);
     EXPECT_EQ(bytes[201], 9);
+}
+
+TEST(ElementArray, AdoptedBlocksAreOwnedAndFreedOnce) {
+    auto* block = static_cast<u32*>(MemAlloc(3 * sizeof(u32)));
+    ASSERT_NE(block, nullptr);
+    block[0] = 7;
+    block[1] = 70000;
+    block[2] = 9;
+    ElementArray indices;
+    ASSERT_TRUE(indices.Adopt(block, 3, 4));
+    EXPECT_TRUE(indices.OwnsData());
+    EXPECT_EQ(indices.data, block);
+    EXPECT_EQ(indices.Get(1), 70000u);
+    // A copy has a block of its own; both are freed with their arrays (ASan sees a second
+    // free of the same block).
+    ElementArray copy(indices);
+    EXPECT_NE(copy.data, block);
+    EXPECT_EQ(copy.Get(2), 9u);
+
+    // An element size other than 2 or 4 is refused and the block still freed.
+    ElementArray odd;
+    EXPECT_FALSE(odd.Adopt(MemAlloc(6), 2, 3));
+    EXPECT_EQ(odd.data, nullptr);
+    EXPECT_FALSE(odd.OwnsData());
 }
