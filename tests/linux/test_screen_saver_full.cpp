@@ -13,6 +13,7 @@
 #include "Screen/CameraPath.h"
 #include "Screen/ProductSettings.h"
 #include "Screen/SceneParams.h"
+#include "Screen/SaverModes.h"
 #include "Screen/ScreenSaverFull.h"
 #include "tests/SaverTestScene.h"
 #include "tests/TestSupport.h"
@@ -177,6 +178,16 @@ protected:
     fs::path home, folder;
     SaverTestScene* saver = nullptr;
 };
+
+TEST_F(FullSaver, TheFactoryBuildsTheFullSaverForTheFullScreenTestAndPasswordModes) {
+    for (i32 mode : {i32{ScreenSaver::kModeFull}, i32{ScreenSaver::kModeTest}, i32{ScreenSaver::kModePassword}, i32{7}}) {
+        ScreenSaver* made = CreateSaver(mode);
+        ASSERT_NE(made, nullptr) << mode;
+        EXPECT_NE(dynamic_cast<ScreenSaver::Full*>(made), nullptr) << mode;
+        delete made;
+        ResetTheSaver();
+    }
+}
 
 // ---- start-up --------------------------------------------------------------------------------
 
