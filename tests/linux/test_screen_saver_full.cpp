@@ -5,6 +5,7 @@
 #include "Core/Log.h"
 #include "Core/ProgramObjects.h"
 #include "Core/StatisticsTable.h"
+#include "Core/WString.h"
 #include "D3d/RenderTarget.h"
 #include "D3d/Texture.h"
 #include "D3d/TextureManager.h"
@@ -503,6 +504,24 @@ TEST_F(FullSaverFrame, ALostDeviceThatCannotBeResetFailsTheFrameAndIsLogged) {
     EXPECT_NE(Log().find("HandleDeviceLost failed"), std::string::npos);
     // Reset works next time.
     EXPECT_TRUE(s->DoRender());
+}
+
+TEST_F(FullSaverFrame, TheSaverGoesCleanlyAfterItsDeviceIsReleased) {
+    s->ShowFps = 1;
+    s->FpsText.SetRect(IntRect(10, 10, 256, 128));
+    s->FpsText.SetRawText(WString::FromNarrow("60"));
+    s->FpsText.Show();
+    ASSERT_TRUE(s->DoRender());
+    ASSERT_TRUE(s->DoRender());
+    HWND window = s->GetWindow();
+    s->ReleaseCustom();
+    s->Destroy();
+    EXPECT_EQ(s->device, nullptr);
+    DestroyWindow(window);
+    delete saver;
+    saver = nullptr;
+    s = nullptr;
+    EXPECT_EQ(PlatformTest_D3d9LiveObjects(PlatformTestD3d9Kind::Device), 0);
 }
 
 TEST_F(FullSaverFrame, GammaRampsClampAtBothEnds) {
