@@ -4,6 +4,12 @@
 // active window in its client coordinates, the wheel to the focus window. A device of
 // that kind acquired exclusively holds the messages back. GetAsyncKeyState answers from
 // the same record of what is held down.
+//
+// Input the program injects (keybd_event, mouse_event, SendInput) takes the same road and is
+// kept for tests. A headless run ends itself through the exit key: when CORVANE_EXIT_AFTER_MS
+// names a number of milliseconds at start, the first message retrieval after that long
+// presses and releases Escape, so a program that quits on Escape (the full-screen saver)
+// ends without a person.
 #include <windows.h>
 #include <dinput.h>
 #include <PlatformTestInput.h>
@@ -13,6 +19,9 @@
 #include "WindowSystem.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -81,6 +90,8 @@ BYTE VirtualKey(BYTE scan) {
 }
 
 constexpr BYTE kButtonKeys[4] = {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON, 0};
+// The virtual key of a character typed without a key (KEYEVENTF_UNICODE).
+constexpr BYTE kVkPacket = 0xE7;
 
 // The MK_ flags of the buttons and modifier keys held now.
 WPARAM MouseKeyFlags() {
@@ -110,13 +121,19 @@ void PostMouse(UINT message) {
     platform::MessageQueue::Get().PostInput(target, message, MouseKeyFlags(), PackPoint(cursor.x - origin.x, cursor.y - origin.y));
 }
 
-void Key(BYTE scan, bool down) {
+// One key going down or up, as a person's keyboard or injected input gives it: `vk` for the
+// async key state and the window messages, `scan` (with the extended-key flag as its high
+// bit, as DirectInput numbers keys) for the DirectInput devices. A key without a scan code
+// reaches no device, as DirectInput reads keys by scan code; one without a virtual key
+// posts no message.
+void Deliver(BYTE vk, BYTE scan, bool down) {
     InputState& s = State();
-    const bool wasDown = s.keys[scan];
-    s.keys[scan] = down;
-    const BYTE vk = VirtualKey(scan);
+    const bool wasDown = scan ? s.keys[scan] : s.virtualKeys[vk];
+    if (scan) {
+        s.keys[scan] = down;
+        platform::DirectInputKey(scan, down);
+    }
     if (vk) s.virtualKeys[vk] = down;
-    platform::DirectInputKey(scan, down);
     if (!vk || platform::DirectInputExclusive(platform::InputKind::Keyboard)) return;
     const HWND focus = platform::WindowSystem::Get().Focus();
     if (!focus) return;
@@ -129,11 +146,89 @@ void Key(BYTE scan, bool down) {
     platform::MessageQueue::Get().PostInput(focus, down ? WM_KEYDOWN : WM_KEYUP, vk, static_cast<LPARAM>(static_cast<LONG>(bits)));
 }
 
+void Key(BYTE scan, bool down) { Deliver(VirtualKey(scan), scan, down); }
+
+// Injected input, in the order it was given, for tests.
+std::vector<PlatformTestInjectedInput>& Injected() {
+    static std::vector<PlatformTestInjectedInput> injected;
+    return injected;
+}
+
+// A keyboard record of keybd_event or SendInput. Without KEYEVENTF_SCANCODE the virtual
+// key drives the messages and the key state and the scan code only what the devices and
+// lParam see (0 when the caller gave none); with it the key is the scan code's. A
+// KEYEVENTF_UNICODE record types a character through VK_PACKET and reaches no device.
+void InjectKey(const KEYBDINPUT& ki) {
+    const bool down = !(ki.dwFlags & KEYEVENTF_KEYUP);
+    if (ki.dwFlags & KEYEVENTF_UNICODE) {
+        Deliver(kVkPacket, 0, down);
+        return;
+    }
+    BYTE scan = static_cast<BYTE>(ki.wScan & 0x7F);
+    if (scan && (ki.dwFlags & KEYEVENTF_EXTENDEDKEY)) scan |= 0x80;
+    const BYTE vk = (ki.dwFlags & KEYEVENTF_SCANCODE) ? VirtualKey(scan) : static_cast<BYTE>(ki.wVk);
+    Deliver(vk, scan, down);
+}
+
+// A mouse record of mouse_event or SendInput: a movement (relative in mickeys, or
+// absolute in 0..65535 across the screen), then the buttons and the wheel.
+void InjectMouse(const MOUSEINPUT& mi) {
+    if (mi.dwFlags & MOUSEEVENTF_MOVE) {
+        LONG dx = mi.dx, dy = mi.dy;
+        if (mi.dwFlags & MOUSEEVENTF_ABSOLUTE) {
+            const platform::WindowSystem& system = platform::WindowSystem::Get();
+            const LONG x = static_cast<LONG>((static_cast<int64_t>(std::clamp<LONG>(mi.dx, 0, 65535)) * system.DesktopWidth()) >> 16);
+            const LONG y = static_cast<LONG>((static_cast<int64_t>(std::clamp<LONG>(mi.dy, 0, 65535)) * system.DesktopHeight()) >> 16);
+            dx = x - system.cursor.position.x;
+            dy = y - system.cursor.position.y;
+        }
+        PlatformTest_MouseMove(dx, dy);
+    }
+    static constexpr DWORD kButtons[3][2] = {{MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP},
+                                             {MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP},
+                                             {MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP}};
+    for (int b = 0; b < 3; ++b) {
+        if (mi.dwFlags & kButtons[b][0]) PlatformTest_MouseButton(b, true);
+        if (mi.dwFlags & kButtons[b][1]) PlatformTest_MouseButton(b, false);
+    }
+    if (mi.dwFlags & MOUSEEVENTF_WHEEL) PlatformTest_MouseWheel(static_cast<LONG>(mi.mouseData));
+}
+
+struct ExitKey {
+    bool armed = false;
+    DWORD due = 0;
+};
+ExitKey& Exit() {
+    static ExitKey exitKey;
+    return exitKey;
+}
+
+void Inject(PlatformTestInputCall call, const INPUT& input) {
+    Injected().push_back(PlatformTestInjectedInput{call, input});
+    if (input.type == INPUT_KEYBOARD) InjectKey(input.ki);
+    else if (input.type == INPUT_MOUSE) InjectMouse(input.mi);
+    // Hardware input comes from devices other than keyboards and mice; nothing here reads it.
+}
+
 }  // namespace
 
 namespace platform {
 bool InputKeyDown(BYTE scanCode) { return State().keys[scanCode]; }
 bool InputButtonDown(int button) { return button >= 0 && button < 4 && State().buttons[button]; }
+
+bool ExitKeyPending(DWORD* wait) {
+    ExitKey& e = Exit();
+    if (!e.armed) return false;
+    const DWORD now = timeGetTime();
+    if (static_cast<int32_t>(now - e.due) >= 0) {
+        e.armed = false;
+        keybd_event(VK_ESCAPE, DIK_ESCAPE, 0, 0);
+        keybd_event(VK_ESCAPE, DIK_ESCAPE, KEYEVENTF_KEYUP, 0);
+        return false;
+    }
+    if (wait) *wait = e.due - now;
+    return true;
+}
 }  // namespace platform
 
 SHORT WINAPI GetAsyncKeyState(int vKey) {
@@ -141,7 +236,11 @@ SHORT WINAPI GetAsyncKeyState(int vKey) {
     return State().virtualKeys[vKey] ? static_cast<SHORT>(0x8000) : 0;
 }
 
-void PlatformTest_ResetInput() { State() = InputState{}; }
+void PlatformTest_ResetInput() {
+    State() = InputState{};
+    Injected().clear();
+    Exit() = ExitKey{};
+}
 
 void PlatformTest_KeyDown(BYTE scanCode) { Key(scanCode, true); }
 void PlatformTest_KeyUp(BYTE scanCode) { Key(scanCode, false); }
@@ -179,3 +278,52 @@ void PlatformTest_MouseWheel(LONG delta) {
 }
 
 void PlatformTest_LoseInput() { platform::DirectInputLoseAll(); }
+
+VOID WINAPI keybd_event(BYTE bVk, BYTE bScan, DWORD dwFlags, ULONG_PTR dwExtraInfo) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki = KEYBDINPUT{bVk, bScan, dwFlags, 0, dwExtraInfo};
+    Inject(PlatformTestInputCall::KeybdEvent, input);
+}
+
+VOID WINAPI mouse_event(DWORD dwFlags, DWORD dx, DWORD dy, DWORD dwData, ULONG_PTR dwExtraInfo) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi = MOUSEINPUT{static_cast<LONG>(dx), static_cast<LONG>(dy), dwData, dwFlags, 0, dwExtraInfo};
+    Inject(PlatformTestInputCall::MouseEvent, input);
+}
+
+// Inserts the records in order; one of a kind no device knows stops the call, which then
+// reports how many went in before it.
+UINT WINAPI SendInput(UINT cInputs, LPINPUT pInputs, int cbSize) {
+    if (cbSize != static_cast<int>(sizeof(INPUT)) || (cInputs && !pInputs)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    for (UINT i = 0; i < cInputs; ++i) {
+        if (pInputs[i].type > INPUT_HARDWARE) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return i;
+        }
+        Inject(PlatformTestInputCall::SendInput, pInputs[i]);
+    }
+    return cInputs;
+}
+
+std::vector<PlatformTestInjectedInput> PlatformTest_InjectedInput() { return Injected(); }
+void PlatformTest_ClearInjectedInput() { Injected().clear(); }
+
+bool PlatformTest_ArmExitKeyFromEnvironment() {
+    ExitKey& e = Exit();
+    e = ExitKey{};
+    const char* value = getenv("CORVANE_EXIT_AFTER_MS");
+    if (!value || *value < '0' || *value > '9') return false;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long ms = strtoull(value, &end, 10);
+    // More than half the clock's range would read as a time already past.
+    if (errno || *end || ms > 0x7FFFFFFFull) return false;
+    e.armed = true;
+    e.due = timeGetTime() + static_cast<DWORD>(ms);
+    return true;
+}

@@ -23,4 +23,9 @@ void DirectInputLoseAll();
 bool InputKeyDown(BYTE scanCode);
 bool InputButtonDown(int button);
 
+// The exit key of a headless run (PlatformTest_ArmExitKeyFromEnvironment): once its time has
+// come, presses and releases Escape and disarms. True while it is still armed, with the
+// milliseconds left in *wait (when given).
+bool ExitKeyPending(DWORD* wait);
+
 }  // namespace platform

@@ -6,6 +6,7 @@
 // forms (GetMessage until 0, and PeekMessage until WM_QUIT) then end instead of hanging.
 #include "MessageQueue.h"
 
+#include "InputQueue.h"
 #include "WindowSystem.h"
 
 #include <stdio.h>
@@ -199,6 +200,7 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
         return FALSE;
     }
     if (!ValidFilter(hWnd)) return FALSE;
+    platform::ExitKeyPending(nullptr);
     return MessageQueue::Get().Retrieve(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, (wRemoveMsg & PM_REMOVE) != 0)
                ? TRUE
                : FALSE;
@@ -212,10 +214,15 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
     if (!ValidFilter(hWnd)) return -1;
     MessageQueue& queue = MessageQueue::Get();
     for (;;) {
+        DWORD exitWait = 0;
+        const bool exitKey = platform::ExitKeyPending(&exitWait);
         if (queue.Retrieve(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true)) return lpMsg->message == WM_QUIT ? 0 : 1;
-        // Only a timer can still bring a message: wait for it, as long as the clock moves.
+        // Only a timer or the exit key can still bring a message: wait for it, as long as
+        // the clock moves.
         DWORD wait = 0;
-        if (!queue.NextTimerDue(hWnd, wMsgFilterMin, wMsgFilterMax, &wait)) break;
+        const bool timer = queue.NextTimerDue(hWnd, wMsgFilterMin, wMsgFilterMax, &wait);
+        if (!timer && !exitKey) break;
+        if (!timer || (exitKey && exitWait < wait)) wait = exitWait;
         const DWORD before = timeGetTime();
         platform::SleepMilliseconds(std::min<DWORD>(std::max<DWORD>(wait, 1), 1000));
         if (timeGetTime() == before) break;  // a clock held still by a test never gets there

@@ -137,12 +137,18 @@ if(CORVANE_RARPACK_COMMAND)
 endif()
 
 # The pictures, rendered by imagegen (CORVANE_HOST_IMAGEGEN in cross builds):
-# generated:preview.bmp (bitmap 109), config.bmp (130), about.bmp (1053), corvane.ico.
+# generated:preview.bmp (bitmap 109), config.bmp (130), about.bmp (1053), corvane.ico, and
+# the loading screen: loading.jpg (memfile 162, the background), corner-ld.png,
+# corner-lu.png, corner-rd.png, corner-ru.png (150 to 153, the corners) and badge.png,
+# badge-small.png (154 and 155, small; loaded, never drawn).
 set(CORVANE_HOST_IMAGEGEN "" CACHE FILEPATH "imagegen built for the build machine (cross builds)")
 corvane_tool_command(CORVANE_IMAGEGEN_COMMAND imagegen "${CORVANE_HOST_IMAGEGEN}")
 if(CORVANE_IMAGEGEN_COMMAND)
   set(CORVANE_IMAGE_DIR ${CORVANE_GENERATED_DIR}/images)
-  foreach(picture "preview.bmp dusk 152 112" "config.bmp config 160 120" "about.bmp about 120 90")
+  foreach(picture "preview.bmp dusk 152 112" "config.bmp config 160 120" "about.bmp about 120 90"
+                  "loading.jpg loading 1024 768" "corner-ld.png corner-ld 128 128" "corner-lu.png corner-lu 128 128"
+                  "corner-rd.png corner-rd 128 128" "corner-ru.png corner-ru 128 128" "badge.png badge 64 64"
+                  "badge-small.png badge 32 32")
     separate_arguments(parts UNIX_COMMAND "${picture}")
     list(GET parts 0 file)
     list(GET parts 1 scene)

@@ -1,7 +1,12 @@
 // imagegen: the program's pictures, rendered from code so that every build makes the same
 // bytes: the preview the display control panel shows, the pictures of the configuration
-// and About dialogs, and the icon. Each is a desert at dusk with a pyramid, drawn per pixel
-// from a few shapes (sky gradient, setting sun, dunes, the pyramid's two lit faces).
+// and About dialogs, the icon, and the loading screen the full-screen saver shows while it
+// starts. Each is a desert at dusk with a pyramid, drawn per pixel from a few shapes (sky
+// gradient, setting sun, dunes, the pyramid's two lit faces).
+//
+// The loading screen is a full-screen picture and four corner ornaments drawn over it: a
+// quarter disc of the same dusk scene with a gold rim, anchored in its corner and
+// transparent elsewhere (edges blended over one pixel), so they carry alpha and are PNG.
 //
 // BMP (24-bit, bottom-up, no compression, as a BITMAP resource wants it) and ICO (16, 32
 // and 48-pixel 32-bit images with their AND masks) are written here; PNG and JPEG through
@@ -9,7 +14,9 @@
 //
 //   imagegen <picture> <width> <height> <output.bmp|.png|.jpg>
 //   imagegen icon <output.ico>
-// Pictures: dusk (the preview), config, about.
+// Pictures: dusk (the preview), config, about, loading (the loading screen's background),
+// badge (the small loading images), corner-lu, corner-ld, corner-ru, corner-rd (the
+// loading screen's corners: left or right, up or down).
 #include <cstddef>
 #include <cstdio>
 
@@ -21,6 +28,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -88,7 +96,31 @@ Color Dusk(double u, double v, const Framing& f, double aspect) {
     return c;
 }
 
+// A corner ornament: `right` and `down` say which corner of the picture it sits in.
+Picture RenderCorner(int width, int height, bool right, bool down) {
+    Picture p;
+    p.width = width;
+    p.height = height;
+    p.pixels.resize(static_cast<size_t>(width) * height);
+    const Color gold{232, 186, 96};
+    const Framing f{0.55, right ? 0.75 : 0.25, right ? 0.4 : 0.6, 0.3, 0.25};
+    const double size = std::min(width, height);
+    const double cx = right ? width : 0.0, cy = down ? height : 0.0;
+    const double rim = size * 0.9, rimWidth = size * 0.06;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const double r = std::hypot(x + 0.5 - cx, y + 0.5 - cy);
+            Color c = Dusk((x + 0.5) / width, (y + 0.5) / height, f, static_cast<double>(width) / height);
+            if (r > rim - rimWidth) c = gold;
+            // Opaque inside the rim, fading out over one pixel at its outer edge.
+            const double alpha = std::clamp(rim - r + 0.5, 0.0, 1.0);
+            p.At(x, y) = {Byte(c.r), Byte(c.g), Byte(c.b), Byte(alpha * 255.0)};
+        }
+    return p;
+}
+
 Picture Render(const std::string& name, int width, int height) {
+    if (name.rfind("corner-", 0) == 0) return RenderCorner(width, height, name[7] == 'r', name[8] == 'd');
     Picture p;
     p.width = width;
     p.height = height;
@@ -97,6 +129,8 @@ Picture Render(const std::string& name, int width, int height) {
     if (name == "config") f = {0.58, 0.78, 0.38, 0.30, 0.20};
     else if (name == "about") f = {0.66, 0.5, 0.5, 0.40, 0.26};
     else if (name == "icon") f = {0.7, 0.2, 0.55, 0.5, 0.42};
+    else if (name == "loading") f = {0.64, 0.8, 0.36, 0.36, 0.2};
+    else if (name == "badge") f = {0.68, 0.3, 0.5, 0.46, 0.34};
     const double aspect = static_cast<double>(width) / std::max(1, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
@@ -262,7 +296,8 @@ bool EndsWith(const std::string& s, const char* tail) {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: imagegen <dusk|config|about> <width> <height> <output.bmp|.png|.jpg>\n"
+                 "usage: imagegen <picture> <width> <height> <output.bmp|.png|.jpg>\n"
+                 "       pictures: dusk config about loading badge corner-lu corner-ld corner-ru corner-rd\n"
                  "       imagegen icon <output.ico>\n");
     return 2;
 }
@@ -281,7 +316,10 @@ int main(int argc, char** argv) {
     }
     if (argc != 5) return Usage();
     const std::string name = argv[1], out = argv[4];
-    if (name != "dusk" && name != "config" && name != "about") return Usage();
+    static const char* const kPictures[] = {"dusk",      "config",    "about",     "loading",  "badge",
+                                            "corner-lu", "corner-ld", "corner-ru", "corner-rd"};
+    if (std::none_of(std::begin(kPictures), std::end(kPictures), [&](const char* p) { return name == p; }))
+        return Usage();
     const int width = std::atoi(argv[2]), height = std::atoi(argv[3]);
     if (width < 1 || height < 1 || width > 4096 || height > 4096) return Usage();
     const Picture picture = Render(name, width, height);

@@ -11,8 +11,11 @@
 
 #include <windows.h>
 
-// Forgets key and button states, puts the cursor's movement counters back and takes
-// nothing from devices that exist (they stay as they are).
+#include <vector>
+
+// Forgets key and button states and the injected input, puts the cursor's movement
+// counters back, disarms the exit key and takes nothing from devices that exist (they
+// stay as they are).
 void PlatformTest_ResetInput();
 
 // A key by its DirectInput scan code (DIK_*).
@@ -32,3 +35,22 @@ void PlatformTest_LoseInput();
 
 // The number of event objects that are open, to find events that are never closed.
 int PlatformTest_OpenEvents();
+
+// Input the program injected through keybd_event, mouse_event and SendInput, in order, each
+// as the INPUT record it became, with the call that gave it. It is delivered as a person's:
+// a keyboard record without KEYEVENTF_SCANCODE posts its virtual key to the focus window and
+// sets its key state, and reaches the DirectInput devices only when it carries a scan code
+// (they read keys by scan code).
+enum class PlatformTestInputCall { KeybdEvent, MouseEvent, SendInput };
+struct PlatformTestInjectedInput {
+    PlatformTestInputCall call;
+    INPUT input;
+};
+std::vector<PlatformTestInjectedInput> PlatformTest_InjectedInput();
+void PlatformTest_ClearInjectedInput();
+
+// The exit key of a headless run: reads CORVANE_EXIT_AFTER_MS as the platform's start does.
+// When it names a number of milliseconds, the first message retrieval (PeekMessage,
+// GetMessage) at or after that time from now presses and releases Escape, as
+// keybd_event(VK_ESCAPE, scan 1) would, once. Returns whether it was armed.
+bool PlatformTest_ArmExitKeyFromEnvironment();

@@ -777,6 +777,66 @@ typedef struct tagMSG {
 #define CBN_SELENDOK 9
 #define CBN_SELENDCANCEL 10
 
+// Synthesised input (keybd_event, SendInput): the kinds of an INPUT record and the flags
+// of its keyboard and mouse parts.
+#define INPUT_MOUSE 0
+#define INPUT_KEYBOARD 1
+#define INPUT_HARDWARE 2
+
+#define KEYEVENTF_EXTENDEDKEY 0x0001
+#define KEYEVENTF_KEYUP 0x0002
+#define KEYEVENTF_UNICODE 0x0004
+#define KEYEVENTF_SCANCODE 0x0008
+
+#define MOUSEEVENTF_MOVE 0x0001
+#define MOUSEEVENTF_LEFTDOWN 0x0002
+#define MOUSEEVENTF_LEFTUP 0x0004
+#define MOUSEEVENTF_RIGHTDOWN 0x0008
+#define MOUSEEVENTF_RIGHTUP 0x0010
+#define MOUSEEVENTF_MIDDLEDOWN 0x0020
+#define MOUSEEVENTF_MIDDLEUP 0x0040
+#define MOUSEEVENTF_XDOWN 0x0080
+#define MOUSEEVENTF_XUP 0x0100
+#define MOUSEEVENTF_WHEEL 0x0800
+#define MOUSEEVENTF_HWHEEL 0x1000
+#define MOUSEEVENTF_MOVE_NOCOALESCE 0x2000
+#define MOUSEEVENTF_VIRTUALDESK 0x4000
+#define MOUSEEVENTF_ABSOLUTE 0x8000
+
+typedef struct tagMOUSEINPUT {
+    LONG dx;
+    LONG dy;
+    DWORD mouseData;
+    DWORD dwFlags;
+    DWORD time;
+    ULONG_PTR dwExtraInfo;
+} MOUSEINPUT, *PMOUSEINPUT, *LPMOUSEINPUT;
+
+typedef struct tagKEYBDINPUT {
+    WORD wVk;
+    WORD wScan;
+    DWORD dwFlags;
+    DWORD time;
+    ULONG_PTR dwExtraInfo;
+} KEYBDINPUT, *PKEYBDINPUT, *LPKEYBDINPUT;
+
+typedef struct tagHARDWAREINPUT {
+    DWORD uMsg;
+    WORD wParamL;
+    WORD wParamH;
+} HARDWAREINPUT, *PHARDWAREINPUT, *LPHARDWAREINPUT;
+
+// One synthesised event: `type` says which member of the union holds it. The mouse part is
+// the largest, so the record is 28 bytes on x86 and 40 on x64.
+typedef struct tagINPUT {
+    DWORD type;
+    union {
+        MOUSEINPUT mi;
+        KEYBDINPUT ki;
+        HARDWAREINPUT hi;
+    };
+} INPUT, *PINPUT, *LPINPUT;
+
 // What BeginPaint hands the painter: the device context and the rectangle to paint.
 typedef struct tagPAINTSTRUCT {
     HDC hdc;
@@ -899,6 +959,12 @@ HCURSOR WINAPI GetCursor(void);
 int WINAPI ShowCursor(BOOL bShow);
 BOOL WINAPI GetCursorPos(LPPOINT lpPoint);
 SHORT WINAPI GetAsyncKeyState(int vKey);
+// Synthesised keys and mouse input, delivered as a person's: key messages to the focus
+// window, DirectInput data, the key state. SendInput returns how many events it inserted
+// (0, with ERROR_INVALID_PARAMETER, when cbSize is not sizeof(INPUT)).
+VOID WINAPI keybd_event(BYTE bVk, BYTE bScan, DWORD dwFlags, ULONG_PTR dwExtraInfo);
+VOID WINAPI mouse_event(DWORD dwFlags, DWORD dx, DWORD dy, DWORD dwData, ULONG_PTR dwExtraInfo);
+UINT WINAPI SendInput(UINT cInputs, LPINPUT pInputs, int cbSize);
 BOOL WINAPI SetCursorPos(int X, int Y);
 
 // ---- the system ----------------------------------------------------------------------

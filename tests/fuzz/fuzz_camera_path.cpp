@@ -28,7 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     in.BorrowBytes(data, static_cast<u32>(size));
     CameraBase flight;
     const u32 filed = LoadCameraPath(flight, &in);
-    if (filed != flight.PositionTrack().keys.Count() + flight.RotationTrack().keys.Count()) __builtin_trap();
+    // Entries of the same time replace each other, so a track may hold fewer keys.
+    const u32 held = flight.PositionTrack().keys.Count() + flight.RotationTrack().keys.Count();
+    if (held > filed || (filed != 0 && held == 0)) __builtin_trap();
 
     TimeRange range;
     if (flight.GetTimeRange(range)) {

@@ -12,6 +12,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -439,6 +440,29 @@ TEST_F(D3d9Test, StatesAreKeptAndOutOfRangeIndicesHandledAsTheRuntimeDoes) {
     device->GetGammaRamp(0, &ramp);
     EXPECT_EQ(ramp.red[255], 0xFFFF);
     EXPECT_EQ(ramp.green[1], 257);
+}
+
+TEST_F(D3d9Test, AFullScreenDeviceTakesACalibratedGammaRampAsGiven) {
+    ASSERT_EQ(Create(FullScreen(800, 600)), D3D_OK);
+    D3DDISPLAYMODE mode{};
+    ASSERT_EQ(device->GetDisplayMode(0, &mode), D3D_OK);
+    EXPECT_EQ(mode.Width, 800u);
+    EXPECT_EQ(mode.Height, 600u);
+    D3DGAMMARAMP ramp{};
+    for (int i = 0; i < 256; ++i) {
+        ramp.red[i] = static_cast<WORD>(std::min(65535, 20000 + 256 * i));
+        ramp.green[i] = static_cast<WORD>(256 * i);
+        ramp.blue[i] = static_cast<WORD>(i);
+    }
+    PlatformTest_D3d9ClearCallLog();
+    device->SetGammaRamp(0, D3DSGR_CALIBRATE, &ramp);
+    device->SetGammaRamp(1, D3DSGR_CALIBRATE, &ramp);  // no such swap chain: ignored
+    device->SetGammaRamp(0, D3DSGR_CALIBRATE, nullptr);
+    EXPECT_EQ(PlatformTest_D3d9CallLog(), (std::vector<std::string>{"SetGammaRamp(0x1)"}));
+    D3DGAMMARAMP read{};
+    device->GetGammaRamp(0, &read);
+    EXPECT_EQ(memcmp(&read, &ramp, sizeof ramp), 0);
+    EXPECT_EQ(read.red[178], 65535);
 }
 
 TEST_F(D3d9Test, APureDeviceAnswersNoGetCalls) {

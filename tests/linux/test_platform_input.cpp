@@ -53,6 +53,7 @@ protected:
         PlatformTest_ResetWindows();
         PlatformTest_ResetInput();
         PlatformTest_UseSystemClock();
+        PlatformTest_UseSystemLocalTime();
     }
     void Pump() {
         MSG msg;
@@ -80,6 +81,13 @@ protected:
             for (UINT u : of)
                 if (m.message == u) out.push_back(u);
         return out;
+    }
+    // What the device has buffered, taken out.
+    static std::vector<DIDEVICEOBJECTDATA> Drain(IDirectInputDevice8A* device) {
+        DIDEVICEOBJECTDATA data[16];
+        DWORD count = 16;
+        EXPECT_EQ(device->GetDeviceData(sizeof data[0], data, &count, 0), DI_OK);
+        return std::vector<DIDEVICEOBJECTDATA>(data, data + count);
     }
     const MSG* Find(UINT message) const {
         for (const MSG& m : g_received)
@@ -298,4 +306,253 @@ TEST_F(PlatformInput, EventsAreCountedUntilClosed) {
     EXPECT_EQ(PlatformTest_OpenEvents(), before + 1);
     CloseHandle(event);
     EXPECT_EQ(PlatformTest_OpenEvents(), before);
+}
+
+// ---- injected input ------------------------------------------------------------------------
+
+namespace {
+
+INPUT KeyInput(WORD vk, WORD scan, DWORD flags) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.wScan = scan;
+    in.ki.dwFlags = flags;
+    return in;
+}
+
+std::vector<MSG> KeyMessages() {
+    std::vector<MSG> out;
+    for (const MSG& m : g_received)
+        if (m.message == WM_KEYDOWN || m.message == WM_KEYUP) out.push_back(m);
+    return out;
+}
+
+}  // namespace
+
+TEST_F(PlatformInput, TheKeepAliveKeyReachesTheFocusWindowAndTheKeyStateButNoDevice) {
+    keyboard = Make(GUID_SysKeyboard, c_dfDIKeyboard, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND, 8);
+    ASSERT_EQ(keyboard->Acquire(), DI_OK);
+    keybd_event(VK_F3, 0, 0, 0);
+    INPUT in = KeyInput(VK_F3, 0, 0);
+    EXPECT_EQ(SendInput(1, &in, sizeof(INPUT)), 1u);
+    Pump();
+
+    const std::vector<MSG> keys = KeyMessages();
+    ASSERT_EQ(keys.size(), 2u);
+    for (const MSG& m : keys) {
+        EXPECT_EQ(m.hwnd, window);
+        EXPECT_EQ(m.message, static_cast<UINT>(WM_KEYDOWN));
+        EXPECT_EQ(m.wParam, static_cast<WPARAM>(VK_F3));
+        EXPECT_EQ((static_cast<DWORD>(m.lParam) >> 16) & 0xFF, 0u);  // no scan code was given
+    }
+    EXPECT_EQ(static_cast<DWORD>(keys[0].lParam) & (1u << 30), 0u);
+    EXPECT_NE(static_cast<DWORD>(keys[1].lParam) & (1u << 30), 0u);  // already down: an auto-repeat
+    EXPECT_NE(GetAsyncKeyState(VK_F3) & 0x8000, 0);
+    // DirectInput reads keys by scan code, and these carry none.
+    EXPECT_TRUE(Drain(keyboard).empty());
+
+    const std::vector<PlatformTestInjectedInput> injected = PlatformTest_InjectedInput();
+    ASSERT_EQ(injected.size(), 2u);
+    EXPECT_EQ(injected[0].call, PlatformTestInputCall::KeybdEvent);
+    EXPECT_EQ(injected[1].call, PlatformTestInputCall::SendInput);
+    for (const PlatformTestInjectedInput& i : injected) {
+        EXPECT_EQ(i.input.type, static_cast<DWORD>(INPUT_KEYBOARD));
+        EXPECT_EQ(i.input.ki.wVk, VK_F3);
+        EXPECT_EQ(i.input.ki.dwFlags, 0u);
+    }
+}
+
+TEST_F(PlatformInput, AKeyWithItsScanCodeAlsoBecomesDeviceData) {
+    keyboard = Make(GUID_SysKeyboard, c_dfDIKeyboard, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND, 8);
+    ASSERT_EQ(keyboard->Acquire(), DI_OK);
+    keybd_event(VK_ESCAPE, DIK_ESCAPE, 0, 0);
+    keybd_event(VK_ESCAPE, DIK_ESCAPE, KEYEVENTF_KEYUP, 0);
+    Pump();
+    const std::vector<MSG> keys = KeyMessages();
+    ASSERT_EQ(keys.size(), 2u);
+    EXPECT_EQ(keys[0].message, static_cast<UINT>(WM_KEYDOWN));
+    EXPECT_EQ(keys[1].message, static_cast<UINT>(WM_KEYUP));
+    EXPECT_EQ((static_cast<DWORD>(keys[0].lParam) >> 16) & 0xFF, static_cast<DWORD>(DIK_ESCAPE));
+    EXPECT_EQ(GetAsyncKeyState(VK_ESCAPE), 0);
+    const std::vector<DIDEVICEOBJECTDATA> data = Drain(keyboard);
+    ASSERT_EQ(data.size(), 2u);
+    EXPECT_EQ(data[0].dwOfs, static_cast<DWORD>(DIK_ESCAPE));
+    EXPECT_EQ(data[0].dwData, 0x80u);
+    EXPECT_EQ(data[1].dwData, 0u);
+}
+
+TEST_F(PlatformInput, AScanCodeRecordFindsItsOwnVirtualKeyAndTheExtendedBit) {
+    keyboard = Make(GUID_SysKeyboard, c_dfDIKeyboard, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND, 8);
+    ASSERT_EQ(keyboard->Acquire(), DI_OK);
+    // The virtual key is ignored with KEYEVENTF_SCANCODE; the up arrow is the extended 0x48.
+    INPUT in[2] = {KeyInput('Q', 0x48, KEYEVENTF_SCANCODE | KEYEVENTF_EXTENDEDKEY),
+                   KeyInput('Q', 0x48, KEYEVENTF_SCANCODE | KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP)};
+    EXPECT_EQ(SendInput(2, in, sizeof(INPUT)), 2u);
+    Pump();
+    const std::vector<MSG> keys = KeyMessages();
+    ASSERT_EQ(keys.size(), 2u);
+    EXPECT_EQ(keys[0].wParam, static_cast<WPARAM>(VK_UP));
+    EXPECT_NE(static_cast<DWORD>(keys[0].lParam) & (1u << 24), 0u);
+    EXPECT_NE(static_cast<DWORD>(keys[1].lParam) & (1u << 31), 0u);
+    const std::vector<DIDEVICEOBJECTDATA> data = Drain(keyboard);
+    ASSERT_EQ(data.size(), 2u);
+    EXPECT_EQ(data[0].dwOfs, static_cast<DWORD>(DIK_UP));
+}
+
+TEST_F(PlatformInput, AnExclusiveKeyboardHoldsInjectedKeyMessagesBack) {
+    keyboard = Make(GUID_SysKeyboard, c_dfDIKeyboard, DISCL_EXCLUSIVE | DISCL_FOREGROUND, 8);
+    ASSERT_EQ(keyboard->Acquire(), DI_OK);
+    keybd_event(VK_SPACE, DIK_SPACE, 0, 0);
+    Pump();
+    EXPECT_TRUE(KeyMessages().empty());
+    BYTE keys[256];
+    ASSERT_EQ(keyboard->GetDeviceState(sizeof keys, keys), DI_OK);
+    EXPECT_EQ(keys[DIK_SPACE], 0x80);
+}
+
+TEST_F(PlatformInput, InjectedMouseInputMovesTheCursorAndPressesButtons) {
+    PlatformTest_SetDesktopSize(1024, 768);
+    SetCursorPos(10, 10);
+    INPUT in[3]{};
+    in[0].type = INPUT_MOUSE;
+    in[0].mi.dx = 5;
+    in[0].mi.dy = -3;
+    in[0].mi.dwFlags = MOUSEEVENTF_MOVE;
+    in[1].type = INPUT_MOUSE;
+    in[1].mi.dx = 32768;  // the middle of the screen, in 0..65535
+    in[1].mi.dy = 32768;
+    in[1].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    in[2].type = INPUT_MOUSE;
+    in[2].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    ASSERT_EQ(SendInput(1, &in[0], sizeof(INPUT)), 1u);
+    POINT p{};
+    GetCursorPos(&p);
+    EXPECT_EQ(p.x, 15);
+    EXPECT_EQ(p.y, 7);
+    ASSERT_EQ(SendInput(2, &in[1], sizeof(INPUT)), 2u);
+    GetCursorPos(&p);
+    EXPECT_EQ(p.x, 512);
+    EXPECT_EQ(p.y, 384);
+    EXPECT_NE(GetAsyncKeyState(VK_LBUTTON) & 0x8000, 0);
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 7);
+    EXPECT_EQ(GetAsyncKeyState(VK_LBUTTON), 0);
+    Pump();
+    EXPECT_EQ(Messages({WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP}),
+              (std::vector<UINT>{WM_MOUSEMOVE, WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP}));
+    const std::vector<PlatformTestInjectedInput> injected = PlatformTest_InjectedInput();
+    ASSERT_EQ(injected.size(), 4u);
+    EXPECT_EQ(injected[3].call, PlatformTestInputCall::MouseEvent);
+    EXPECT_EQ(injected[3].input.mi.dwExtraInfo, 7u);
+}
+
+TEST_F(PlatformInput, SendInputStopsAtARecordOfNoKnownKind) {
+    INPUT in[3] = {KeyInput('A', 0, 0), KeyInput('B', 0, 0), KeyInput('C', 0, 0)};
+    in[1].type = 7;
+    SetLastError(0);
+    EXPECT_EQ(SendInput(3, in, sizeof(INPUT)), 1u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(SendInput(1, nullptr, sizeof(INPUT)), 0u);
+    EXPECT_NE(GetAsyncKeyState('A') & 0x8000, 0);
+    EXPECT_EQ(GetAsyncKeyState('C'), 0);
+    EXPECT_EQ(PlatformTest_InjectedInput().size(), 1u);
+}
+
+// ---- the exit key of a headless run --------------------------------------------------------
+
+namespace {
+
+class ExitKey : public PlatformInput {
+protected:
+    void TearDown() override {
+        unsetenv("CORVANE_EXIT_AFTER_MS");
+        PlatformInput::TearDown();
+    }
+};
+
+}  // namespace
+
+TEST_F(ExitKey, EscapeArrivesOnceWhenItsTimeHasCome) {
+    setenv("CORVANE_EXIT_AFTER_MS", "500", 1);
+    ASSERT_TRUE(PlatformTest_ArmExitKeyFromEnvironment());
+    PlatformTest_AdvanceClock(499);
+    Pump();
+    EXPECT_TRUE(KeyMessages().empty());
+    PlatformTest_AdvanceClock(1);
+    Pump();
+    const std::vector<MSG> keys = KeyMessages();
+    ASSERT_EQ(keys.size(), 2u);
+    EXPECT_EQ(keys[0].message, static_cast<UINT>(WM_KEYDOWN));
+    EXPECT_EQ(keys[0].wParam, static_cast<WPARAM>(VK_ESCAPE));
+    EXPECT_EQ(keys[1].message, static_cast<UINT>(WM_KEYUP));
+    ASSERT_EQ(PlatformTest_InjectedInput().size(), 2u);
+    EXPECT_EQ(PlatformTest_InjectedInput()[0].call, PlatformTestInputCall::KeybdEvent);
+    g_received.clear();
+    PlatformTest_AdvanceClock(10000);
+    Pump();
+    EXPECT_TRUE(KeyMessages().empty());
+}
+
+TEST_F(ExitKey, GetMessageWaitsForTheExitKey) {
+    PlatformTest_UseSystemClock();
+    setenv("CORVANE_EXIT_AFTER_MS", "20", 1);
+    ASSERT_TRUE(PlatformTest_ArmExitKeyFromEnvironment());
+    // Without the exit key nothing could arrive and GetMessage would give up at once.
+    MSG msg{};
+    ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_KEYDOWN));
+    EXPECT_EQ(msg.wParam, static_cast<WPARAM>(VK_ESCAPE));
+}
+
+TEST_F(ExitKey, AValueThatIsNoTimeArmsNothing) {
+    for (const char* value : {"", "soon", "-5", "12ms", " 5", "99999999999"}) {
+        setenv("CORVANE_EXIT_AFTER_MS", value, 1);
+        EXPECT_FALSE(PlatformTest_ArmExitKeyFromEnvironment()) << value;
+    }
+    unsetenv("CORVANE_EXIT_AFTER_MS");
+    EXPECT_FALSE(PlatformTest_ArmExitKeyFromEnvironment());
+    PlatformTest_AdvanceClock(100000);
+    Pump();
+    EXPECT_TRUE(KeyMessages().empty());
+    setenv("CORVANE_EXIT_AFTER_MS", "0", 1);
+    EXPECT_TRUE(PlatformTest_ArmExitKeyFromEnvironment());
+    PlatformTest_ResetInput();  // a reset disarms it
+    Pump();
+    EXPECT_TRUE(KeyMessages().empty());
+}
+
+// ---- the wall clock ------------------------------------------------------------------------
+
+TEST_F(PlatformInput, TheLocalTimeIsSetAndRunsOnWithTheClock) {
+    SYSTEMTIME set{};
+    set.wYear = 1999;
+    set.wMonth = 12;
+    set.wDay = 31;
+    set.wHour = 23;
+    set.wMinute = 59;
+    set.wSecond = 59;
+    set.wMilliseconds = 500;
+    PlatformTest_SetLocalTime(set);
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    EXPECT_EQ(t.wYear, 1999);
+    EXPECT_EQ(t.wHour, 23);
+    EXPECT_EQ(t.wMilliseconds, 500);
+    EXPECT_EQ(t.wDayOfWeek, 5);  // a Friday
+    PlatformTest_AdvanceClock(600);
+    GetLocalTime(&t);
+    EXPECT_EQ(t.wYear, 2000);
+    EXPECT_EQ(t.wMonth, 1);
+    EXPECT_EQ(t.wDay, 1);
+    EXPECT_EQ(t.wHour, 0);
+    EXPECT_EQ(t.wMinute, 0);
+    EXPECT_EQ(t.wSecond, 0);
+    EXPECT_EQ(t.wMilliseconds, 100);
+    SYSTEMTIME utc{};
+    GetSystemTime(&utc);
+    EXPECT_EQ(utc.wDay, 1);
+    GetLocalTime(nullptr);  // nothing to write to: nothing happens
+    PlatformTest_UseSystemLocalTime();
+    GetLocalTime(&t);
+    EXPECT_GT(t.wYear, 2000);
 }
