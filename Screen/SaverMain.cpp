@@ -1,9 +1,9 @@
 // What WinMain does: read the run mode from the command line, build the object for it,
 // and run it between setting and clearing the system's screensaver-running flag.
 #include "Screen/SaverModes.h"
+#include "Screen/ScreenSaverFull.h"
 
 #include "Core/EngineStartup.h"
-#include "Core/Log.h"
 #include "Core/Timer.h"
 
 #include <new>
@@ -16,11 +16,9 @@ ScreenSaver* CreateSaver(i32 mode) {
     case ScreenSaver::kModeConfig:
         return new (std::nothrow) ScreenSaver::Config;
     default:
-        // The full-screen scene serves every other mode; until it is part of the program
-        // those modes have no object and the program ends.
-        LogErrors().Write(LogSite("Screen\\ScreenSaver", "class ScreenSaver *__cdecl CreateSaver(int)", __LINE__))
-            .Print("The full-screen saver is not available");
-        return nullptr;
+        // The full-screen saver serves every other mode; until the product scene is part
+        // of the program it runs without a scene of its own.
+        return new (std::nothrow) ScreenSaver::Full;
     }
 }
 

@@ -5,6 +5,7 @@
 #include "Core/Log.h"
 #include "Core/ProgramObjects.h"
 #include "Core/StatisticsTable.h"
+#include "Core/WString.h"
 #include "D3d/RenderTarget.h"
 #include "D3d/Texture.h"
 #include "D3d/TextureManager.h"
@@ -13,6 +14,7 @@
 #include "Screen/CameraPath.h"
 #include "Screen/ProductSettings.h"
 #include "Screen/SceneParams.h"
+#include "Screen/SaverModes.h"
 #include "Screen/ScreenSaverFull.h"
 #include "tests/SaverTestScene.h"
 #include "tests/TestSupport.h"
@@ -177,6 +179,16 @@ protected:
     fs::path home, folder;
     SaverTestScene* saver = nullptr;
 };
+
+TEST_F(FullSaver, TheFactoryBuildsTheFullSaverForTheFullScreenTestAndPasswordModes) {
+    for (i32 mode : {i32{ScreenSaver::kModeFull}, i32{ScreenSaver::kModeTest}, i32{ScreenSaver::kModePassword}, i32{7}}) {
+        ScreenSaver* made = CreateSaver(mode);
+        ASSERT_NE(made, nullptr) << mode;
+        EXPECT_NE(dynamic_cast<ScreenSaver::Full*>(made), nullptr) << mode;
+        delete made;
+        ResetTheSaver();
+    }
+}
 
 // ---- start-up --------------------------------------------------------------------------------
 
@@ -492,6 +504,24 @@ TEST_F(FullSaverFrame, ALostDeviceThatCannotBeResetFailsTheFrameAndIsLogged) {
     EXPECT_NE(Log().find("HandleDeviceLost failed"), std::string::npos);
     // Reset works next time.
     EXPECT_TRUE(s->DoRender());
+}
+
+TEST_F(FullSaverFrame, TheSaverGoesCleanlyAfterItsDeviceIsReleased) {
+    s->ShowFps = 1;
+    s->FpsText.SetRect(IntRect(10, 10, 256, 128));
+    s->FpsText.SetRawText(WString::FromNarrow("60"));
+    s->FpsText.Show();
+    ASSERT_TRUE(s->DoRender());
+    ASSERT_TRUE(s->DoRender());
+    HWND window = s->GetWindow();
+    s->ReleaseCustom();
+    s->Destroy();
+    EXPECT_EQ(s->device, nullptr);
+    DestroyWindow(window);
+    delete saver;
+    saver = nullptr;
+    s = nullptr;
+    EXPECT_EQ(PlatformTest_D3d9LiveObjects(PlatformTestD3d9Kind::Device), 0);
 }
 
 TEST_F(FullSaverFrame, GammaRampsClampAtBothEnds) {
