@@ -189,7 +189,9 @@ TEST_F(SaverSoakTest, AThousandPassesWithRandomDeviceLossesLeakNothingAndKeepThe
     // overlays are drawn again, and nothing more.
     EXPECT_FALSE(frameBefore.empty());
     EXPECT_EQ(WindowDraws(frameAfter), WindowDraws(frameBefore));
-    if (media.HasArchive()) EXPECT_GT(WindowDraws(frameBefore), 0u) << "the overlays draw with the media's fonts";
+    if (media.HasArchive()) {
+        EXPECT_GT(WindowDraws(frameBefore), 0u) << "the overlays draw with the media's fonts";
+    }
     // Run released the device: nothing of it is left.
     EXPECT_EQ(PlatformTest_D3d9LiveObjects(PlatformTestD3d9Kind::Device), 0);
 }
