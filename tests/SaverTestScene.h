@@ -4,6 +4,8 @@
 
 #include "Screen/ScreenSaverFull.h"
 
+#include <functional>
+
 class SaverTestScene : public ScreenSaver::Full {
 public:
     bool LoadCustom() override {
@@ -37,4 +39,19 @@ public:
     u32 fades = 0;
     u32 fadeQuads = 0;
     f32 lastFadeOpacity = -1.0f;
+};
+
+// Runs `script` after each pass's Update with the pass number (from 1); the loop is
+// stopped after `limit` passes.
+class ScriptedSaverScene : public SaverTestScene {
+public:
+    explicit ScriptedSaverScene(u32 passes) : limit(passes) {}
+    bool Update() override {
+        SaverTestScene::Update();
+        if (script) script(updates);
+        if (updates >= limit) closing = 1;
+        return true;
+    }
+    std::function<void(u32)> script;
+    u32 limit;
 };

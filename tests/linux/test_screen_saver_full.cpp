@@ -18,6 +18,7 @@
 #include "Screen/ScreenSaverFull.h"
 #include "tests/SaverTestScene.h"
 #include "tests/TestSupport.h"
+#include "tests/linux/SaverTestSupport.h"
 
 #include <windows.h>
 #include <PlatformResources.h>
@@ -99,20 +100,7 @@ class FullSaver : public ::testing::Test {
 protected:
     void SetUp() override {
         home = fs::current_path();
-        folder = testsupport::FreshTestFolder("corvane-full");
-        fs::current_path(folder);
-        PlatformTest_SetRegistryFile((folder / "registry").c_str());
-        PlatformTest_ResetWindows();
-        PlatformTest_ResetProcess();
-        PlatformTest_ResetInput();
-        PlatformTest_D3d9Reset();
-        PlatformResources_Override(nullptr);
-        ResetTheSaver();
-        ResetProductSettings();
-        ResetDebugMode();
-        ResetDesktopMode();
-        TheWindowManager().Reset();
-        TheEffectManager().Reset();
+        folder = savertest::EnterFreshWorld("corvane-full");
         SetLogMasterSwitch(true);
     }
     void TearDown() override {

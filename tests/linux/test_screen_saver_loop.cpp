@@ -29,19 +29,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Runs `script` after each pass's Update with the pass number (from 1); the loop is
-// stopped after `limit` passes.
-class LoopScene : public SaverTestScene {
-public:
-    bool Update() override {
-        SaverTestScene::Update();
-        if (script) script(updates);
-        if (updates >= limit) closing = 1;
-        return true;
-    }
-    std::function<void(u32)> script;
-    u32 limit = 50;
-};
+using LoopScene = ScriptedSaverScene;
 
 class SaverLoopTest : public ::testing::Test {
 protected:
@@ -82,7 +70,7 @@ protected:
     // The saver's window, device and input as start-up leaves them, without a scene load.
     void Open(bool debug = false) {
         DebugMode = debug ? 1 : 0;
-        scene = std::make_unique<LoopScene>();
+        scene = std::make_unique<LoopScene>(50);
         ASSERT_TRUE(scene->Application::Create(GetModuleHandleA(nullptr), nullptr));
         ASSERT_TRUE(scene->SetMode(false));
         ASSERT_TRUE(scene->Input.Create(true, 6, 6));

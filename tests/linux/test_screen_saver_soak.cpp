@@ -8,6 +8,7 @@
 #include "Screen/SceneParams.h"
 #include "tests/SaverTestScene.h"
 #include "tests/TestSupport.h"
+#include "tests/linux/SaverTestSupport.h"
 
 #include <windows.h>
 #include <PlatformResources.h>
@@ -33,17 +34,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class SoakScene : public SaverTestScene {
-public:
-    bool Update() override {
-        SaverTestScene::Update();
-        if (script) script(updates);
-        if (updates >= limit) closing = 1;
-        return true;
-    }
-    std::function<void(u32)> script;
-    u32 limit = 1000;
-};
+using SoakScene = ScriptedSaverScene;
 
 // The executable's resources with the built media archive as resource 125, so that the
 // overlays have their fonts and draw something.
@@ -95,20 +86,7 @@ class SaverSoakTest : public ::testing::Test {
 protected:
     void SetUp() override {
         home = fs::current_path();
-        folder = testsupport::FreshTestFolder("corvane-soak");
-        fs::current_path(folder);
-        PlatformTest_SetRegistryFile((folder / "registry").c_str());
-        PlatformTest_ResetWindows();
-        PlatformTest_ResetProcess();
-        PlatformTest_ResetInput();
-        PlatformTest_D3d9Reset();
-        PlatformResources_Override(nullptr);
-        ResetTheSaver();
-        ResetProductSettings();
-        ResetDebugMode();
-        ResetDesktopMode();
-        TheWindowManager().Reset();
-        TheEffectManager().Reset();
+        folder = savertest::EnterFreshWorld("corvane-soak");
     }
     void TearDown() override {
         delete scene;
@@ -136,7 +114,7 @@ protected:
 TEST_F(SaverSoakTest, AThousandPassesWithRandomDeviceLossesLeakNothingAndKeepTheOverlays) {
     std::ofstream("settings.txt", std::ios::binary) << "\xEF\xBB\xBF" "ShowFps = 1\nShowTime = 1\n";
     MediaResources media;
-    scene = new SoakScene;
+    scene = new SoakScene(1000);
     ASSERT_TRUE(scene->Create(GetModuleHandleA(nullptr), nullptr));
     ASSERT_TRUE(scene->FpsText.IsVisible());
     ASSERT_TRUE(scene->ClockText.IsVisible());
