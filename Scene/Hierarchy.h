@@ -178,6 +178,7 @@ public:
     bool UpdateWorld(RenderView& view);
     // Recomputes the boxes of the changed part of the subtree, in the parent's space.
     void UpdateBounds(RenderView& view);
+    using Bounded::UpdateBounds;
     // UpdateBounds with a view and a pass of its own.
     bool ComputeBounds();
     // Nodes of the subtree (this one included) that are bones (bones), have a drawable

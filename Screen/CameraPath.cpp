@@ -262,7 +262,9 @@ u32 LoadCameraPath(CameraBase& flight, Stream* source) {
             // A short entry reads as zeros past its end rather than past its buffer.
             u8 bytes[kStoredKeySize] = {};
             child->ReadData(bytes, kStoredKeySize);
-            const KeyData key = KeyFromBytes(bytes);
+            KeyData key = KeyFromBytes(bytes);
+            // -0 and 0 are one time: the track files both under 0, and so must the key.
+            if (key.time == 0.0f) key.time = 0.0f;
             const bool position = String::EqualsText(child->GetTypeName(), "pos");
             // A time that is not a number has no place in a track: AddKey refuses it.
             const bool added =

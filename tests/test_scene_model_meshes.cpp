@@ -463,3 +463,29 @@ TEST_F(MeshLoading, TheNamedMaterialOrTheDefaultOneIsDrawn) {
 }
 
 }  // namespace
+
+// A model loaded a second time under another name reuses its nodes: the second load files
+// its pose, and the mesh of the first load stays the node's only drawable and record.
+TEST(MeshLoadingTwice, ASecondLoadReadsNoMeshAgain) {
+    ModelBuilder b;
+    UdfNode* entry = ModelBuilder::Node(b.Root(), "Plane01", "Mesh");
+    ModelBuilder::SetTransforms(entry, Translation(1, 2, 3));
+    ModelBuilder::SetMesh(entry, PlainDecl(), PlainVertices(3), 3, Indices16({0, 1, 2}), 3, 2);
+    const Bytes bytes = b.Build();
+    AdvScene scene;
+    LOADDESC first, second;
+    first.name = String("first");
+    second.name = String("second");
+    ASSERT_TRUE(scene.Load(patht::FromMemory(bytes.data(), static_cast<u32>(bytes.size())), &first));
+    Hierarchy* node = scene.GetRoot()->FindChild(String("Plane01"));
+    ASSERT_NE(node, nullptr);
+    DrawItem* drawable = node->GetObject();
+    ASSERT_NE(drawable, nullptr);
+    ASSERT_EQ(scene.GetMeshes().count, 1u);
+    ASSERT_TRUE(scene.Load(patht::FromMemory(bytes.data(), static_cast<u32>(bytes.size())), &second));
+    EXPECT_EQ(scene.GetRoot()->FindChild(String("Plane01")), node);
+    EXPECT_EQ(node->GetObject(), drawable);
+    EXPECT_EQ(scene.GetMeshes().count, 1u);
+    EXPECT_EQ(node->nodePoses.count, 2);
+    EXPECT_TRUE(node->FindNodePose(String("second")));
+}
