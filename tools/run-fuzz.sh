@@ -141,16 +141,21 @@ if command -v oggenc >/dev/null 2>&1; then
   oggenc --quiet -q 0 --downmix -o "$SEEDS/fuzz_audio_sample/mono.ogg" "$SEEDS/fuzz_audio_sample/high.wav"
 fi
 
+# The targets run in a folder of their own: what the engine writes to its working folder
+# (its text log, caches) and the inputs that fail land there, not in the checkout.
+WORK=$OUT/work
+mkdir -p "$WORK"
 for target in $TARGETS; do
   corpus=$OUT/corpus/$target
   mkdir -p "$corpus"
   dirs="$corpus"
-  [ -d "tests/fuzz/seeds/$target" ] && dirs="$dirs tests/fuzz/seeds/$target"
+  [ -d "$ROOT/tests/fuzz/seeds/$target" ] && dirs="$dirs $ROOT/tests/fuzz/seeds/$target"
   [ -d "$SEEDS/$target" ] && dirs="$dirs $SEEDS/$target"
   echo "== $target ($SECONDS_TO_RUN s)"
   log=$OUT/$target.log
   # shellcheck disable=SC2086
-  if ! "$OUT/$target" -max_total_time="$SECONDS_TO_RUN" -max_len=65536 -print_final_stats=1 $dirs >"$log" 2>&1; then
+  if ! (cd "$WORK" && "$OUT/$target" -max_total_time="$SECONDS_TO_RUN" -max_len=65536 -print_final_stats=1 \
+          -artifact_prefix="$WORK/" $dirs) >"$log" 2>&1; then
     tail -n 60 "$log"
     echo "fuzz target $target failed; the input that failed is named in the log above"
     exit 1
