@@ -87,16 +87,7 @@ bool ImageWindow::BuildQuad() {
         RemoveQuad();
         BuildMaterial();
         GeometryDesc desc;
-        desc.primitiveType = D3DPT_TRIANGLELIST;
-        if (!desc.layout.SetFVF(kVertexFVF)) return false;
-        GeometryStream& stream = desc.streams[0];
-        stream.kind = GeometryStream::kVertexKind;
-        stream.layout.Assign(desc.layout);
-        stream.stride = kVertexSize;
-        stream.length = kQuadBytes;
-        stream.usage = D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY;
-        stream.pool = D3DPOOL_DEFAULT;
-        stream.fieldFlags = GeometryStream::kLengthSet | GeometryStream::kUsageSet | GeometryStream::kPoolSet;
+        if (!WindowManager::DynamicTriangles(desc, kVertexFVF, kVertexSize, kQuadBytes)) return false;
         mesh_ = TheWindowManager().AddMesh(this, desc, &material_);
         if (!mesh_) return false;
     }

@@ -176,16 +176,7 @@ bool RichTextWindow::FitMesh(QuadMesh& quads, u32 glyphs, u32 fvf, u32 vertexSiz
     const u32 bytes = glyphs * kVerticesPerGlyph * vertexSize;
     if (!quads.mesh) {
         GeometryDesc desc;
-        desc.primitiveType = D3DPT_TRIANGLELIST;
-        if (!desc.layout.SetFVF(fvf)) return false;
-        GeometryStream& stream = desc.streams[0];
-        stream.kind = GeometryStream::kVertexKind;
-        stream.layout.Assign(desc.layout);
-        stream.stride = vertexSize;
-        stream.length = bytes;
-        stream.usage = D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY;
-        stream.pool = D3DPOOL_DEFAULT;
-        stream.fieldFlags = GeometryStream::kLengthSet | GeometryStream::kUsageSet | GeometryStream::kPoolSet;
+        if (!WindowManager::DynamicTriangles(desc, fvf, vertexSize, bytes)) return false;
         SetupMaterial(quads);
         quads.mesh = TheWindowManager().AddMesh(this, desc, &quads.material);
         if (!quads.mesh) return false;

@@ -53,6 +53,20 @@ f32 WindowManager::LayerDepth(i32 layer) const {
     return far_ / (far_ - near_) * (distance - near_) / distance;
 }
 
+bool WindowManager::DynamicTriangles(GeometryDesc& desc, u32 fvf, u32 stride, u32 bytes) {
+    desc.primitiveType = D3DPT_TRIANGLELIST;
+    if (!desc.layout.SetFVF(fvf)) return false;
+    GeometryStream& stream = desc.streams[0];
+    stream.kind = GeometryStream::kVertexKind;
+    stream.layout.Assign(desc.layout);
+    stream.stride = stride;
+    stream.length = bytes;
+    stream.usage = D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY;
+    stream.pool = D3DPOOL_DEFAULT;
+    stream.fieldFlags = GeometryStream::kLengthSet | GeometryStream::kUsageSet | GeometryStream::kPoolSet;
+    return true;
+}
+
 MeshObject* WindowManager::AddMesh(Window* window, const GeometryDesc& desc, Material* material) {
     if (!window || !material) return nullptr;
     MeshObject* mesh = nullptr;

@@ -51,6 +51,10 @@ public:
     // material's context gets the manager's projection. Null when the geometry cannot be
     // made, or without a window or material.
     MeshObject* AddMesh(Window* window, const GeometryDesc& desc, Material* material);
+    // The description windows give AddMesh: a triangle list in one dynamic, write-only
+    // vertex buffer of the default pool, `bytes` long, of the fixed-function layout fvf.
+    // False when fvf names no layout.
+    static bool DynamicTriangles(GeometryDesc& desc, u32 fvf, u32 stride, u32 bytes);
     // Gives back a mesh from AddMesh. Also finds the mesh when the window was moved under
     // another top-level window since it was made. Nothing for null.
     void RemoveMesh(Window* window, MeshObject* mesh);
