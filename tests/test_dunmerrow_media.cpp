@@ -5,11 +5,18 @@
 #include "Core/MemoryBuffer.h"
 #include "Core/Path.h"
 #include "Core/Stream.h"
+#include "Core/TextCodec.h"
+#include "Core/TextDataTree.h"
+#include "Core/TextNode.h"
+#include "Core/UdfText.h"
+#include "Screen/CameraPath.h"
 
 #include <d3dx9tex.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -64,6 +71,66 @@ const Texture kTextures[] = {
     {"Models/moon.png", 256, D3DXIFF_PNG, true},            {"Models/Moon.png", 256, D3DXIFF_PNG, true},
     {"displace.bmp", 256, D3DXIFF_BMP, false},
 };
+
+// The screen parameters the program carries (resource 156), parsed after their byte-order mark.
+bool LoadScreenParameters(TextDataTree& doc) {
+    patht path;
+    path.flags = kPathResource;
+    path.number = 156;
+    std::unique_ptr<Stream> stream(path.Open(kStreamRead));
+    if (!stream) return false;
+    u8 mark[3] = {};
+    const bool ok = stream->Read(mark, 3) == 3 && UdfText::LoadStream(*stream, doc, nullptr, kTextUtf8);
+    stream->Close();
+    return ok;
+}
+
+std::string Narrow(const WString& text) { return String::FromWString(text).c_str(); }
+
+// Every camera path the parameters name: each entry of each "Cameras" list, then the
+// default flights of "Animations", each name once.
+std::vector<std::string> CameraPathNames(const TextDataTree& doc) {
+    std::vector<std::string> names;
+    auto add = [&](const TextNode* list) {
+        for (u32 j = 0; list && j < list->ChildCount(); ++j) {
+            const std::string name = Narrow(list->GetChild(static_cast<i32>(j))->value);
+            if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+        }
+    };
+    const TextNode* cameras = doc.GetChild("Cameras");
+    for (u32 i = 0; cameras && i < cameras->ChildCount(); ++i) add(cameras->GetChild(static_cast<i32>(i)));
+    add(doc.GetChild("Animations"));
+    return names;
+}
+
+// The world the flights cross (the ground model's layout): flat sand within 3200 of the
+// origin (under the landmark) and within 3600 of the monument centre, dunes up to about
+// 300 elsewhere; the landmark pyramid at the origin (base side 4400, height 2800) and a
+// smaller one at (-4500, 0, 3000) (side 2400, height 1500). The flat areas are taken 200
+// smaller, and the pyramids 100 larger, than they are.
+constexpr double kMonumentX = 4000.0, kMonumentZ = -5700.0;
+constexpr double kDuneTop = 300.0, kClearance = 150.0, kReach = 10000.0;
+
+bool OverFlatSand(double x, double z) {
+    return std::hypot(x, z) < 3000.0 || std::hypot(x - kMonumentX, z - kMonumentZ) < 3400.0;
+}
+
+bool InsidePyramid(const Vec3& p, double cx, double cz, double side, double height) {
+    constexpr double kMargin = 100.0;
+    if (p.y > height + kMargin) return false;
+    const double half = side * 0.5 * (1.0 - std::max(0.0, static_cast<double>(p.y)) / height) + kMargin;
+    return std::fabs(p.x - cx) < half && std::fabs(p.z - cz) < half;
+}
+
+// Why the camera may not be at p; empty when it may.
+std::string Fault(const Vec3& p) {
+    const double ground = OverFlatSand(p.x, p.z) ? 0.0 : kDuneTop;
+    if (p.y < ground + kClearance) return "too low";
+    if (InsidePyramid(p, 0.0, 0.0, 4400.0, 2800.0)) return "inside the landmark";
+    if (InsidePyramid(p, -4500.0, 3000.0, 2400.0, 1500.0)) return "inside the small pyramid";
+    if (std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z) > kReach) return "too far out";
+    return std::string();
+}
 
 u32 Little32(const std::vector<unsigned char>& b, size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<u32>(b[at + 3]) << 24);
@@ -129,6 +196,83 @@ TEST(DunmerrowMedia, TheDisplacementMapIsATiling24BitBitmap) {
     EXPECT_LT(inner * 4, spread);
     EXPECT_LT(seamX, inner * 2 + 256);
     EXPECT_LT(seamY, inner * 2 + 256);
+}
+
+TEST(DunmerrowMedia, EveryCameraListEntryOpensWithKeys) {
+    ASSERT_NE(Archive(), nullptr);
+    TextDataTree doc;
+    ASSERT_TRUE(LoadScreenParameters(doc));
+    const TextNode* cameras = doc.GetChild("Cameras");
+    ASSERT_NE(cameras, nullptr);
+    // One list per day part.
+    ASSERT_NE(doc.GetChild("CameraTimes"), nullptr);
+    EXPECT_EQ(cameras->ChildCount(), doc.GetChild("CameraTimes")->ChildCount());
+    for (u32 i = 0; i < cameras->ChildCount(); ++i) {
+        const TextNode* list = cameras->GetChild(static_cast<i32>(i));
+        EXPECT_GT(list->ChildCount(), 0u) << "Cameras[" << i << "] is empty";
+        for (u32 j = 0; j < list->ChildCount(); ++j) {
+            const std::string name = Narrow(list->GetChild(static_cast<i32>(j))->value);
+            CameraBase flight;
+            if (LoadCameraPath(flight, InArchive(name)) == 0) {
+                ADD_FAILURE() << "Cameras[" << i << "]: missing or empty: Media/" << name;
+                continue;
+            }
+            EXPECT_GE(flight.PositionTrack().keys.Count(), 2u) << name;
+            EXPECT_GE(flight.RotationTrack().keys.Count(), 2u) << name;
+        }
+    }
+}
+
+// Each flight sampled every 20 ms over its whole range stays clear of the dunes, outside
+// both pyramids and within reach of the origin, its horizon level all the way.
+TEST(DunmerrowMedia, EveryFlightStaysClearOfTheGroundAndThePyramids) {
+    ASSERT_NE(Archive(), nullptr);
+    TextDataTree doc;
+    ASSERT_TRUE(LoadScreenParameters(doc));
+    const std::vector<std::string> names = CameraPathNames(doc);
+    EXPECT_GE(names.size(), 16u);
+    for (const std::string& name : names) {
+        CameraBase flight;
+        if (LoadCameraPath(flight, InArchive(name)) == 0) {
+            ADD_FAILURE() << "missing or empty: Media/" << name;
+            continue;
+        }
+        TimeRange range;
+        ASSERT_TRUE(flight.GetTimeRange(range)) << name;
+        EXPECT_GE(range.end - range.start, 20000.0f) << name;
+        EXPECT_LE(range.end - range.start, 80000.0f) << name;
+        for (f32 t = range.start; t <= range.end; t += 20.0f) {
+            flight.Evaluate(t);
+            const Vec3 p = flight.GetPosition();
+            const std::string fault = Fault(p);
+            if (!fault.empty()) {
+                ADD_FAILURE() << name << " at " << t << " ms: " << fault << " at (" << p.x << ", " << p.y << ", "
+                              << p.z << ")";
+                break;
+            }
+            // Never upside down, and the horizon never tilted much (looking down is fine).
+            const Vec3 up = flight.GetUp(), ahead = flight.GetDirection();
+            const Vec3 side(up.y * ahead.z - up.z * ahead.y, up.z * ahead.x - up.x * ahead.z,
+                            up.x * ahead.y - up.y * ahead.x);
+            if (up.y <= 0.0f || std::fabs(side.y) > 0.35f) {
+                ADD_FAILURE() << name << " at " << t << " ms: the camera rolls (up " << up.y << ", side " << side.y
+                              << ")";
+                break;
+            }
+        }
+    }
+}
+
+// The checks themselves: points the flights must not reach are caught.
+TEST(DunmerrowMedia, TheFlightCheckCatchesEveryKindOfFault) {
+    EXPECT_EQ(Fault(Vec3(0.0f, 200.0f, -2500.0f)), "");           // low over the flat sand
+    EXPECT_EQ(Fault(Vec3(-6000.0f, 300.0f, -7000.0f)), "too low");  // in the dunes
+    EXPECT_EQ(Fault(Vec3(4000.0f, 100.0f, -5700.0f)), "too low");
+    EXPECT_EQ(Fault(Vec3(0.0f, 2700.0f, 0.0f)), "inside the landmark");
+    EXPECT_EQ(Fault(Vec3(1500.0f, 600.0f, -1500.0f)), "inside the landmark");
+    EXPECT_EQ(Fault(Vec3(0.0f, 3000.0f, 0.0f)), "");
+    EXPECT_EQ(Fault(Vec3(-4500.0f, 1000.0f, 3000.0f)), "inside the small pyramid");
+    EXPECT_EQ(Fault(Vec3(9000.0f, 5000.0f, 0.0f)), "too far out");
 }
 
 #else
