@@ -9,16 +9,21 @@
 #include "Core/TextDataTree.h"
 #include "Core/TextNode.h"
 #include "Core/UdfText.h"
+#include "Scene/AdvScene.h"
+#include "Scene/Hierarchy.h"
 #include "Screen/CameraPath.h"
+#include "tools/UdfDump.h"
 
 #include <d3dx9tex.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -54,14 +59,14 @@ std::vector<unsigned char> ReadMember(const std::string& name) {
     return bytes;
 }
 
-struct Texture {
+struct PackedTexture {
     const char* name;
     UINT size;
     D3DXIMAGE_FILEFORMAT kind;
     bool alpha;
 };
 
-const Texture kTextures[] = {
+const PackedTexture kTextures[] = {
     {"Models/All/sand.jpg", 512, D3DXIFF_JPG, false},       {"Models/All/sand_h.png", 256, D3DXIFF_PNG, false},
     {"Models/All/stone.jpg", 512, D3DXIFF_JPG, false},      {"Models/All/gold.jpg", 256, D3DXIFF_JPG, false},
     {"Models/All/bark.jpg", 256, D3DXIFF_JPG, false},       {"Models/All/leaves.png", 256, D3DXIFF_PNG, true},
@@ -132,6 +137,82 @@ std::string Fault(const Vec3& p) {
     return std::string();
 }
 
+// The texture files a model's materials name (the "FileName" of each map), read from the
+// document's text form.
+std::vector<std::string> TextureFiles(const std::string& file) {
+    std::vector<std::string> names;
+    const std::vector<unsigned char> bytes = ReadMember(file);
+    std::string text, error;
+    if (!UdfBinaryToText(bytes.data(), bytes.size(), &text, &error)) {
+        ADD_FAILURE() << file << ": " << error;
+        return names;
+    }
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.find("\"FileName\"") == std::string::npos) continue;
+        // The dump writes the string's bytes as "text" or, with its terminating NUL, as "hex".
+        std::string name;
+        const size_t text = line.find("= text \""), hex = line.find("= hex ");
+        if (text != std::string::npos) {
+            const size_t close = line.find('"', text + 8);
+            if (close != std::string::npos) name = line.substr(text + 8, close - text - 8);
+        } else if (hex != std::string::npos) {
+            for (size_t i = hex + 6; i + 1 < line.size() && std::isxdigit(static_cast<unsigned char>(line[i])); i += 2)
+                name.push_back(static_cast<char>(std::strtol(line.substr(i, 2).c_str(), nullptr, 16)));
+        }
+        while (!name.empty() && name.back() == '\0') name.pop_back();
+        if (name.empty()) {
+            ADD_FAILURE() << file << ": a file name that is not a string: " << line;
+            continue;
+        }
+        names.push_back(name);
+    }
+    return names;
+}
+
+// Every texture the model names opens, beside the model or from the archive's top.
+void ExpectTexturesOpen(const std::string& file) {
+    const std::string folder = file.substr(0, file.rfind('/') + 1);
+    for (const std::string& name : TextureFiles(file)) {
+        std::string plain = name;
+        std::replace(plain.begin(), plain.end(), '\\', '/');
+        const std::string leaf = plain.substr(plain.rfind('/') + 1);
+        EXPECT_TRUE(!ReadMember(plain).empty() || !ReadMember(folder + leaf).empty())
+            << file << " names a texture the archive lacks: " << name;
+    }
+}
+
+// A model loaded as the scene loads it; false (and a failure naming it) when it is missing
+// or does not load.
+bool LoadModel(AdvScene& model, const std::string& name) {
+    if (ReadMember(name).empty()) {
+        ADD_FAILURE() << "missing: Media/" << name;
+        return false;
+    }
+    LOADDESC desc;
+    desc.flags |= 0x1;
+    if (!model.Load(InArchive(name), &desc)) {
+        ADD_FAILURE() << "does not load: Media/" << name;
+        return false;
+    }
+    ExpectTexturesOpen(name);
+    return true;
+}
+
+// The names looked up anywhere in the model, each a failure naming it when absent.
+void ExpectNodes(AdvScene& model, const std::string& file, const std::vector<std::string>& names) {
+    for (const std::string& name : names)
+        EXPECT_NE(model.GetRoot()->FindNode(String(name.c_str())), nullptr) << file << ": no node " << name;
+}
+
+// The names the scene takes as direct children of the model's root.
+void ExpectChildren(AdvScene& model, const std::string& file, const std::vector<std::string>& names) {
+    for (const std::string& name : names)
+        EXPECT_NE(model.GetRoot()->FindChild(String(name.c_str())), nullptr)
+            << file << ": no direct child " << name << " of the root";
+}
+
 u32 Little32(const std::vector<unsigned char>& b, size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<u32>(b[at + 3]) << 24);
 }
@@ -142,7 +223,7 @@ TEST(DunmerrowMedia, TheArchiveLoads) { ASSERT_NE(Archive(), nullptr) << CORVANE
 
 TEST(DunmerrowMedia, EveryTextureOpensWithItsSizeAndKind) {
     ASSERT_NE(Archive(), nullptr);
-    for (const Texture& t : kTextures) {
+    for (const PackedTexture& t : kTextures) {
         const std::vector<unsigned char> bytes = ReadMember(t.name);
         if (bytes.empty()) {
             ADD_FAILURE() << "missing: Media/" << t.name;
@@ -273,6 +354,78 @@ TEST(DunmerrowMedia, TheFlightCheckCatchesEveryKindOfFault) {
     EXPECT_EQ(Fault(Vec3(0.0f, 3000.0f, 0.0f)), "");
     EXPECT_EQ(Fault(Vec3(-4500.0f, 1000.0f, 3000.0f)), "inside the small pyramid");
     EXPECT_EQ(Fault(Vec3(9000.0f, 5000.0f, 0.0f)), "too far out");
+}
+
+TEST(DunmerrowMedia, TheGroundHoldsEveryNodeTheSceneRegroups) {
+    ASSERT_NE(Archive(), nullptr);
+    AdvScene ground;
+    const std::string file = "Models/All/Ground.UDF";
+    if (!LoadModel(ground, file)) return;
+    ExpectNodes(ground, file,
+                {"Palm01", "Palm02", "Palm03", "Palm04", "Palm05", "Palm06", "Palm07", "Palm08", "Ankh", "Object012",
+                 "Object02", "figure01", "Object05", "Object11"});
+    ExpectChildren(ground, file, {"Object01", "Pyr1"});
+    // Among the textures its materials name: the sand's height map and the floor's light map.
+    const std::vector<std::string> textures = TextureFiles(file);
+    for (const char* wanted : {"sand.jpg", "sand_h.png", "stone.jpg", "gold.jpg", "lightmap.jpg"})
+        EXPECT_NE(std::find(textures.begin(), textures.end(), wanted), textures.end()) << file << " names no " << wanted;
+}
+
+TEST(DunmerrowMedia, EveryOtherModelHoldsTheNodesTheSceneUses) {
+    ASSERT_NE(Archive(), nullptr);
+    {
+        AdvScene sky;
+        const std::string file = "Models/All/Sky.UDF";
+        if (LoadModel(sky, file)) ExpectChildren(sky, file, {"Sky1", "Sky2", "Sky3", "Sky4", "Sky5"});
+    }
+    {
+        AdvScene box;
+        const std::string file = "Models/Box.UDF";
+        if (LoadModel(box, file)) ExpectNodes(box, file, {"box"});
+    }
+    for (int n = 1; n <= 4; ++n) {
+        AdvScene flare;
+        const std::string file = "Models/Flares/Flare" + std::to_string(n) + ".UDF";
+        if (LoadModel(flare, file)) ExpectChildren(flare, file, {"Plane01"});
+    }
+    {
+        AdvScene palm;
+        const std::string file = "Models/All/Palm.UDF";
+        if (LoadModel(palm, file)) ExpectNodes(palm, file, {"Palm01", "Palm02"});
+    }
+    {
+        // The sun and the moon dress the quad's first child.
+        AdvScene quad;
+        const std::string file = "Models/Quad.udf";
+        if (LoadModel(quad, file)) {
+            EXPECT_GE(quad.GetRoot()->GetChildren().count, 1u) << file << ": no child";
+        }
+    }
+}
+
+// The sky boxes (four sets, five faces each) and the music the parameters name.
+TEST(DunmerrowMedia, TheSkyFacesAndTheMusicOpen) {
+    ASSERT_NE(Archive(), nullptr);
+    for (const char* set : {"chateau", "mpcarentan", "dam", "pathfinder"}) {
+        for (const char* face : {"up", "ft", "bk", "lf", "rt"}) {
+            const std::string name = std::string("Models/All/") + set + "_" + face + ".jpg";
+            const std::vector<unsigned char> bytes = ReadMember(name);
+            if (bytes.empty()) {
+                ADD_FAILURE() << "missing: Media/" << name;
+                continue;
+            }
+            D3DXIMAGE_INFO info{};
+            EXPECT_EQ(D3DXGetImageInfoFromFileInMemory(bytes.data(), static_cast<UINT>(bytes.size()), &info), D3D_OK)
+                << name;
+        }
+    }
+    TextDataTree doc;
+    ASSERT_TRUE(LoadScreenParameters(doc));
+    const std::string music = Narrow(TextNode::StringOf(doc.GetChild("MusicFile")));
+    ASSERT_FALSE(music.empty());
+    const std::vector<unsigned char> bytes = ReadMember(music);
+    ASSERT_GE(bytes.size(), 4u) << "missing: Media/" << music;
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "OggS") << music;
 }
 
 #else
