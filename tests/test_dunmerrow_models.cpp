@@ -237,6 +237,59 @@ TEST_F(DunmerrowModels, GroundHasEveryNodeTheSceneLooksFor) {
     }
 }
 
+TEST_F(DunmerrowModels, DunesStayLowAndFlatWhereThingsStand) {
+    AdvScene ground;
+    ASSERT_TRUE(Load(ground, "Models/All/Ground.UDF"));
+    // The flat places: the monument, under the great pyramid, the small pyramid, the oasis.
+    struct Flat {
+        double x, z, radius;
+    };
+    const Flat flats[] = {{4000, -5700, 3600}, {0, 0, 3200}, {-4500, 3000, 1800}, {-3000, -4000, 1300}};
+    P3 lo{1e9, 1e9, 1e9}, hi{-1e9, -1e9, -1e9};
+    u32 tiles = 0;
+    ground.GetMeshes().CursorWalk([&](const String& name, FrameSequence* mesh) {
+        if (std::string(name.c_str()).rfind("Dunes", 0) != 0) return;
+        ++tiles;
+        for (u32 i = 0; i < mesh->vertices.vertexCount; ++i) {
+            const P3 p = PositionAt(*mesh, i);
+            lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
+            hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
+            for (const Flat& f : flats) {
+                if (std::hypot(p.x - f.x, p.z - f.z) < f.radius) {
+                    EXPECT_EQ(p.y, 0.0) << name.c_str();
+                }
+            }
+            EXPECT_GT(NormalAt(*mesh, i).y, 0.5) << "dunes too steep in " << name.c_str();
+        }
+    });
+    EXPECT_GT(tiles, 1u);
+    EXPECT_NEAR(lo.x, -30000.0, 1.0);
+    EXPECT_NEAR(hi.x, 30000.0, 1.0);
+    EXPECT_NEAR(lo.z, -30000.0, 1.0);
+    EXPECT_NEAR(hi.z, 30000.0, 1.0);
+    EXPECT_GE(lo.y, 0.0);
+    EXPECT_LE(hi.y, 310.0);
+    EXPECT_GT(hi.y, 200.0) << "the dunes rise";
+    // The stone floor lies a few units above the sand around the monument, about 3800 wide.
+    Hierarchy* floor = ground.GetRoot()->FindNode(String("Object11"));
+    const FrameSequence* mesh = Record(ground, "Object11");
+    ASSERT_NE(floor, nullptr);
+    ASSERT_NE(mesh, nullptr);
+    const Matrix m = LocalOf(floor);
+    P3 flo{1e9, 1e9, 1e9}, fhi{-1e9, -1e9, -1e9};
+    for (u32 i = 0; i < mesh->vertices.vertexCount; ++i) {
+        const P3 p = Apply(m, PositionAt(*mesh, i));
+        flo = {std::min(flo.x, p.x), std::min(flo.y, p.y), std::min(flo.z, p.z)};
+        fhi = {std::max(fhi.x, p.x), std::max(fhi.y, p.y), std::max(fhi.z, p.z)};
+    }
+    EXPECT_NEAR(fhi.x - flo.x, 3800.0, 200.0);
+    EXPECT_NEAR(fhi.z - flo.z, 3800.0, 200.0);
+    EXPECT_NEAR((fhi.x + flo.x) * 0.5, 4000.0, 1.0);
+    EXPECT_NEAR((fhi.z + flo.z) * 0.5, -5700.0, 1.0);
+    EXPECT_GT(flo.y, 0.0);
+    EXPECT_LT(fhi.y, 20.0);
+}
+
 TEST_F(DunmerrowModels, LandmarkBoundsHoldTheApexAndThePyramidsStandWhereTheWorldSays) {
     AdvScene ground;
     ASSERT_TRUE(Load(ground, "Models/All/Ground.UDF"));
