@@ -194,19 +194,7 @@ bool GlowRayMesh::EnsureGeometry() {
     geometryRoom = 0;
     geometry = GeometryRef();
     if (needed == 0 || needed * sizeof(Vertex) > 0xFFFFFFFFull) return false;
-    Geometry* made = new (std::nothrow) Geometry;
-    if (!made) return false;
-    GeometryRef ref(made);
-    if (!made->Create(static_cast<u32>(needed), kRayUsage, kRayFVF)) return false;
-    made->primitiveType = D3DPT_TRIANGLELIST;
-    // Create hands out the whole buffer as one range; each draw takes a range of exactly
-    // the vertices it writes.
-    SharedBuffer* buffer = made->GetVertexBuffer(0);
-    if (!buffer) return false;
-    buffer->FreeRange(buffer->GetRanges());
-    geometry = ref;
-    description.layout.Assign(made->layout);
-    description.primitiveType = made->primitiveType;
+    if (!CreateDynamicGeometry(static_cast<u32>(needed), kRayUsage, kRayFVF, D3DPT_TRIANGLELIST)) return false;
     geometryRoom = static_cast<u32>(needed);
     return true;
 }
