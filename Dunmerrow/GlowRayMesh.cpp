@@ -63,8 +63,8 @@ GlowRayMesh::~GlowRayMesh() {
 }
 
 bool GlowRayMesh::Reserve(u32 count) {
+    if (count > kMaxRays) return false;
     if (count <= rayCapacity) return true;
-    if (count > 0xFFFFFFFFu - kRaySlack) return false;
     const u32 capacity = count + kRaySlack;
     GlowRay* grown = new (std::nothrow) GlowRay[capacity];
     if (!grown) return false;
@@ -104,6 +104,7 @@ void GlowRayMesh::Build(const Vec3& position, f32 size, f32 thickness, FColor co
     // No rays, or a size that every width and fade would divide by (or a NaN): nothing to
     // build.
     if (n <= 0 || !(size > 0.0f)) return;
+    if (static_cast<u32>(n) > kMaxRays) n = static_cast<i32>(kMaxRays);
     if (!ResizeRays(static_cast<u32>(n))) {
         rayCount = 0;
         return;
