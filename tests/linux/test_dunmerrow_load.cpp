@@ -6,6 +6,7 @@
 #include "tests/linux/DunmerrowTestSupport.h"
 
 #include "D3d/Texture.h"
+#include "Effect/DistortEffect.h"
 #include "Screen/SaverModes.h"
 
 #include <algorithm>
@@ -476,6 +477,19 @@ TEST_F(DunmerrowLoad, TheDistortionViewShowsTheBoxNode) {
     EXPECT_STREQ(scene->viewCell.Clone()->GetName().c_str(), "box");
 }
 
+TEST_F(DunmerrowLoad, WithTheShippedEffectsTheDistortionViewFindsTheDistortEffect) {
+    SceneOptions options;
+    options.shippedEffects = true;
+    ASSERT_TRUE(Start(options));
+    ASSERT_NE(TheEffectManager().FindEffect(String("Distort"), 100), nullptr);
+    EXPECT_EQ(TheEffectManager().FindEffect(String("Distort1"), 100), nullptr) << "no effect has that name";
+    ASSERT_NE(scene->viewCell.Distort(), nullptr);
+    EXPECT_EQ(static_cast<Effect*>(scene->viewCell.Distort()), TheEffectManager().FindEffect(String("Distort"), 100));
+    EXPECT_EQ(Log().find("Distort effect not loaded"), std::string::npos);
+    EXPECT_TRUE(scene->bumpEffect);
+    EXPECT_EQ(scene->ShadowsEnabled.value, 1);
+}
+
 TEST_F(DunmerrowLoad, EveryGlowTheArraysDescribeIsBuilt) {
     ASSERT_TRUE(Start());
     const u32 rays[5] = {30, 15, 15, 15, 15};
@@ -543,6 +557,27 @@ TEST_F(DunmerrowLoad, TheMusicStartsWithTheSceneAndIsReleasedAfterIt) {
     scene->ReleaseCustom();
     EXPECT_FALSE(scene->music.IsLoaded());
     EXPECT_FALSE(fs::exists(library));
+}
+
+TEST_F(DunmerrowLoad, TheMusicStartsAfterEverythingElseIsLoaded) {
+    SceneOptions options;
+    options.music = true;
+    Make(options);
+    fs::remove(folder / "Media" / "music.ogg");
+    ASSERT_TRUE(scene->Create(GetModuleHandleA(nullptr), nullptr));
+    EXPECT_TRUE(scene->music.IsLoaded()) << "the library runs silent";
+    EXPECT_EQ(scene->music.Sample(), 0u);
+    const std::string log = Log();
+    const size_t distortion = log.find("Distort effect not loaded");
+    const size_t music = log.find("Music failed to load");
+    const size_t ground = log.find("Load: ");
+    const size_t whole = log.find("Load: ", ground + 1);
+    ASSERT_NE(distortion, std::string::npos);
+    ASSERT_NE(music, std::string::npos);
+    ASSERT_NE(whole, std::string::npos);
+    EXPECT_LT(ground, distortion);
+    EXPECT_LT(distortion, music);
+    EXPECT_LT(music, whole);
 }
 
 TEST_F(DunmerrowLoad, EachUpdateRampsTheVolumeAndPutsTheListenerAtTheCamera) {
