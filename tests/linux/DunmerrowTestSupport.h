@@ -83,6 +83,9 @@ struct SceneOptions {
     bool shippedEffects = false;
     // The stand-in audio library as resource "BASS" 126, with a music file.
     bool music = false;
+    // The packed media archive of this build as resource 125, mounted by start-up (files
+    // of the test folder's "Media" still come first).
+    bool mediaArchive = false;
 };
 
 class DunmerrowFixture : public ::testing::Test {
@@ -134,6 +137,12 @@ protected:
             TheEffectManager().Create(list);
         }
         if (options.music) UseStandInMusic();
+        if (options.mediaArchive) UseMediaArchive();
+        if (options.music || options.mediaArchive) {
+            for (u32 i = 0; i < CorvaneResourceTable.count; ++i) resources.push_back(CorvaneResourceTable.entries[i]);
+            table = PlatformResourceTable{resources.data(), static_cast<uint32_t>(resources.size())};
+            PlatformResources_Override(&table);
+        }
         scene = new Dunmerrow;
         SwitchDiagnosticsOn();
         return scene;
@@ -193,11 +202,8 @@ private:
 #ifdef CORVANE_AUDIO_STANDIN
         library = ReadText(CORVANE_AUDIO_STANDIN);
         ASSERT_FALSE(library.empty());
-        for (u32 i = 0; i < CorvaneResourceTable.count; ++i) resources.push_back(CorvaneResourceTable.entries[i]);
         const auto* data = reinterpret_cast<const unsigned char*>(library.data());
         resources.push_back(PlatformResource{"BASS", 0, nullptr, ::Music::kResourceId, data, data + library.size()});
-        table = PlatformResourceTable{resources.data(), static_cast<uint32_t>(resources.size())};
-        PlatformResources_Override(&table);
         fs::create_directories(folder / "temp");
         savedTemp = getenv("TMPDIR") ? getenv("TMPDIR") : "";
         setenv("TMPDIR", (folder / "temp").c_str(), 1);
@@ -206,6 +212,19 @@ private:
         WriteText(folder / "Media" / "music.ogg", "OggS and the rest");
 #else
         GTEST_SKIP() << "no stand-in audio library in this build";
+#endif
+    }
+
+    // Put before the executable's own resources, so that it is the resource 125 found.
+    void UseMediaArchive() {
+#ifdef CORVANE_MEDIA_ARCHIVE
+        archive = ReadText(CORVANE_MEDIA_ARCHIVE);
+        ASSERT_FALSE(archive.empty());
+        const auto* data = reinterpret_cast<const unsigned char*>(archive.data());
+        resources.push_back(PlatformResource{"MEMFILE", 0, nullptr, ScreenSaver::Full::kArchiveResource, data,
+                                             data + archive.size()});
+#else
+        GTEST_SKIP() << "this build packs no media archive";
 #endif
     }
 
@@ -220,6 +239,7 @@ private:
     }
 
     std::string library;
+    std::string archive;
     std::vector<PlatformResource> resources;
     PlatformResourceTable table{};
     std::string savedTemp;

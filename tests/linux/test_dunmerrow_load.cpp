@@ -420,6 +420,25 @@ TEST_F(DunmerrowLoad, LoadingIsTimedInTheLog) {
     EXPECT_NE(log.find("Load: ", first + 1), std::string::npos) << "the ground, then the whole";
 }
 
+TEST_F(DunmerrowLoad, TheEffectManagerForgetsTheMediaArchiveOfASaverThatIsGone) {
+    SceneOptions options;
+    options.mediaArchive = true;
+    ASSERT_TRUE(Start(options));
+    ASSERT_EQ(MediaArchive, &scene->Archive) << "start-up mounts the archive";
+    const MemoryBuffer* archive = &scene->Archive;
+    auto pointsInto = [archive] {
+        u32 found = 0;
+        TheEffectManager().searchPaths.ArchiveFolders().ForEach(
+            [&](const patht& entry) { found += entry.archive == archive ? 1u : 0u; });
+        return found;
+    };
+    EXPECT_EQ(pointsInto(), 1u) << "the effect sources are searched for in the archive";
+    delete scene;
+    scene = nullptr;
+    EXPECT_EQ(pointsInto(), 0u);
+    EXPECT_EQ(MediaArchive, nullptr);
+}
+
 // ---- the music ----------------------------------------------------------------------------------
 
 TEST_F(DunmerrowLoad, TheMusicStartsWithTheSceneAndIsReleasedAfterIt) {
