@@ -63,8 +63,8 @@ GlowRayMesh::~GlowRayMesh() {
 }
 
 bool GlowRayMesh::Reserve(u32 count) {
+    if (count > kMaxRays) return false;
     if (count <= rayCapacity) return true;
-    if (count > 0xFFFFFFFFu - kRaySlack) return false;
     const u32 capacity = count + kRaySlack;
     GlowRay* grown = new (std::nothrow) GlowRay[capacity];
     if (!grown) return false;
@@ -104,6 +104,7 @@ void GlowRayMesh::Build(const Vec3& position, f32 size, f32 thickness, FColor co
     // No rays, or a size that every width and fade would divide by (or a NaN): nothing to
     // build.
     if (n <= 0 || !(size > 0.0f)) return;
+    if (static_cast<u32>(n) > kMaxRays) n = static_cast<i32>(kMaxRays);
     if (!ResizeRays(static_cast<u32>(n))) {
         rayCount = 0;
         return;
@@ -194,19 +195,7 @@ bool GlowRayMesh::EnsureGeometry() {
     geometryRoom = 0;
     geometry = GeometryRef();
     if (needed == 0 || needed * sizeof(Vertex) > 0xFFFFFFFFull) return false;
-    Geometry* made = new (std::nothrow) Geometry;
-    if (!made) return false;
-    GeometryRef ref(made);
-    if (!made->Create(static_cast<u32>(needed), kRayUsage, kRayFVF)) return false;
-    made->primitiveType = D3DPT_TRIANGLELIST;
-    // Create hands out the whole buffer as one range; each draw takes a range of exactly
-    // the vertices it writes.
-    SharedBuffer* buffer = made->GetVertexBuffer(0);
-    if (!buffer) return false;
-    buffer->FreeRange(buffer->GetRanges());
-    geometry = ref;
-    description.layout.Assign(made->layout);
-    description.primitiveType = made->primitiveType;
+    if (!CreateDynamicGeometry(static_cast<u32>(needed), kRayUsage, kRayFVF, D3DPT_TRIANGLELIST)) return false;
     geometryRoom = static_cast<u32>(needed);
     return true;
 }

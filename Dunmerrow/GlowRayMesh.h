@@ -40,7 +40,8 @@ public:
 
     // Draws n rays of the size around centre (w = -1: a fixed world position) with the
     // colour; restarts the timer, sets additive blending on the ray material. n <= 0
-    // builds no rays; size <= 0 builds none either (a ray's width and fade divide by it).
+    // builds no rays; size <= 0 builds none either (a ray's width and fade divide by it);
+    // n above kMaxRays builds kMaxRays.
     void Build(const Vec3& centre, f32 size, f32 thickness, FColor colour, i32 n);
     // Rebuilds the vertices facing the camera and draws them at once with the ray
     // material and the identity world; false (nothing drawn) when the dynamic buffer
@@ -84,6 +85,9 @@ public:
     bool GeometryFailed() const { return geometryFailed; }
     // Spare records the array takes on when it grows.
     static constexpr u32 kRaySlack = 10;
+    // The most rays one glow holds: a count read from a configuration beyond it would ask
+    // for gigabytes of records and vertices. Build draws this many; ResizeRays refuses more.
+    static constexpr u32 kMaxRays = 10000;
     // The vertex layout of the rays: position and diffuse colour.
     static constexpr u32 kRayFVF = 0x42;
     static constexpr u32 kRayUsage = 0x208;  // dynamic, write-only

@@ -18,10 +18,11 @@ constexpr f32 kDefaultMagicSize = 5.0f;
 constexpr i32 kDescribedCount = 30;
 constexpr i32 kCombineTextureDiffuse = 6;
 constexpr i32 kBlendAdditive = 7;
-// A spark lives 2 to 3 s and the emitter asks for one every 4 to 8 ms: at most about 750
-// could be alive, so any capacity up to that is reached and held.
+// A spark lives 2 to 3 s and the emitter asks for one every 2 to 4 ms: even the shortest
+// lives at the slowest pace keep 500 alive, so any count up to kMaxCount is reached and
+// held (and a count below it stops the spawning, so the pace costs nothing).
 constexpr f32 kLifeLow = 2000.0f, kLifeHigh = 3000.0f;
-constexpr f32 kPeriodLow = 4.0f, kPeriodHigh = 8.0f;
+constexpr f32 kPeriodLow = 2.0f, kPeriodHigh = 4.0f;
 // Sparks start within this radius of the glow, rise (world units per 10 ms) in a cone of
 // this deviation (radians), and slow down a little as they climb.
 constexpr f32 kSpawnRadiusLow = 0.0f, kSpawnRadiusHigh = 60.0f;
@@ -106,7 +107,8 @@ bool MagicHolder::Build(const Vec3& position, Texture* texture, f32 scale) {
 }
 
 void MagicHolder::SetCount(i32 count) {
-    if (emitter) emitter->capacity = count > 0 ? count : 0;
+    if (!emitter) return;
+    emitter->capacity = count <= 0 ? 0 : count > kMaxCount ? kMaxCount : count;
 }
 
 i32 MagicCount(i32 maxMagic, f32 w) {

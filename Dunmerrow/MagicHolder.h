@@ -27,8 +27,11 @@ public:
     bool Build(const Vec3& position, Texture* texture, f32 scale);
     // Fills the emitter's description: the particles' look and motion; size = MagicSize.
     void Describe(ParticleEmitter& emitter) const;
-    // The number of particles the emitter keeps alive.
+    // The number of particles the emitter keeps alive, from 0 to kMaxCount: the emitter's
+    // vertex buffer is sized by the count, and no more sparks than this can be alive at
+    // once (a configured MaxMagic of millions would otherwise ask for gigabytes).
     void SetCount(i32 count);
+    static constexpr i32 kMaxCount = 500;
     // Null until Build succeeds.
     Hierarchy* Node() const { return node; }
     ParticleEmitter* Emitter() const { return emitter; }

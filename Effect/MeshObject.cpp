@@ -3,6 +3,8 @@
 // own fog changes are given back after each pass by RestoreFog.
 #include "Effect/MeshObject.h"
 
+#include <new>
+
 #include "D3d/Application.h"
 #include "D3d/DeviceContext.h"
 #include "D3d/FrameSequence.h"
@@ -140,6 +142,23 @@ FrameSequence* MeshObject::PartFor(f32 key) const {
     if (!partTable) return nullptr;
     FrameSequence* part = partTable->Current(key);
     return part ? part : partTable;
+}
+
+bool MeshObject::CreateDynamicGeometry(u32 vertexCount, u32 usage, u32 fvf, u32 primitiveType) {
+    geometry = GeometryRef();
+    Geometry* made = new (std::nothrow) Geometry;
+    if (!made) return false;
+    GeometryRef ref(made);
+    if (!made->Create(vertexCount, usage, fvf)) return false;
+    made->primitiveType = primitiveType;
+    // Create hands out the whole buffer as one range; it goes back at once.
+    SharedBuffer* buffer = made->GetVertexBuffer(0);
+    if (!buffer) return false;
+    buffer->FreeRange(buffer->GetRanges());
+    geometry = ref;
+    description.layout.Assign(made->layout);
+    description.primitiveType = primitiveType;
+    return true;
 }
 
 bool MeshObject::Draw(Material* material) {

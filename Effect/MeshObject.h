@@ -65,6 +65,13 @@ protected:
     using DrawCache = OrderedMap<const VertexDeclaration*, GeometryRef, AddressOrder<VertexDeclaration>>;
     using PartCache = OrderedMap<const FrameSequence*, DrawCache*, AddressOrder<FrameSequence>>;
 
+    // Replaces the mesh's geometry with one dynamic vertex buffer of vertexCount vertices
+    // of a fixed-function format, drawn as primitiveType, whose user writes it before
+    // every draw: the buffer starts with no range handed out, so each draw takes a range of
+    // exactly the vertices it writes and draws those and nothing older. The description
+    // takes the layout. False, with no geometry left, when the buffer cannot be made.
+    bool CreateDynamicGeometry(u32 vertexCount, u32 usage, u32 fvf, u32 primitiveType);
+
     // The geometry of a part for an effect (null: fixed function), from the draw cache or
     // laid out and looked up now; empty when the geometry cache has none to give.
     GeometryRef PartGeometry(FrameSequence* part, const Effect* effect);

@@ -125,20 +125,9 @@ bool ParticleBatch::EnsureGeometry(bool sprites) {
     room = 0;
     geometry = GeometryRef();
     if (needed == 0 || needed > 0xFFFFFFFFull) return false;
-    Geometry* made = new (std::nothrow) Geometry;
-    if (!made) return false;
-    GeometryRef ref(made);
-    if (!made->Create(static_cast<u32>(needed), sprites ? kSpriteUsage : kQuadUsage, sprites ? kSpriteFVF : kQuadFVF))
+    if (!CreateDynamicGeometry(static_cast<u32>(needed), sprites ? kSpriteUsage : kQuadUsage,
+                               sprites ? kSpriteFVF : kQuadFVF, sprites ? D3DPT_POINTLIST : D3DPT_TRIANGLELIST))
         return false;
-    made->primitiveType = sprites ? D3DPT_POINTLIST : D3DPT_TRIANGLELIST;
-    // Create hands out the whole buffer as one range; each draw takes a range of exactly
-    // the vertices it writes, so the draw covers those and nothing older.
-    SharedBuffer* buffer = made->GetVertexBuffer(0);
-    if (!buffer) return false;
-    buffer->FreeRange(buffer->GetRanges());
-    geometry = ref;
-    description.layout.Assign(made->layout);
-    description.primitiveType = made->primitiveType;
     room = static_cast<u32>(needed);
     geometrySprites = sprites ? 1 : 0;
     return true;

@@ -140,6 +140,14 @@ TEST(GlowRays, NoSizeOrNoCountBuildsNoRays) {
         glow.Build(Vec3(0, 0, 0), 100.0f, 20.0f, Colour(1, 1, 1, 1), n);
         EXPECT_EQ(glow.RayCount(), 0u) << n;
     }
+    // A count from a broken configuration builds the most a glow holds.
+    {
+        GlowRayMesh glow;
+        glow.Build(Vec3(0, 0, 0), 100.0f, 20.0f, Colour(1, 1, 1, 1), 2000000000);
+        EXPECT_EQ(glow.RayCount(), GlowRayMesh::kMaxRays);
+        EXPECT_FALSE(glow.ResizeRays(GlowRayMesh::kMaxRays + 1));
+        EXPECT_EQ(glow.RayCount(), GlowRayMesh::kMaxRays);
+    }
     // A glow built again with no size loses its old rays.
     GlowRayMesh glow;
     glow.Build(Vec3(0, 0, 0), 100.0f, 20.0f, Colour(1, 1, 1, 1), 6);
@@ -339,6 +347,9 @@ TEST(Magic, BuildMakesATexturedAdditiveEmitterNode) {
     EXPECT_EQ(e.capacity, 77);
     holder.SetCount(-4);
     EXPECT_EQ(e.capacity, 0);
+    // A count beyond what can live at once would only size a huge vertex buffer.
+    holder.SetCount(2000000000);
+    EXPECT_EQ(e.capacity, MagicHolder::kMaxCount);
     // A second build replaces the first.
     ASSERT_TRUE(holder.Build(Vec3(1, 1, 1), texture, 1.0f));
     EXPECT_EQ(holder.Emitter()->particleSize.Sample(), 4.0f);
@@ -356,7 +367,7 @@ TEST(Magic, TheSparksLiveLongerThanTheyTakeToSpawn) {
     holder.Describe(e);
     const f32 shortestLife = std::fmin(e.particleLife.x0, e.particleLife.x1);
     const f32 longestPeriod = std::fmax(e.genPeriod.range.x0, e.genPeriod.range.x1);
-    EXPECT_GE(shortestLife / longestPeriod, 100.0f);
+    EXPECT_GE(shortestLife / longestPeriod, static_cast<f32>(MagicHolder::kMaxCount));
 }
 
 // ---- the distortion view -------------------------------------------------------------------

@@ -1,7 +1,8 @@
 // The glow rays and the magic sparks on the reference device: the rays' vertex buffer read
 // back for a known camera, the states their draw sends, a vertex buffer the device refuses
 // (nothing drawn, the frame goes on, the next draw tries again), and the number of sparks
-// alive and drawn at noon and at midnight.
+// alive and drawn at noon and at midnight, and the distortion view's fixed-function
+// fallback as the device sees it.
 #include "PlatformD3d9Support.h"
 
 #include "Core/Timer.h"
@@ -10,9 +11,11 @@
 #include "D3d/StateCache.h"
 #include "Dunmerrow/GlowRayMesh.h"
 #include "Dunmerrow/MagicHolder.h"
+#include "Dunmerrow/ViewCell.h"
 #include "Effect/Material.h"
 #include "Effect/RenderContext.h"
 #include "Scene/Hierarchy.h"
+#include "Scene/RenderView.h"
 #include "Scene/ParticleEmitter.h"
 #include "Scene/SceneCamera.h"
 #include "tests/EffectTestSupport.h"
@@ -224,6 +227,62 @@ TEST_F(MagicDevice, AtNoonNoSparkIsMadeOrDrawn) {
     ASSERT_TRUE(Run(holder, 3000));
     EXPECT_EQ(holder.Emitter()->Count(), 0);
     EXPECT_TRUE(Calls("DrawPrimitive").empty());
+}
+
+// ---- the distortion view's fallback ---------------------------------------------------------
+
+// A drawable that runs a fixed-function layer's set-up as a mesh draw does, without
+// geometry: the device log shows the states the cell's material sends.
+class StageProbe : public DrawItem {
+public:
+    StageProbe() {
+        box = Box{0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 0.1f};
+        valid = 1;
+    }
+    DrawItem* Clone() override { return new StageProbe; }
+    bool Draw(Material* material) override {
+        ++draws;
+        if (!material || !material->context) return false;
+        return material->ApplyRenderStates(0) && material->BindTextures(0) && material->ApplyLighting(0) &&
+               material->ApplyMaterial(0);
+    }
+    bool QueryType(u32 typeId, void** out) override {
+        if (typeId == DrawNodeTypeId()) {
+            *out = static_cast<DrawItem*>(this);
+            return true;
+        }
+        return DrawItem::QueryType(typeId, out);
+    }
+    static inline int draws = 0;
+};
+
+TEST_F(GlowDevice, WithoutTheEffectTheViewShowsTheWorldTextureByPosition) {
+    effectsupport::WarningsCapture warnings;
+    Texture world;
+    ASSERT_TRUE(world.CreateEmpty(TEX_EMPTY, 4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, false, true));
+    Hierarchy box;
+    box.SetObject(new StageProbe);
+    box.GetTransform(true).SetPosition(0.0f, 0.0f, 1.0f);
+    ViewCell cell;
+    ASSERT_TRUE(cell.Create(&box, &world, nullptr, nullptr));
+    EXPECT_NE(warnings.Text().find("Distort effect not loaded"), std::string::npos);
+    StageProbe::draws = 0;
+    PlatformTest_D3d9ClearCallLog();
+    cell.Render(Vec3(1, 2, 3), 0.5f, 0.5f);
+    EXPECT_EQ(StageProbe::draws, 1);
+    const auto calls = PlatformTest_D3d9CallLog();
+    auto has = [&](const std::string& call) { return std::find(calls.begin(), calls.end(), call) != calls.end(); };
+    // Unlit; the world texture in stage 0, shown as it is; coordinates from the
+    // camera-space position, projected by the first two (D3DTTFF_COUNT2) of the stage's
+    // transform: with the camera at the origin that is the cell's own transform.
+    EXPECT_TRUE(has("SetRenderState(137, 0)"));
+    EXPECT_TRUE(has("SetTextureStageState(0, 11, 131072)"));
+    EXPECT_TRUE(has("SetTextureStageState(0, 24, 2)"));
+    EXPECT_TRUE(has("SetTextureStageState(0, 1, 2)"));
+    EXPECT_TRUE(has("SetTextureStageState(0, 2, 2)"));
+    const auto transforms = Calls("SetTransform(16,");
+    ASSERT_EQ(transforms.size(), 1u);
+    EXPECT_EQ(transforms[0], "SetTransform(16, 1, -1, -1, 0.5, 0.5, 0)");
 }
 
 }  // namespace
