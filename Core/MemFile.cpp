@@ -36,6 +36,10 @@ void MemFile::AddSearchPath(const patht& folder) {
     if ((folder.flags & kPathArchive) && folder.archive && !AnyMatches(archives, folder)) archives.PushBack(folder);
 }
 
+void MemFile::ForgetArchive(const MemoryBuffer* archive) {
+    archives.RemoveIf([archive](const patht& entry) { return entry.archive == archive; });
+}
+
 void MemFile::AddSearchPaths(const MemFile& other) {
     if (&other == this) return;
     const PathList::Node* node = other.disk.current;

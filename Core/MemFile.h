@@ -8,6 +8,8 @@
 // A ring of patht copies with a cursor (`current`) where the next search starts.
 using PathList = QueueList<patht>;
 
+class MemoryBuffer;
+
 class MemFile {
 public:
     MemFile() = default;
@@ -19,6 +21,8 @@ public:
     // place (and an archive) to the archive list, unless an entry there matches it. The
     // cursor of a list that grew is left on the new entry.
     void AddSearchPath(const patht& folder);
+    // Drops every archive entry that points into archive (which is going away).
+    void ForgetArchive(const MemoryBuffer* archive);
     // Adds every entry of another context's disk list, then of its archive list, each
     // walked once round from its cursor, skipping those already present.
     void AddSearchPaths(const MemFile& other);

@@ -109,6 +109,13 @@ public:
     void RenderFlare(FlareRecord& flare, RenderView& view);
     // Whether the segment from a to b crosses a face of the landmark's bounding box.
     bool LandmarkHides(const Vec3& a, const Vec3& b) const;
+    // A texture of the media loaded for the scene itself (sky faces, sprites, the
+    // displacement and magic textures), given back when the scene goes; null when it
+    // cannot be loaded or the scene holds kOwnTextures already.
+    Texture* LoadOwnTexture(const String& name);
+    void ReleaseOwnTextures();
+    // Deletes the landmark node, which loading took out of the ground and owns.
+    void ReleaseDetachedNodes();
 
     // ---- the scene's settings (keys of the screen parameters) -------------------------
     StringParameter MusicFile;
@@ -157,7 +164,7 @@ public:
     SkySet skyTable[kSkySets];
     Material* skyMaterials[5] = {};
     i32 currentSky = 0;
-    Hierarchy* landmark = nullptr;
+    Hierarchy* landmark = nullptr;  // owned: taken out of the ground by loading
     SceneModel landmarkGroup;
     RichTextWindow text;
     ShadowMapRenderer shadowMap;
@@ -170,4 +177,13 @@ public:
     Timer ankhTimer;
     ::Music music;
     DayCycleState day;
+    // Sky faces (20), sun, moon, displacement and one magic texture per glow.
+    static constexpr u32 kOwnTextures = 32;
+    Texture* ownTextures[kOwnTextures] = {};
+    u32 ownTextureCount = 0;
 };
+
+// The product's mode objects: the preview and the configuration dialog of the saver, and
+// the product scene for every full-screen mode (0, 2 and 4, and any mode not known).
+// Null when the object cannot be built.
+ScreenSaver* CreateProductSaver(i32 mode);

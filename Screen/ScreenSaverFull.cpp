@@ -85,6 +85,8 @@ ScreenSaver::Full::~Full() {
         g_paramRegistry.Disown(String("AnimLength"));
     ReleaseLoadingImages();
     if (MediaArchive == &Archive) MediaArchive = nullptr;
+    // The program-wide effect manager searched the archive for effect sources.
+    TheEffectManager().searchPaths.ForgetArchive(&Archive);
     delete Camera;
     delete FlightPath;
 }

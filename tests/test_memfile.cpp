@@ -610,3 +610,24 @@ TEST_F(MemFileTest, ArchiveSearchOwnArchiveThenFoldersThenBareNames) {
     EXPECT_EQ(missing.archive, &y);
     EXPECT_EQ(Text(missing.name), "corv_none.txt");
 }
+
+TEST(MemFileSearch, AnArchiveThatGoesIsForgottenAndTheOthersStay) {
+    MemoryBuffer first, second;
+    MemFile files;
+    const std::pair<const char*, MemoryBuffer*> places[] = {{"Media", &first}, {"Other", &second}, {"Shaders", &first}};
+    for (const auto& [name, archive] : places) {
+        patht folder(name);
+        folder.flags = kPathArchive | kPathDisk;
+        folder.archive = archive;
+        files.AddSearchPath(folder);
+    }
+    ASSERT_EQ(files.ArchiveFolders().count, 3);
+    files.ForgetArchive(&first);
+    ASSERT_EQ(files.ArchiveFolders().count, 1);
+    files.ArchiveFolders().ForEach([&](const patht& entry) { EXPECT_EQ(entry.archive, &second); });
+    EXPECT_EQ(files.DiskFolders().count, 3) << "disk folders are not the archive's";
+    files.ForgetArchive(&first);
+    EXPECT_EQ(files.ArchiveFolders().count, 1);
+    files.ForgetArchive(&second);
+    EXPECT_EQ(files.ArchiveFolders().count, 0);
+}
