@@ -445,6 +445,9 @@ bool Dunmerrow::RenderScene() {
         if (day.shadowFrame == 0 && active && shadowMap.Begin(active, 1, kShadowBias, kShadowSlope)) {
             RenderView shadowView;
             shadowView.camera = shadowMap.GetCamera();
+            // What the light sees says nothing of what the eye will: the nodes' occlusion
+            // queries stay the eye's.
+            shadowView.flags = kPassNoQueries;
             shadowView.contextTag = TheEffectManager().FindEffect(String("ShadowMap"), 100);
             // Casters are drawn with their back faces: the front faces' depth would shadow
             // the lit surfaces themselves.
