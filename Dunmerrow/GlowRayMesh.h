@@ -13,7 +13,9 @@
 #include "Core/Vector.h"
 #include "Effect/Material.h"
 #include "Effect/MeshObject.h"
+#include "Effect/RenderContext.h"
 
+class BufferRange;
 class SceneCamera;
 
 // One ray: 13 floats, in the order they are stored.
@@ -62,8 +64,34 @@ public:
     // triangles (K + P W, K, E) and (K, K - P W, E).
     void RayVertices(u32 i, const Vec3& right, const Vec3& up, f32 t, Vertex out[6]) const;
 
+    // The shape rules of Build for a ray of length L in a glow of the size: the width
+    // (1 - L / size) x thickness (the scene passes size x 0.2, so a ray at full length
+    // has no width); the colour scale min(1, q / (L / size)^2) with q = 0.5; and the
+    // length amplitude of a random ray, 1.1 - (L - 50) / (size - 50), which is 1.1 for a
+    // size within 1e-3 of 50 (where the formula would divide by zero). size > 0.
+    static f32 RayWidth(f32 length, f32 size, f32 thickness);
+    static f32 ColourScale(f32 length, f32 size);
+    static f32 LengthAmount(f32 length, f32 size);
+
+    // Sizes the ray array to count: it grows to count plus a slack of records and keeps
+    // the records it held; it never shrinks below count. False (nothing changed) when
+    // memory runs out.
+    bool ResizeRays(u32 count);
+    u32 RayCapacity() const { return rayCapacity; }
+    // Set while the vertex buffer could not be made: each draw asks for it again (a device
+    // short of memory for a moment does not lose the glow for the whole run), and the
+    // failure is logged once until a buffer is made.
+    bool GeometryFailed() const { return geometryFailed; }
+    // Spare records the array takes on when it grows.
+    static constexpr u32 kRaySlack = 10;
+    // The vertex layout of the rays: position and diffuse colour.
+    static constexpr u32 kRayFVF = 0x42;
+    static constexpr u32 kRayUsage = 0x208;  // dynamic, write-only
+    static constexpr u32 kVerticesPerRay = 6;
+
 private:
     bool Reserve(u32 count);
+    bool EnsureGeometry();
 
     Vec3 centre{0.0f, 0.0f, 0.0f};
     f32 centreW = -1.0f;  // -1: the centre is a fixed world position
@@ -73,4 +101,7 @@ private:
     Timer timer;
     Material material;
     bool geometryFailed = false;
+    u32 geometryRoom = 0;    // vertices the dynamic buffer holds
+    RenderContext context;   // the camera and identity world the rays draw with
+    BufferRange* range = nullptr;  // this frame's vertices, handed back at the next draw
 };
