@@ -16,6 +16,12 @@
 
 #include <algorithm>
 #include <limits>
+#include <new>
+
+ScreenSaver* CreateProductSaver(i32 mode) {
+    if (mode == ScreenSaver::kModePreview || mode == ScreenSaver::kModeConfig) return CreateSaver(mode);
+    return new (std::nothrow) Dunmerrow;
+}
 
 Dunmerrow::Dunmerrow()
     : MusicFile(String("MusicFile"), true),
@@ -51,7 +57,10 @@ Dunmerrow::Dunmerrow()
     TheRenderDefaults().forceCompile = 0;
 }
 
-Dunmerrow::~Dunmerrow() = default;
+Dunmerrow::~Dunmerrow() {
+    ReleaseDetachedNodes();
+    ReleaseOwnTextures();
+}
 
 void Dunmerrow::ReadProductSettings(TextDataTree&) {
     RegisterProductSettings(true);

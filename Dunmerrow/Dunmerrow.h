@@ -124,6 +124,13 @@ public:
     static f32 SkyFadeAlpha(f32 r);
     // The extent of the shadow box for an eye at height y looking down by d (0..1).
     static f32 ShadowExtent(i32 area, f32 y, f32 d);
+    // A texture of the media loaded for the scene itself (sky faces, sprites, the
+    // displacement and magic textures), given back when the scene goes; null when it
+    // cannot be loaded or the scene holds kOwnTextures already.
+    Texture* LoadOwnTexture(const String& name);
+    void ReleaseOwnTextures();
+    // Deletes the landmark node, which loading took out of the ground and owns.
+    void ReleaseDetachedNodes();
 
     // ---- the scene's settings (keys of the screen parameters) -------------------------
     StringParameter MusicFile;
@@ -172,7 +179,7 @@ public:
     SkySet skyTable[kSkySets];
     Material* skyMaterials[5] = {};
     i32 currentSky = 0;
-    Hierarchy* landmark = nullptr;
+    Hierarchy* landmark = nullptr;  // owned: taken out of the ground by loading
     SceneModel landmarkGroup;
     RichTextWindow text;
     ShadowMapRenderer shadowMap;
@@ -185,4 +192,13 @@ public:
     Timer ankhTimer;
     ::Music music;
     DayCycleState day;
+    // Sky faces (20), sun, moon, displacement and one magic texture per glow.
+    static constexpr u32 kOwnTextures = 32;
+    Texture* ownTextures[kOwnTextures] = {};
+    u32 ownTextureCount = 0;
 };
+
+// The product's mode objects: the preview and the configuration dialog of the saver, and
+// the product scene for every full-screen mode (0, 2 and 4, and any mode not known).
+// Null when the object cannot be built.
+ScreenSaver* CreateProductSaver(i32 mode);

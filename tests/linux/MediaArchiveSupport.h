@@ -4,7 +4,23 @@
 
 #include "Core/MemFile.h"
 #include "Core/MemoryBuffer.h"
+#include "Core/ValueTypes.h"
 #include "D3d/TextureManager.h"
+
+#include <string>
+
+// The bytes of one member of a loaded archive, by its path there ("Media/..."); false
+// when the archive does not hold it.
+inline bool ReadMediaMember(MemoryBuffer& archive, const std::string& name, std::string& out) {
+    patht path(name.c_str());
+    path.flags = kPathArchive;
+    path.archive = &archive;
+    Blob bytes;
+    bool borrowed = false;
+    if (!path.ReadAll(bytes, borrowed)) return false;
+    out.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return true;
+}
 
 #ifdef CORVANE_MEDIA_ARCHIVE
 // Loads the archive once per run and mounts it. The texture manager's search places

@@ -3,6 +3,7 @@
 // names the effect cache gives them, every name registered; below pixel shader 2.0 nothing
 // can run them; and one frame through each effect, a device loss, and the frame again.
 #include "EffectClassSupport.h"
+#include "MediaArchiveSupport.h"
 
 #include "Core/MemoryBuffer.h"
 #include "Effect/BumpEnvEffect.h"
@@ -67,13 +68,9 @@ protected:
         MemoryBuffer archive;
         ASSERT_TRUE(archive.Load(patht(CORVANE_MEDIA_ARCHIVE)));
         for (const shadervariants::Source& source : shadervariants::EngineSources()) {
-            patht path(("Media/Shaders/" + source.file).c_str());
-            path.flags = kPathArchive;
-            path.archive = &archive;
-            Blob bytes;
-            bool borrowed = false;
-            ASSERT_TRUE(path.ReadAll(bytes, borrowed)) << source.file;
-            Write(source.file, std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+            std::string bytes;
+            ASSERT_TRUE(ReadMediaMember(archive, "Media/Shaders/" + source.file, bytes)) << source.file;
+            Write(source.file, bytes);
         }
 #endif
     }
