@@ -147,7 +147,9 @@ bool Dunmerrow::LoadCustom() {
         !TheEffectManager().FindEffect(String("ShadowMapped"), kEffectQuality)) {
         ShadowsEnabled.value = 0;
     } else if (!shadowMap.Create(static_cast<u32>(shadowSize))) {
+        // The frames would draw into a map that is not there: they go without shadows.
         LogWarnings().Write(LoadSite(__LINE__)).Print("ShadowMap failed to create!");
+        ShadowsEnabled.value = 0;
     }
 
     // 8. The models.

@@ -16,8 +16,8 @@ ScreenSaver* CreateSaver(i32 mode) {
     case ScreenSaver::kModeConfig:
         return new (std::nothrow) ScreenSaver::Config;
     default:
-        // The full-screen saver serves every other mode; until the product scene is part
-        // of the program it runs without a scene of its own.
+        // The full-screen saver serves every other mode, here without a scene of its own;
+        // the program's factory puts the product scene in its place.
         return new (std::nothrow) ScreenSaver::Full;
     }
 }
