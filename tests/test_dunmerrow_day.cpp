@@ -163,6 +163,9 @@ TEST_F(DunmerrowDayTest, AMissingCamerasListKeepsTheFlightsThatArePlaying) {
     FrameAt(0.5f);
     EXPECT_EQ(scene->day.currentDayPart, 2);
     EXPECT_EQ(FirstFlight(), "p1a.cam");
+    FrameAt(0.7f);
+    EXPECT_EQ(scene->day.currentDayPart, 3);
+    EXPECT_EQ(FirstFlight(), "p1a.cam");
     // The lists were not grown by the look-up.
     EXPECT_EQ(scene->Cameras.value.count, 2);
     FrameAt(0.01f, 1);
@@ -252,7 +255,8 @@ TEST_F(DunmerrowSkyTest, TheFadeBlendsByTheFactorAlphaTwentyFiveTimesWhatIsLeft)
 }
 
 TEST_F(DunmerrowSkyTest, TheLastSetFadesIntoTheFirstBeforeTheDayEnds) {
-    SkyAt(0.6f);
+    // One switch a frame: the sets follow each other.
+    for (f32 t : {0.1f, 0.5f, 0.6f}) SkyAt(t);
     SkyAt(0.98f);
     EXPECT_EQ(scene->currentSky, 3);
     EXPECT_EQ(materials[2].layers[0].stages[1].sampler.texture, FaceTexture(0, 2));
