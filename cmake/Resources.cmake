@@ -150,6 +150,44 @@ elseif(CORVANE_RARPACK_COMMAND)
   message(WARNING "No campath or no udftool: the media archive is packed without its camera paths")
 endif()
 
+# The product scene's models, "Media\Models\...": modelgen writes each as text and udftool
+# builds the document (CORVANE_HOST_MODELGEN and CORVANE_HOST_UDFTOOL in cross builds).
+set(CORVANE_HOST_MODELGEN "" CACHE FILEPATH "modelgen built for the build machine (cross builds)")
+corvane_tool_command(CORVANE_MODELGEN_COMMAND modelgen "${CORVANE_HOST_MODELGEN}")
+set(CORVANE_MODEL_FILES "")
+if(CORVANE_MODELGEN_COMMAND AND CORVANE_UDFTOOL_COMMAND)
+  set(CORVANE_MODEL_DIR ${CORVANE_GENERATED_DIR}/models)
+  set(CORVANE_MODEL_TEXT_DIR ${CORVANE_GENERATED_DIR}/model-text)
+  # Each text the tool writes and the archive name its document takes.
+  set(CORVANE_MODEL_NAMES Ground=Models/All/Ground.UDF Sky=Models/All/Sky.UDF Palm=Models/All/Palm.UDF
+                          Box=Models/Box.UDF Quad=Models/Quad.udf Flare1=Models/Flares/Flare1.UDF
+                          Flare2=Models/Flares/Flare2.UDF Flare3=Models/Flares/Flare3.UDF
+                          Flare4=Models/Flares/Flare4.UDF)
+  set(CORVANE_MODEL_TEXTS "")
+  set(CORVANE_MODEL_BUILDS "")
+  foreach(pair ${CORVANE_MODEL_NAMES})
+    string(REPLACE "=" ";" parts "${pair}")
+    list(GET parts 0 text)
+    list(GET parts 1 document)
+    list(APPEND CORVANE_MODEL_TEXTS ${CORVANE_MODEL_TEXT_DIR}/${text}.txt)
+    list(APPEND CORVANE_MODEL_FILES ${CORVANE_MODEL_DIR}/${document})
+    list(APPEND CORVANE_MODEL_BUILDS
+         COMMAND ${CORVANE_UDFTOOL_COMMAND} build ${CORVANE_MODEL_TEXT_DIR}/${text}.txt ${CORVANE_MODEL_DIR}/${document})
+  endforeach()
+  add_custom_command(
+    OUTPUT ${CORVANE_MODEL_FILES}
+    BYPRODUCTS ${CORVANE_MODEL_TEXTS}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CORVANE_MODEL_TEXT_DIR} ${CORVANE_MODEL_DIR}/Models/All
+            ${CORVANE_MODEL_DIR}/Models/Flares
+    COMMAND ${CORVANE_MODELGEN_COMMAND} ${CORVANE_MODEL_TEXT_DIR}
+    ${CORVANE_MODEL_BUILDS}
+    DEPENDS ${CORVANE_MODELGEN_COMMAND} ${CORVANE_UDFTOOL_COMMAND}
+    COMMENT "Building the scene's models"
+    VERBATIM)
+elseif(CORVANE_RARPACK_COMMAND)
+  message(WARNING "No modelgen or no udftool: the media archive is packed without its models")
+endif()
+
 if(CORVANE_RARPACK_COMMAND)
   file(GLOB_RECURSE CORVANE_MEDIA_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/Media/*)
   set(CORVANE_GENERATED_media.rar ${CORVANE_GENERATED_DIR}/media.rar)
@@ -171,6 +209,9 @@ if(CORVANE_RARPACK_COMMAND)
   if(CORVANE_PATH_FILES)
     list(APPEND CORVANE_MEDIA_EXTRA COMMAND ${CMAKE_COMMAND} -E copy_directory ${CORVANE_PATH_DIR} ${CORVANE_MEDIA_TREE})
   endif()
+  if(CORVANE_MODEL_FILES)
+    list(APPEND CORVANE_MEDIA_EXTRA COMMAND ${CMAKE_COMMAND} -E copy_directory ${CORVANE_MODEL_DIR} ${CORVANE_MEDIA_TREE})
+  endif()
   add_custom_command(
     OUTPUT ${CORVANE_GENERATED_media.rar}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CORVANE_GENERATED_DIR}
@@ -179,7 +220,7 @@ if(CORVANE_RARPACK_COMMAND)
     ${CORVANE_MEDIA_EXTRA}
     COMMAND ${CORVANE_RARPACK_COMMAND} ${CORVANE_MEDIA_TREE} ${CORVANE_GENERATED_media.rar} --prefix "Media\\"
     DEPENDS ${CORVANE_RARPACK_COMMAND} ${CORVANE_MEDIA_FILES} ${CORVANE_FONT_FILES} ${CORVANE_MUSIC_FILES}
-            ${CORVANE_SKY_FILES} ${CORVANE_MEDIA_PICTURE_FILES} ${CORVANE_PATH_FILES}
+            ${CORVANE_SKY_FILES} ${CORVANE_MEDIA_PICTURE_FILES} ${CORVANE_PATH_FILES} ${CORVANE_MODEL_FILES}
     COMMENT "Packing the media archive"
     VERBATIM)
 endif()
