@@ -48,7 +48,8 @@ elseif(CORVANE_RARPACK_COMMAND)
 endif()
 
 # The pictures the engine draws from the archive, rendered by imagegen (CORVANE_HOST_IMAGEGEN
-# in cross builds) and packed with the rest: "Media\Stolb01.jpg", the 2 x 20 text caret bar.
+# in cross builds) and packed with the rest: "Media\Stolb01.jpg", the 2 x 20 text caret bar,
+# and the product scene's textures.
 set(CORVANE_HOST_IMAGEGEN "" CACHE FILEPATH "imagegen built for the build machine (cross builds)")
 corvane_tool_command(CORVANE_IMAGEGEN_COMMAND imagegen "${CORVANE_HOST_IMAGEGEN}")
 set(CORVANE_MEDIA_PICTURE_FILES "")
@@ -62,6 +63,23 @@ if(CORVANE_IMAGEGEN_COMMAND)
     DEPENDS ${CORVANE_IMAGEGEN_COMMAND}
     COMMENT "Rendering the caret bar"
     VERBATIM)
+  # The product scene's textures, under their archive names (tools/SceneTextures.h).
+  set(CORVANE_TEXTURE_DIR ${CORVANE_GENERATED_DIR}/textures)
+  set(CORVANE_TEXTURE_FILES "")
+  foreach(name Models/All/sand.jpg Models/All/sand_h.png Models/All/stone.jpg Models/All/gold.jpg
+               Models/All/bark.jpg Models/All/leaves.png Models/All/lightmap.jpg Models/Flares/flare1.png
+               Models/Flares/flare2.png Models/Flares/flare3.png Models/Flares/flare4.png
+               Models/morn_day_sun.png Models/moon.png displace.bmp)
+    list(APPEND CORVANE_TEXTURE_FILES ${CORVANE_TEXTURE_DIR}/${name})
+  endforeach()
+  add_custom_command(
+    OUTPUT ${CORVANE_TEXTURE_FILES}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CORVANE_TEXTURE_DIR}
+    COMMAND ${CORVANE_IMAGEGEN_COMMAND} textures ${CORVANE_TEXTURE_DIR}
+    DEPENDS ${CORVANE_IMAGEGEN_COMMAND}
+    COMMENT "Rendering the scene's textures"
+    VERBATIM)
+  list(APPEND CORVANE_MEDIA_PICTURE_FILES ${CORVANE_TEXTURE_FILES})
 elseif(CORVANE_RARPACK_COMMAND)
   message(WARNING "No imagegen: the media archive is packed without its pictures")
 endif()
@@ -198,7 +216,8 @@ if(CORVANE_RARPACK_COMMAND)
     set(CORVANE_MEDIA_EXTRA COMMAND ${CMAKE_COMMAND} -E copy_directory ${CORVANE_GENERATED_DIR}/fonts ${CORVANE_MEDIA_TREE})
   endif()
   if(CORVANE_MEDIA_PICTURE_FILES)
-    list(APPEND CORVANE_MEDIA_EXTRA COMMAND ${CMAKE_COMMAND} -E copy_directory ${CORVANE_MEDIA_PICTURE_DIR} ${CORVANE_MEDIA_TREE})
+    list(APPEND CORVANE_MEDIA_EXTRA COMMAND ${CMAKE_COMMAND} -E copy_directory ${CORVANE_MEDIA_PICTURE_DIR} ${CORVANE_MEDIA_TREE}
+                                    COMMAND ${CMAKE_COMMAND} -E copy_directory ${CORVANE_TEXTURE_DIR} ${CORVANE_MEDIA_TREE})
   endif()
   if(CORVANE_MUSIC_FILES)
     list(APPEND CORVANE_MEDIA_EXTRA COMMAND ${CMAKE_COMMAND} -E copy_directory ${CORVANE_MUSIC_DIR} ${CORVANE_MEDIA_TREE})

@@ -18,34 +18,30 @@
 // badge (the small loading images), corner-lu, corner-ld, corner-ru, corner-rd (the
 // loading screen's corners: left or right, up or down), and caret: the text caret bar the
 // media archive carries (a light bar, brightest in its middle rows, 2 x 20 in the archive).
+//
+//   imagegen textures <folder>
+// writes the product scene's textures under their archive names below the folder
+// (Models/All/sand.jpg, ..., displace.bmp); SceneTextures.h says what each one shows.
 #include <cstddef>
 #include <cstdio>
 
 #include <jpeglib.h>
 #include <png.h>
 
+#include "Picture.h"
+#include "SceneTextures.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
-
-struct Rgba {
-    uint8_t r, g, b, a;
-};
-
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<Rgba> pixels;  // rows from the top
-    Rgba& At(int x, int y) { return pixels[static_cast<size_t>(y) * width + x]; }
-    const Rgba& At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-};
 
 struct Color {
     double r, g, b;
@@ -253,7 +249,8 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     return std::fclose(f) == 0 && ok;
 }
 
-bool WritePng(const std::string& path, const Picture& p) {
+// `grey`: one 8-bit grey channel taken from the red one, no alpha.
+bool WritePng(const std::string& path, const Picture& p, bool grey = false) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -265,10 +262,18 @@ bool WritePng(const std::string& path, const Picture& p) {
     }
     png_init_io(png, f);
     png_set_IHDR(png, info, static_cast<png_uint_32>(p.width), static_cast<png_uint_32>(p.height), 8,
-                 PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+                 grey ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    for (int y = 0; y < p.height; ++y)
-        png_write_row(png, reinterpret_cast<png_const_bytep>(&p.pixels[static_cast<size_t>(y) * p.width]));
+    std::vector<uint8_t> greyRow(static_cast<size_t>(p.width));
+    for (int y = 0; y < p.height; ++y) {
+        if (grey) {
+            for (int x = 0; x < p.width; ++x) greyRow[x] = p.At(x, y).r;
+            png_write_row(png, greyRow.data());
+        } else {
+            png_write_row(png, reinterpret_cast<png_const_bytep>(&p.pixels[static_cast<size_t>(y) * p.width]));
+        }
+    }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return std::fclose(f) == 0;
@@ -310,11 +315,34 @@ bool EndsWith(const std::string& s, const char* tail) {
     return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
 }
 
+// Writes every scene texture below `folder` under its archive name.
+bool WriteTextures(const std::string& folder) {
+    for (const SceneTexture& t : SceneTextures()) {
+        const std::filesystem::path path = std::filesystem::path(folder) / t.name;
+        std::error_code error;
+        std::filesystem::create_directories(path.parent_path(), error);
+        const Picture picture = t.render(t.size);
+        bool ok = false;
+        switch (t.file) {
+            case TextureFile::Jpeg: ok = WriteJpeg(path.string(), picture); break;
+            case TextureFile::Png: ok = WritePng(path.string(), picture); break;
+            case TextureFile::GreyPng: ok = WritePng(path.string(), picture, true); break;
+            case TextureFile::Bmp: ok = WriteFile(path.string(), EncodeBmp(picture)); break;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "imagegen: cannot write %s\n", path.string().c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
 int Usage() {
     std::fprintf(stderr,
                  "usage: imagegen <picture> <width> <height> <output.bmp|.png|.jpg>\n"
                  "       pictures: dusk config about loading badge corner-lu corner-ld corner-ru corner-rd caret\n"
-                 "       imagegen icon <output.ico>\n");
+                 "       imagegen icon <output.ico>\n"
+                 "       imagegen textures <folder>\n");
     return 2;
 }
 
@@ -330,6 +358,7 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
+    if (argc == 3 && std::string(argv[1]) == "textures") return WriteTextures(argv[2]) ? 0 : 1;
     if (argc != 5) return Usage();
     const std::string name = argv[1], out = argv[4];
     static const char* const kPictures[] = {"dusk",      "config",    "about",     "loading",  "badge",
