@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -527,6 +528,36 @@ TEST_F(DunmerrowFrameTest, PalmsArePlacedAtTheirPositionsOnlyWhenAnimated) {
     scene->IsAnimated.value = 1;
     Frame(0.31f);
     EXPECT_FLOAT_EQ(root->GetTransform(false).GetPosition().x, -2200.0f);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DunmerrowFrameTest, TheFlareShowsByDayUnlessTheLandmarkHidesTheSun) {
+    std::vector<std::unique_ptr<Hierarchy>> nodes;
+    for (u32 i = 0; i < 7; ++i) {
+        nodes.push_back(std::make_unique<Hierarchy>());
+        scene->flare.nodes[i] = nodes.back().get();
+    }
+    scene->flare.count = 7;
+    scene->flare.camera = &scene->ViewCamera;
+    // Low in the morning sky, straight ahead of the eye.
+    scene->ViewCamera.SetView(Vec3(0.0f, 500.0f, -8000.0f), Vec3(0.0f, 0.1f, 1.0f), Vec3(0.0f, 1.0f, 0.0f));
+    Frame(0.02f);
+    EXPECT_EQ(scene->day.flareNodesDrawn, 7u);
+    // The pyramid between the eye and the sun.
+    Hierarchy landmark;
+    landmark.box = Box{0.0f, 1400.0f, 0.0f, 4400.0f, 2800.0f, 4400.0f};
+    landmark.valid = 1;
+    scene->landmark = &landmark;
+    Frame(0.02f, 1);
+    EXPECT_EQ(scene->day.flareNodesDrawn, 0u);
+    // At night there is no flare at all.
+    scene->landmark = nullptr;
+    Frame(0.8f, 1);
+    EXPECT_EQ(scene->day.flareNodesDrawn, 0u);
+    for (u32 i = 0; i < 7; ++i) scene->flare.nodes[i] = nullptr;
 }
 
 }  // namespace
