@@ -108,3 +108,8 @@ bool MemFile::Resolve(patht& path) {
     }
     return false;
 }
+
+i32 MemFile::ForgetArchive(const MemoryBuffer* archive) {
+    if (!archive) return 0;
+    return archives.RemoveIf([archive](const patht& entry) { return entry.archive == archive; });
+}

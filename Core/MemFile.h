@@ -29,6 +29,9 @@ public:
     // lists are searched from their cursors, and a cursor stays on the entry that found
     // the file. False, with `path` unchanged, when the file exists nowhere.
     bool Resolve(patht& path);
+    // Drops every archive entry that searches inside `archive`: an archive that goes
+    // away must not be searched again. Returns how many went.
+    i32 ForgetArchive(const MemoryBuffer* archive);
     bool ResolveDefault(patht& path) { return Resolve(path); }
 
     const PathList& DiskFolders() const { return disk; }

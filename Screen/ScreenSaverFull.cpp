@@ -85,6 +85,8 @@ ScreenSaver::Full::~Full() {
         g_paramRegistry.Disown(String("AnimLength"));
     ReleaseLoadingImages();
     if (MediaArchive == &Archive) MediaArchive = nullptr;
+    // The effects' search places reach into the archive, which goes with this object.
+    TheEffectManager().searchPaths.ForgetArchive(&Archive);
     delete Camera;
     delete FlightPath;
 }

@@ -610,3 +610,20 @@ TEST_F(MemFileTest, ArchiveSearchOwnArchiveThenFoldersThenBareNames) {
     EXPECT_EQ(missing.archive, &y);
     EXPECT_EQ(Text(missing.name), "corv_none.txt");
 }
+
+TEST_F(MemFileTest, AForgottenArchiveIsNoLongerSearched) {
+    MemFile files;
+    files.AddSearchPath(DiskFolder(folderA));
+    files.AddSearchPath(ArchivePath("Media", &x));
+    files.AddSearchPath(ArchivePath("Shaders", &x));
+    files.AddSearchPath(ArchivePath("Media", &y));
+    ASSERT_EQ(files.ArchiveFolders().count, 3);
+    EXPECT_EQ(files.ForgetArchive(&x), 2);
+    ASSERT_EQ(files.ArchiveFolders().count, 1);
+    EXPECT_EQ(files.ArchiveFolders().current->payload.archive, &y);
+    EXPECT_EQ(files.DiskFolders().count, 1);
+    EXPECT_EQ(files.ForgetArchive(&x), 0);
+    EXPECT_EQ(files.ForgetArchive(nullptr), 0);
+    EXPECT_EQ(files.ForgetArchive(&y), 1);
+    EXPECT_EQ(files.ArchiveFolders().count, 0);
+}
