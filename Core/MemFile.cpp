@@ -36,10 +36,6 @@ void MemFile::AddSearchPath(const patht& folder) {
     if ((folder.flags & kPathArchive) && folder.archive && !AnyMatches(archives, folder)) archives.PushBack(folder);
 }
 
-void MemFile::ForgetArchive(const MemoryBuffer* archive) {
-    archives.RemoveIf([archive](const patht& entry) { return entry.archive == archive; });
-}
-
 void MemFile::AddSearchPaths(const MemFile& other) {
     if (&other == this) return;
     const PathList::Node* node = other.disk.current;
@@ -111,4 +107,9 @@ bool MemFile::Resolve(patht& path) {
         }
     }
     return false;
+}
+
+i32 MemFile::ForgetArchive(const MemoryBuffer* archive) {
+    if (!archive) return 0;
+    return archives.RemoveIf([archive](const patht& entry) { return entry.archive == archive; });
 }

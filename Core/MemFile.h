@@ -21,8 +21,6 @@ public:
     // place (and an archive) to the archive list, unless an entry there matches it. The
     // cursor of a list that grew is left on the new entry.
     void AddSearchPath(const patht& folder);
-    // Drops every archive entry that points into archive (which is going away).
-    void ForgetArchive(const MemoryBuffer* archive);
     // Adds every entry of another context's disk list, then of its archive list, each
     // walked once round from its cursor, skipping those already present.
     void AddSearchPaths(const MemFile& other);
@@ -33,6 +31,9 @@ public:
     // lists are searched from their cursors, and a cursor stays on the entry that found
     // the file. False, with `path` unchanged, when the file exists nowhere.
     bool Resolve(patht& path);
+    // Drops every archive entry that searches inside `archive`: an archive that goes
+    // away must not be searched again. Returns how many went.
+    i32 ForgetArchive(const MemoryBuffer* archive);
     bool ResolveDefault(patht& path) { return Resolve(path); }
 
     const PathList& DiskFolders() const { return disk; }

@@ -69,6 +69,15 @@ struct DayCycleState {
     i32 shadowFrame = 0;      // frames modulo ShadowDelay; 0: the shadow map is drawn
     f32 flicker = 0.0f;       // the light-map node's brightness
     Vec3 lightDirection{0.0f, 0.0f, 0.0f};
+    // What the last frame worked out, for the overlays and the tests.
+    f32 fraction = 0.0f;      // t, the day fraction
+    f32 height = 0.0f;        // h, the sun's height 0..1
+    FColor groundColour;
+    FColor sunColour;
+    FColor moonColour;
+    FColor shadowGrey;        // as handed to the shadowed effect with the ground
+    u32 shadowMapDraws = 0;   // frames that drew the shadow map
+    u32 flareNodesDrawn = 0;  // flare nodes submitted by the last frame
 };
 
 class Dunmerrow : public ScreenSaver::Full {
@@ -109,6 +118,12 @@ public:
     void RenderFlare(FlareRecord& flare, RenderView& view);
     // Whether the segment from a to b crosses a face of the landmark's bounding box.
     bool LandmarkHides(const Vec3& a, const Vec3& b) const;
+    // The uniform scale of flare node i of n at the angle theta (radians) off the view.
+    static f32 FlareScale(u32 i, u32 n, f32 theta);
+    // The factor alpha of the sky fade: r x 25 within 0..1 (1 where the fade starts).
+    static f32 SkyFadeAlpha(f32 r);
+    // The extent of the shadow box for an eye at height y looking down by d (0..1).
+    static f32 ShadowExtent(i32 area, f32 y, f32 d);
     // A texture of the media loaded for the scene itself (sky faces, sprites, the
     // displacement and magic textures), given back when the scene goes; null when it
     // cannot be loaded or the scene holds kOwnTextures already.

@@ -517,8 +517,10 @@ bool Material::ApplyMaterial(i32 layerIndex) {
         if (ArgsRead(stage.colorOp, stage.colorArg, D3DTA_TFACTOR) ||
             (stage.colorOp == kTextureOpAutomatic && textured))
             colorReadsFactor = true;
+        // A blend by the factor's alpha reads it without naming it as an argument.
         if (ArgsRead(stage.alphaOp, stage.alphaArg, D3DTA_TFACTOR) ||
-            (stage.alphaOp == kTextureOpAutomatic && (textured || layer.opacity != 1.0f)))
+            (stage.alphaOp == kTextureOpAutomatic && (textured || layer.opacity != 1.0f)) ||
+            stage.colorOp == D3DTOP_BLENDFACTORALPHA || stage.alphaOp == D3DTOP_BLENDFACTORALPHA)
             alphaReadsFactor = true;
     }
     if (colorReadsFactor || alphaReadsFactor) {

@@ -73,6 +73,16 @@ Matrix ShadowTextureMatrix(u32 size) {
 
 // The shadow-mapped effect.
 
+u32 ShadowMappedEffectTypeId() { return TypeIdOf<ShadowMappedEffect>(); }
+
+bool ShadowMappedEffect::QueryType(u32 typeId, void** out) {
+    if (typeId == ShadowMappedEffectTypeId()) {
+        *out = this;
+        return true;
+    }
+    return StandardEffect::QueryType(typeId, out);
+}
+
 ShadowMappedEffect::ShadowMappedEffect() {
     lightLimit = 1;
     AddPosition(declaration);

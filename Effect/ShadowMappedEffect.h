@@ -17,9 +17,15 @@
 class SceneCamera;
 class ShadowMapRenderer;
 
+// The shadow-mapped effect's own type id, for QueryAs (a scene finds the effect by name and
+// hands it the shadow map each frame).
+u32 ShadowMappedEffectTypeId();
+
 class ShadowMappedEffect : public StandardEffect {
 public:
     ShadowMappedEffect();
+
+    bool QueryType(u32 typeId, void** out) override;
 
     bool Create() override;
     bool SelectTechnique(Material* material, i32 layer, i32& passes) override;

@@ -85,7 +85,7 @@ ScreenSaver::Full::~Full() {
         g_paramRegistry.Disown(String("AnimLength"));
     ReleaseLoadingImages();
     if (MediaArchive == &Archive) MediaArchive = nullptr;
-    // The program-wide effect manager searched the archive for effect sources.
+    // The effects' search places reach into the archive, which goes with this object.
     TheEffectManager().searchPaths.ForgetArchive(&Archive);
     delete Camera;
     delete FlightPath;

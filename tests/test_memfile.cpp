@@ -611,23 +611,19 @@ TEST_F(MemFileTest, ArchiveSearchOwnArchiveThenFoldersThenBareNames) {
     EXPECT_EQ(Text(missing.name), "corv_none.txt");
 }
 
-TEST(MemFileSearch, AnArchiveThatGoesIsForgottenAndTheOthersStay) {
-    MemoryBuffer first, second;
+TEST_F(MemFileTest, AForgottenArchiveIsNoLongerSearched) {
     MemFile files;
-    const std::pair<const char*, MemoryBuffer*> places[] = {{"Media", &first}, {"Other", &second}, {"Shaders", &first}};
-    for (const auto& [name, archive] : places) {
-        patht folder(name);
-        folder.flags = kPathArchive | kPathDisk;
-        folder.archive = archive;
-        files.AddSearchPath(folder);
-    }
+    files.AddSearchPath(DiskFolder(folderA));
+    files.AddSearchPath(ArchivePath("Media", &x));
+    files.AddSearchPath(ArchivePath("Shaders", &x));
+    files.AddSearchPath(ArchivePath("Media", &y));
     ASSERT_EQ(files.ArchiveFolders().count, 3);
-    files.ForgetArchive(&first);
+    EXPECT_EQ(files.ForgetArchive(&x), 2);
     ASSERT_EQ(files.ArchiveFolders().count, 1);
-    files.ArchiveFolders().ForEach([&](const patht& entry) { EXPECT_EQ(entry.archive, &second); });
-    EXPECT_EQ(files.DiskFolders().count, 3) << "disk folders are not the archive's";
-    files.ForgetArchive(&first);
-    EXPECT_EQ(files.ArchiveFolders().count, 1);
-    files.ForgetArchive(&second);
+    EXPECT_EQ(files.ArchiveFolders().current->payload.archive, &y);
+    EXPECT_EQ(files.DiskFolders().count, 1);
+    EXPECT_EQ(files.ForgetArchive(&x), 0);
+    EXPECT_EQ(files.ForgetArchive(nullptr), 0);
+    EXPECT_EQ(files.ForgetArchive(&y), 1);
     EXPECT_EQ(files.ArchiveFolders().count, 0);
 }

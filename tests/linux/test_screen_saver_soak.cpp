@@ -8,6 +8,7 @@
 #include "Screen/SceneParams.h"
 #include "tests/SaverTestScene.h"
 #include "tests/TestSupport.h"
+#include "tests/linux/MediaResourcesSupport.h"
 #include "tests/linux/SaverTestSupport.h"
 
 #include <windows.h>
@@ -36,34 +37,6 @@ namespace {
 
 using SoakScene = ScriptedSaverScene;
 
-// The executable's resources with the built media archive as resource 125, so that the
-// overlays have their fonts and draw something.
-class MediaResources {
-public:
-    MediaResources() {
-        for (u32 i = 0; i < CorvaneResourceTable.count; ++i)
-            if (CorvaneResourceTable.entries[i].name || CorvaneResourceTable.entries[i].nameId != 125)
-                entries.push_back(CorvaneResourceTable.entries[i]);
-#ifdef CORVANE_MEDIA_ARCHIVE
-        std::ifstream in(CORVANE_MEDIA_ARCHIVE, std::ios::binary);
-        archive.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        const auto* bytes = reinterpret_cast<const unsigned char*>(archive.data());
-        if (!archive.empty()) entries.push_back(PlatformResource{"MEMFILE", 0, nullptr, 125, bytes, bytes + archive.size()});
-#endif
-        table = PlatformResourceTable{entries.data(), static_cast<uint32_t>(entries.size())};
-        PlatformResources_Override(&table);
-    }
-    ~MediaResources() { PlatformResources_Override(nullptr); }
-    bool HasArchive() const { return !archive.empty(); }
-
-private:
-    std::string archive;
-    std::vector<PlatformResource> entries;
-    PlatformResourceTable table{};
-};
-
-using LiveCounts = std::array<int, static_cast<size_t>(PlatformTestD3d9Kind::Count)>;
-
 // The draws of a frame's windows: those after the depth-only clear that precedes them.
 size_t WindowDraws(const std::vector<std::string>& frame) {
     size_t draws = 0;
@@ -76,37 +49,9 @@ size_t WindowDraws(const std::vector<std::string>& frame) {
     return draws;
 }
 
-LiveCounts Live() {
-    LiveCounts counts{};
-    for (size_t k = 0; k < counts.size(); ++k) counts[k] = PlatformTest_D3d9LiveObjects(static_cast<PlatformTestD3d9Kind>(k));
-    return counts;
-}
-
-class SaverSoakTest : public ::testing::Test {
+class SaverSoakTest : public savertest::WorldTest<SoakScene> {
 protected:
-    void SetUp() override {
-        home = fs::current_path();
-        folder = savertest::EnterFreshWorld("corvane-soak");
-    }
-    void TearDown() override {
-        delete scene;
-        scene = nullptr;
-        TheWindowManager().Reset();
-        TheEffectManager().Reset();
-        PlatformResources_Override(nullptr);
-        PlatformTest_ResetWindows();
-        PlatformTest_ResetProcess();
-        PlatformTest_ResetInput();
-        PlatformTest_D3d9Reset();
-        PlatformTest_UseSystemClock();
-        ResetTheSaver();
-        ResetDebugMode();
-        fs::current_path(home);
-        fs::remove_all(folder);
-    }
-
-    fs::path home, folder;
-    SoakScene* scene = nullptr;
+    SaverSoakTest() : WorldTest("corvane-soak") {}
 };
 
 }  // namespace
@@ -123,8 +68,8 @@ TEST_F(SaverSoakTest, AThousandPassesWithRandomDeviceLossesLeakNothingAndKeepThe
     PlatformTest_SetClock(timeGetTime());
 
     std::mt19937 random(20261209);
-    LiveCounts before{};
-    LiveCounts after{};
+    savertest::LiveCounts before{};
+    savertest::LiveCounts after{};
     std::vector<std::string> frameBefore;
     std::vector<std::string> frameAfter;
     u32 giveBackAt = 0;
@@ -136,11 +81,11 @@ TEST_F(SaverSoakTest, AThousandPassesWithRandomDeviceLossesLeakNothingAndKeepThe
         if (pass == 20 || pass == 998) PlatformTest_D3d9ClearCallLog();
         if (pass == 21) {
             frameBefore = PlatformTest_D3d9CallLog();
-            before = Live();
+            before = savertest::Live();
         }
         if (pass == 999) {
             frameAfter = PlatformTest_D3d9CallLog();
-            after = Live();
+            after = savertest::Live();
         }
         if (pass < 30) return;
         if (pass > 950) {
