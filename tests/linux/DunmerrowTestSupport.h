@@ -100,19 +100,9 @@ protected:
         scene = nullptr;
         SwitchDiagnosticsOn();
         TheRenderDefaults().forceCompile = 0;
-        TheWindowManager().Reset();
-        TheEffectManager().Reset();
-        PlatformResources_Override(nullptr);
-        PlatformTest_ResetWindows();
-        PlatformTest_ResetProcess();
-        PlatformTest_D3d9Reset();
-        ResetTheSaver();
-        ResetDebugMode();
-        ResetProductSettings();
         Timer::Freeze(false);
         RestoreEnvironment();
-        fs::current_path(home);
-        fs::remove_all(folder);
+        savertest::LeaveWorld(home, folder);
     }
 
     static void SwitchDiagnosticsOn() {

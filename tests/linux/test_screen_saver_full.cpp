@@ -106,16 +106,7 @@ protected:
     void TearDown() override {
         delete saver;
         saver = nullptr;
-        TheWindowManager().Reset();
-        TheEffectManager().Reset();
-        PlatformResources_Override(nullptr);
-        PlatformTest_ResetWindows();
-        PlatformTest_ResetProcess();
-        PlatformTest_D3d9Reset();
-        ResetTheSaver();
-        ResetDebugMode();
-        fs::current_path(home);
-        fs::remove_all(folder);
+        savertest::LeaveWorld(home, folder);
     }
 
     // A saver whose user settings come from this test's registry key.
