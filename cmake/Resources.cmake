@@ -4,7 +4,7 @@
 
 set(CORVANE_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
 
-# The media archive, resource 125: every file under Media/ packed by rarpack into stored
+# The media archive, resource 125: the media sources under Media/ and the generated media, packed by rarpack into stored
 # members named "Media\..." (generated:media.rar in the list).
 # A cross build packs with the host's rarpack (CORVANE_HOST_RARPACK), since its own
 # cannot run here.
@@ -207,7 +207,19 @@ elseif(CORVANE_RARPACK_COMMAND)
 endif()
 
 if(CORVANE_RARPACK_COMMAND)
-  file(GLOB_RECURSE CORVANE_MEDIA_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/Media/*)
+  # The media sources only: a saver run from the checkout writes its compiled effects beside
+  # their sources ("Media/Shaders/<name>/<name> <digest>.fxo"), and those bytes belong to
+  # the platform that wrote them, never to the archive a build ships.
+  file(GLOB_RECURSE CORVANE_MEDIA_SOURCES CONFIGURE_DEPENDS RELATIVE ${CMAKE_SOURCE_DIR}/Media
+       ${CMAKE_SOURCE_DIR}/Media/*)
+  list(FILTER CORVANE_MEDIA_SOURCES EXCLUDE REGEX "(^|/)[^/]*\\.fxo$")
+  list(FILTER CORVANE_MEDIA_SOURCES EXCLUDE REGEX "^Shaders/[^/]+/")
+  list(SORT CORVANE_MEDIA_SOURCES)
+  list(JOIN CORVANE_MEDIA_SOURCES "\n" media_source_lines)
+  # Rewritten only when the list changes, so that a cache the saver writes repacks nothing.
+  set(CORVANE_MEDIA_SOURCE_LIST ${CORVANE_GENERATED_DIR}/media-sources.txt)
+  file(CONFIGURE OUTPUT ${CORVANE_MEDIA_SOURCE_LIST} CONTENT "${media_source_lines}\n" @ONLY)
+  list(TRANSFORM CORVANE_MEDIA_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/Media/ OUTPUT_VARIABLE CORVANE_MEDIA_FILES)
   set(CORVANE_GENERATED_media.rar ${CORVANE_GENERATED_DIR}/media.rar)
   # The archive is packed from a copy of Media/ with the generated files added.
   set(CORVANE_MEDIA_TREE ${CORVANE_GENERATED_DIR}/media-tree)
@@ -235,10 +247,11 @@ if(CORVANE_RARPACK_COMMAND)
     OUTPUT ${CORVANE_GENERATED_media.rar}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CORVANE_GENERATED_DIR}
     COMMAND ${CMAKE_COMMAND} -E remove_directory ${CORVANE_MEDIA_TREE}
-    COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/Media ${CORVANE_MEDIA_TREE}
+    COMMAND ${CMAKE_COMMAND} -DFROM=${CMAKE_SOURCE_DIR}/Media -DTO=${CORVANE_MEDIA_TREE}
+            -DLIST=${CORVANE_MEDIA_SOURCE_LIST} -P ${CMAKE_SOURCE_DIR}/cmake/CopyListed.cmake
     ${CORVANE_MEDIA_EXTRA}
     COMMAND ${CORVANE_RARPACK_COMMAND} ${CORVANE_MEDIA_TREE} ${CORVANE_GENERATED_media.rar} --prefix "Media\\"
-    DEPENDS ${CORVANE_RARPACK_COMMAND} ${CORVANE_MEDIA_FILES} ${CORVANE_FONT_FILES} ${CORVANE_MUSIC_FILES}
+    DEPENDS ${CORVANE_RARPACK_COMMAND} ${CORVANE_MEDIA_SOURCE_LIST} ${CORVANE_MEDIA_FILES} ${CORVANE_FONT_FILES} ${CORVANE_MUSIC_FILES}
             ${CORVANE_SKY_FILES} ${CORVANE_MEDIA_PICTURE_FILES} ${CORVANE_PATH_FILES} ${CORVANE_MODEL_FILES}
     COMMENT "Packing the media archive"
     VERBATIM)
