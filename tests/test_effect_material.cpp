@@ -509,6 +509,36 @@ TEST_F(MaterialDevice, RenderStatesForDepthAlphaTestAndBlending) {
     }
 }
 
+// The opacity counts wherever a stage reads the factor's alpha. Here stage 0 has its
+// alpha switched off and only stage 1 reads the factor, so the stages' own operations
+// would call the layer opaque: the fade alone must make it sort and blend, and the same
+// layer at full opacity stays in the opaque pass with blending off.
+TEST_F(MaterialDevice, AFadeReadOnlyByALaterStageStillBlends) {
+    // What follows the six depth states, and whether the queue sorts the layer.
+    const auto alphaStates = [this](f32 opacity, bool& sorted) {
+        Material m;
+        m.context = &context;
+        m.layers[0].opacity = opacity;
+        m.layers[0].stages[0].SetCombine(0);  // DISABLE
+        m.layers[0].stages[1].SetCombine(1);  // SELECTARG1 of TFACTOR
+        sorted = m.NeedsSorting();
+        StateCache::InvalidateAll();
+        device.calls.clear();
+        EXPECT_TRUE(m.ApplyRenderStates(0));
+        const std::vector<Record> sets = RenderSets();
+        return sets.size() < 6 ? sets : std::vector<Record>(sets.begin() + 6, sets.end());
+    };
+    bool sorted = false;
+    EXPECT_EQ(alphaStates(0.4f, sorted),
+              (std::vector<Record>{RS(D3DRS_ALPHAREF, 1), RS(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL),
+                                   RS(D3DRS_ALPHATESTENABLE, 1), RS(D3DRS_ALPHABLENDENABLE, 1),
+                                   RS(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA), RS(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA)}));
+    EXPECT_TRUE(sorted);
+    EXPECT_EQ(alphaStates(1.0f, sorted),
+              (std::vector<Record>{RS(D3DRS_ALPHATESTENABLE, 0), RS(D3DRS_ALPHABLENDENABLE, 0)}));
+    EXPECT_FALSE(sorted);
+}
+
 TEST_F(MaterialDevice, DepthStatesOfTheLayerAndNoCompareWithoutTheTest) {
     Material m;
     m.context = &context;

@@ -368,6 +368,31 @@ TEST(RotationTrack, ThreeKeysCurveRatherThanSlerp) {
     EXPECT_NEAR(Angle(track, 2), 90.0f, 1e-4f);
 }
 
+TEST(RotationTrack, IncomingControlsLieBackTowardsTheEarlierKey) {
+    // Turns about one axis through less than half a turn, so every slerp here is linear in
+    // the angle and the curve is a cubic Bezier over the control angles. Keys 0, 20, 90 and
+    // 100 degrees at 0, 1, 2 and 3 s, no tension, continuity or bias; the keys are uneven
+    // so that an incoming control on the wrong side of its key shows.
+    // At the 20-degree key: X = 20 + 20/3, Y = 20 + 70/3, Z = 35; outgoing 35, incoming
+    // 20 - (35 - 20) = 5. At the 90-degree key: X = 90 + 70/3, Y = 90 + 10/3,
+    // Z = 90 + 40/3; incoming 90 - 40/3.
+    const auto bezier = [](f32 a0, f32 a1, f32 a2, f32 a3, f32 s) {
+        const f32 r = 1.0f - s;
+        return a0 * r * r * r + 3 * a1 * r * r * s + 3 * a2 * r * s * s + a3 * s * s * s;
+    };
+    RotationTrack track;
+    ASSERT_TRUE(track.AddKey(TurnZ(0, 0)));
+    ASSERT_TRUE(track.AddKey(TurnZ(1, 20)));
+    ASSERT_TRUE(track.AddKey(TurnZ(2, 90)));
+    ASSERT_TRUE(track.AddKey(TurnZ(3, 100)));
+    // The first segment starts the track: its outgoing control is a third of the way.
+    EXPECT_NEAR(Angle(track, 0.5f), bezier(0, 20.0f / 3, 5, 20, 0.5f), 1e-3f);  // 6.875
+    EXPECT_NEAR(Angle(track, 0.25f), bezier(0, 20.0f / 3, 5, 20, 0.25f), 1e-3f);
+    // The middle segment has keys on both sides.
+    EXPECT_NEAR(Angle(track, 1.5f), bezier(20, 35, 90 - 40.0f / 3, 90, 0.5f), 1e-3f);  // 55.625
+    EXPECT_NEAR(Angle(track, 1.25f), bezier(20, 35, 90 - 40.0f / 3, 90, 0.25f), 1e-3f);
+}
+
 TEST(RotationTrack, MatrixOfTheRotation) {
     RotationTrackObject track;
     ASSERT_TRUE(track.AddKey(TurnZ(0, 90)));
