@@ -505,6 +505,28 @@ TEST_F(FullSaverFrame, AFailedBeginSceneStillPresents) {
     EXPECT_EQ(s->renders, 1u);
 }
 
+TEST_F(FullSaverFrame, AFrameOnALostDeviceDrawsAndPresentsAndIsCounted) {
+    PlatformTest_D3d9LoseDevice(s->device);
+    PlatformTest_D3d9ClearCallLog();
+    const size_t presents = PlatformTest_D3d9PresentCount();
+    const u32 frame = TheFrameNotifier().Frame();
+    EXPECT_TRUE(s->DoRender());
+    EXPECT_TRUE(s->DoRender());
+    EXPECT_EQ(s->renders, 2u);
+    const std::vector<std::string> log = PlatformTest_D3d9CallLog();
+    EXPECT_EQ(Count(log, "BeginScene("), 2u);
+    EXPECT_EQ(Count(log, "EndScene("), 2u);
+    // Present is called each frame and answers that the device is lost.
+    EXPECT_EQ(Count(log, "Present() -> failed"), 2u);
+    EXPECT_EQ(PlatformTest_D3d9PresentCount(), presents);
+    EXPECT_EQ(TheFrameNotifier().Frame(), frame + 2);
+    // Once the device is back, frames present again.
+    PlatformTest_D3d9AllowReset(s->device);
+    EXPECT_TRUE(s->DoRender());
+    EXPECT_EQ(PlatformTest_D3d9PresentCount(), presents + 1);
+    EXPECT_EQ(TheFrameNotifier().Frame(), frame + 3);
+}
+
 TEST_F(FullSaverFrame, ALostDeviceThatCannotBeResetFailsTheFrameAndIsLogged) {
     PlatformTest_D3d9LoseDevice(s->device);
     // Lost but not yet resettable: the frame goes on.
