@@ -401,7 +401,11 @@ HRESULT STDMETHODCALLTYPE Device::Present(const RECT*, const RECT*, HWND, const 
         Log("Present", hr, {});
         return hr;
     }
-    if (state != DeviceState::Ok) return D3DERR_DEVICELOST;
+    if (state != DeviceState::Ok) {
+        // A frame of a lost device still ends in Present; the log shows it refused.
+        Log("Present", D3DERR_DEVICELOST, {});
+        return D3DERR_DEVICELOST;
+    }
     ++frames;
     ++g_presentCount;
     Log("Present", D3D_OK, {});

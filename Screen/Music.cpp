@@ -92,7 +92,10 @@ void Music::Start(HWND window, const MusicSettings& settings, MemFile* files) {
         calls_.apply3D();
         calls_.setConfig(BASS_CONFIG_GVOL_SAMPLE, 0);
         if (settings_.music) {
+            // The piece travels in the media archive with the rest of the scene's media:
+            // a copy on disk comes first, then the archives the search context knows.
             patht path(String("Media/") + settings_.file);
+            path.flags = kPathDisk | kPathArchive;
             if (files) files->Resolve(path);
             sample_ = LoadMusic(path, BASS_SAMPLE_3D);
             if (sample_) {

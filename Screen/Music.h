@@ -45,7 +45,8 @@ public:
 
     // The start of the scene: loads the library, opens the output (the no-sound device
     // when the default cannot be opened), sets the roll-off, starts at volume 0 and, with
-    // "Music" on, starts the piece. `files` resolves "Media/..." (null: the disk only).
+    // "Music" on, starts the piece. `files` resolves "Media/...", on disk and in the
+    // archives it searches (null: the disk only).
     void Start(HWND window, const MusicSettings& settings, MemFile* files);
     // Each frame: the volume ramp over the first 4 seconds and the listener at the camera.
     void Update(const Vec3& eye, const Vec3& front, const Vec3& top);

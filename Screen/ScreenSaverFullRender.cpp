@@ -247,7 +247,14 @@ void ScreenSaver::Full::RenderLayer(Texture* texture, f32 opacity, i32 placement
     StateCache::SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
     StateCache::SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
     StateCache::SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_TFACTOR);
+    // The quad's edges fall between texels: wrapping would blend an image's opposite edge
+    // into them (a corner image's opaque bottom row along its transparent top).
+    StateCache::SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+    StateCache::SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
     device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, quad, sizeof(TexturedVertex));
+    // Draws that set no addressing of their own expect the device's default, wrapping.
+    StateCache::SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP);
+    StateCache::SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_WRAP);
     StateCache::SetTexture(0, nullptr);
     EndScreenQuad(FogEnable);
 }

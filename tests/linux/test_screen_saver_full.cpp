@@ -333,6 +333,38 @@ TEST_F(FullSaver, TheLoadingScreenDrawsTheBackgroundAndEachCornerThenFadesOut) {
     EXPECT_EQ(z, 1u);
 }
 
+TEST_F(FullSaver, TheLoadingImagesAreSampledWithClampedEdgesAndWrappingIsBackAfterThem) {
+    ImageResources images({162, 155, 154, 150, 151, 152, 153});
+    WriteFile("settings.txt", "\xEF\xBB\xBF" "DEBUG = 1\n");
+    SaverTestScene* s = Make();
+    ASSERT_TRUE(s->Create(GetModuleHandleA(nullptr), nullptr));
+    // The addressing of sampler 0 as the device has it now, then followed through the calls
+    // of one loading frame.
+    DWORD u = 0, v = 0;
+    ASSERT_TRUE(PlatformTest_D3d9SamplerState(s->device, 0, D3DSAMP_ADDRESSU, &u));
+    ASSERT_TRUE(PlatformTest_D3d9SamplerState(s->device, 0, D3DSAMP_ADDRESSV, &v));
+    PlatformTest_D3d9ClearCallLog();
+    ASSERT_TRUE(s->RenderLayers(s->LoadingTextures[ScreenSaver::Full::kLoadingBackground], 1.0f,
+                                ScreenSaver::Full::kPlaceFull));
+    const std::string setU = "SetSamplerState(0, " + std::to_string(D3DSAMP_ADDRESSU) + ", ";
+    const std::string setV = "SetSamplerState(0, " + std::to_string(D3DSAMP_ADDRESSV) + ", ";
+    u32 draws = 0;
+    for (const std::string& call : PlatformTest_D3d9CallLog()) {
+        if (call.rfind(setU, 0) == 0) u = static_cast<DWORD>(std::stoul(call.substr(setU.size())));
+        if (call.rfind(setV, 0) == 0) v = static_cast<DWORD>(std::stoul(call.substr(setV.size())));
+        if (call.rfind("DrawPrimitiveUP(4, 2, 24)", 0) != 0) continue;
+        // An image's edge row must not take its colour from the opposite edge.
+        EXPECT_EQ(u, static_cast<DWORD>(D3DTADDRESS_CLAMP)) << "image draw " << draws;
+        EXPECT_EQ(v, static_cast<DWORD>(D3DTADDRESS_CLAMP)) << "image draw " << draws;
+        ++draws;
+    }
+    EXPECT_EQ(draws, 5u);  // the background and four corners
+    ASSERT_TRUE(PlatformTest_D3d9SamplerState(s->device, 0, D3DSAMP_ADDRESSU, &u));
+    ASSERT_TRUE(PlatformTest_D3d9SamplerState(s->device, 0, D3DSAMP_ADDRESSV, &v));
+    EXPECT_EQ(u, static_cast<DWORD>(D3DTADDRESS_WRAP));
+    EXPECT_EQ(v, static_cast<DWORD>(D3DTADDRESS_WRAP));
+}
+
 // ---- flights -------------------------------------------------------------------------------
 
 TEST_F(FullSaver, TheFirstFlightStartsWithoutTheDebugMode) {
@@ -471,6 +503,28 @@ TEST_F(FullSaverFrame, AFailedBeginSceneStillPresents) {
     // The next frame draws again.
     EXPECT_TRUE(s->DoRender());
     EXPECT_EQ(s->renders, 1u);
+}
+
+TEST_F(FullSaverFrame, AFrameOnALostDeviceDrawsAndPresentsAndIsCounted) {
+    PlatformTest_D3d9LoseDevice(s->device);
+    PlatformTest_D3d9ClearCallLog();
+    const size_t presents = PlatformTest_D3d9PresentCount();
+    const u32 frame = TheFrameNotifier().Frame();
+    EXPECT_TRUE(s->DoRender());
+    EXPECT_TRUE(s->DoRender());
+    EXPECT_EQ(s->renders, 2u);
+    const std::vector<std::string> log = PlatformTest_D3d9CallLog();
+    EXPECT_EQ(Count(log, "BeginScene("), 2u);
+    EXPECT_EQ(Count(log, "EndScene("), 2u);
+    // Present is called each frame and answers that the device is lost.
+    EXPECT_EQ(Count(log, "Present() -> failed"), 2u);
+    EXPECT_EQ(PlatformTest_D3d9PresentCount(), presents);
+    EXPECT_EQ(TheFrameNotifier().Frame(), frame + 2);
+    // Once the device is back, frames present again.
+    PlatformTest_D3d9AllowReset(s->device);
+    EXPECT_TRUE(s->DoRender());
+    EXPECT_EQ(PlatformTest_D3d9PresentCount(), presents + 1);
+    EXPECT_EQ(TheFrameNotifier().Frame(), frame + 3);
 }
 
 TEST_F(FullSaverFrame, ALostDeviceThatCannotBeResetFailsTheFrameAndIsLogged) {
