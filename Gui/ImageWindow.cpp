@@ -76,7 +76,11 @@ void ImageWindow::BuildMaterial() {
     material_.context = &context_;
     MaterialLayer& layer = material_.layers[0];
     layer.samplers[kBaseMap].texture = texture_;
-    layer.stages[0].sampler.texture = texture_;
+    // The quad's coordinates already place the image inside the texture that holds its
+    // texels (a part cut from a larger image): the stage samples that holder, whose
+    // placement is the whole, so the draw does not place them a second time. Images cut
+    // from one texture keep sharing a mesh, and each still shows its own part.
+    layer.stages[0].sampler.texture = texture_->GetPixelOwner();
     layer.opacity = factor_;
     layer.stages[0].SetCombine(combine_);
 }

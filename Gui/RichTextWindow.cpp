@@ -57,7 +57,6 @@ bool CursorAtOffset(TextCursor& at, i32 offset) {
 RichTextWindow::RichTextWindow()
     : selectedTextColor_(kSelectedText.ToPacked()), selectionColor_(kSelection.ToPacked()) {
     root_ = new TextElement;
-    root_->Style().Assign(style_);
     root_->SetMarkup(WString());
     layout_.SetObjectSize(&RichTextWindow::InlineSize, nullptr);
     AddChild(&caret_, false);
@@ -97,8 +96,8 @@ void RichTextWindow::AdoptInlineWindows() {
 bool RichTextWindow::SetMarkup(const WString& markup) {
     layout_.Clear();
     TextStyle kept;
-    kept.Assign(root_ ? root_->GetStyle() : style_);
     if (root_) {
+        kept.Assign(root_->GetStyle());
         for (TextElement* e = root_; e; e = e->Next())
             if (Window* inline_ = InlineWindow(e)) RemoveChild(inline_);
         delete root_;
@@ -167,7 +166,11 @@ void RichTextWindow::SetupMaterial(QuadMesh& quads) {
     layer.vertexAlpha = 1;
     layer.blendEnabled = 1;
     layer.cullMode = D3DCULL_NONE;
+    // The fixed-function draw binds only what its stages hold. Stage 0's operations stay
+    // automatic, so that they modulate the atlas by the vertex colour and its alpha by the
+    // vertex alpha (which passes folded for unlit layers would not).
     layer.samplers[kBaseMap].texture = quads.texture;
+    layer.stages[0].sampler = layer.samplers[kBaseMap];
     if (GetIntParam() == 1) layer.opacity = GetFloatParam();
     quads.material.context = &quads.context;
 }

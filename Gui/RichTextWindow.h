@@ -137,8 +137,10 @@ public:
     u32 GetFlags() const { return flags_; }
     void SetFlags(u32 flags);
     TextElement* Document() const { return root_; }
-    // The style new documents are built with.
-    TextStyle& Style() { return style_; }
+    // The document's own style, which every new document takes over from the one before:
+    // a style given before the text is set is the one the text is drawn in. (The runs of
+    // the text shown take their styles when it is set.)
+    TextStyle& Style() { return root_->Style(); }
     const TextLayout& GetLayout() const { return layout_; }
     IntPair GetScroll() const { return scroll_; }
 
@@ -183,7 +185,6 @@ private:
     TextLayout layout_;
     std::vector<QuadMesh*> glyphMeshes_;
     QuadMesh background_;
-    TextStyle style_;
     CaretWindow caret_;
     TextCursor caretCursor_;
     i32 caretPos_ = 0;

@@ -1,8 +1,8 @@
 // fontgen: renders a TrueType face into the bitmap fonts the engine draws text with. For
-// each pixel size it writes a texture atlas (a run-length coded 32-bit TGA: white texels
-// whose alpha is the glyph's coverage, sides a power of two, as the device rounds texture
-// sizes up to one) and a charset file that says where each character lies in it; a font
-// structure file lists the styles.
+// each size (the height of a line of text, and of its cells, in pixels) it writes a texture
+// atlas (a run-length coded 32-bit TGA: white texels whose alpha is the glyph's coverage,
+// sides a power of two, as the device rounds texture sizes up to one) and a charset file
+// that says where each character lies in it; a font structure file lists the styles.
 //
 //   fontgen <face.ttf> <out folder> <name> <first> <last> <size> [<size> ...] [--font-name N]
 //
@@ -110,16 +110,27 @@ bool WriteFile(const std::string& path, const void* data, size_t size) {
 
 bool WriteText(const std::string& path, const std::string& text) { return WriteFile(path, text.data(), text.size()); }
 
-// One style: renders the characters at the pixel size and writes the atlas and charset.
+// One style: renders the characters for the size and writes the atlas and charset.
 bool MakeCharset(FT_Face face, int size, uint32_t first, uint32_t last, const std::string& folder,
                  const std::string& stem) {
-    if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(size))) {
+    // A font of size N draws lines N pixels high (what text boxes are laid out for): the
+    // face is rendered at the largest pixel size whose ascent and descent fit the line, and
+    // the spare rows are shared above and below.
+    int ascender = 0;
+    int descender = 0;
+    for (int pixels = size; pixels > 0; --pixels) {
+        if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixels))) break;
+        ascender = static_cast<int>((face->size->metrics.ascender + 63) >> 6);
+        descender = static_cast<int>((-face->size->metrics.descender + 63) >> 6);
+        if (ascender + descender <= size) break;
+        ascender = descender = 0;
+    }
+    if (ascender + descender <= 0) {
         fprintf(stderr, "fontgen: the face has no size %d\n", size);
         return false;
     }
-    const int ascender = static_cast<int>((face->size->metrics.ascender + 63) >> 6);
-    const int descender = static_cast<int>((-face->size->metrics.descender + 63) >> 6);
-    const int lineHeight = ascender + descender;
+    const int lineHeight = size;
+    const int baseline = (size - ascender - descender) / 2 + ascender;
 
     std::vector<Glyph> glyphs;
     int widest = 0;
@@ -160,7 +171,7 @@ bool MakeCharset(FT_Face face, int size, uint32_t first, uint32_t last, const st
     for (const Glyph& g : glyphs) {
         if (!g.printable) continue;
         for (int y = 0; y < g.bitmapRows; ++y) {
-            const int ay = g.top + ascender - g.bitmapTop + y;
+            const int ay = g.top + baseline - g.bitmapTop + y;
             if (ay < g.top || ay >= g.top + lineHeight) continue;  // kept inside the box
             for (int x = 0; x < g.bitmapWidth; ++x) {
                 const int ax = g.left + g.bitmapLeft + x;
