@@ -149,6 +149,12 @@ struct ComboData : WindowData {
     bool dropped = false;
 };
 
+// A drop-down combo box is made with the height of its open list, but its window is the
+// closed selection field only, as Windows sizes it: the height Windows gives the field for
+// the 8-point dialog font, whose cells the dialog base units here are made of. The list
+// drops over the controls below without being part of the layout.
+constexpr int kClosedComboHeight = 21;
+
 ComboData* ComboOf(HWND combo) {
     Window* w = WindowSystem::Get().Peek(combo);
     return w ? static_cast<ComboData*>(w->data.get()) : nullptr;
@@ -199,6 +205,12 @@ LRESULT CALLBACK ComboBoxProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPa
     if (!d || message == WM_NCCREATE) return DefWindowProcA(hWnd, message, wParam, lParam);
     const char* text = reinterpret_cast<const char*>(lParam);
     switch (message) {
+    case WM_CREATE: {
+        const CREATESTRUCTA* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        if (create && (create->style & 3) != CBS_SIMPLE)
+            SetWindowPos(hWnd, nullptr, 0, 0, create->cx, kClosedComboHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
     case CB_ADDSTRING: return InsertItem(hWnd, *d, -1, text);
     case CB_INSERTSTRING: {
         // Inserting never sorts: the item goes where it is told.
@@ -294,11 +306,45 @@ LRESULT CALLBACK ComboBoxProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPa
     return DefWindowProcA(hWnd, message, wParam, lParam);
 }
 
-// Static text and edit fields keep nothing beyond their window text.
+// ---- static controls --------------------------------------------------------------------
+
+// Static text keeps nothing beyond its window text. A picture (SS_BITMAP) loads the bitmap
+// its title names from the creating instance and owns it; it takes the bitmap's size, so
+// that the width and height it was made with do not count, unless it centres the image in
+// itself (SS_CENTERIMAGE) or fits the image to itself (SS_REALSIZECONTROL). A dialog's
+// layout must therefore leave a picture room for its bitmap's pixels.
+struct StaticData : WindowData {
+    HBITMAP bitmap = nullptr;
+};
+
+void LoadPicture(HWND control, StaticData& d, const CREATESTRUCTA& create) {
+    if ((create.style & SS_TYPEMASK) != SS_BITMAP || !create.lpszName) return;
+    if (!IS_INTRESOURCE(create.lpszName) && !create.lpszName[0]) return;
+    d.bitmap = LoadBitmapA(create.hInstance, create.lpszName);
+    if (!d.bitmap || (create.style & (SS_CENTERIMAGE | SS_REALSIZECONTROL))) return;
+    BITMAP size{};
+    if (GetObjectA(d.bitmap, sizeof size, &size) != static_cast<int>(sizeof size)) return;
+    SetWindowPos(control, nullptr, 0, 0, size.bmWidth, size.bmHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 LRESULT CALLBACK StaticProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    StaticData* d = ControlState<StaticData>(hWnd, message);
+    if (!d || message == WM_NCCREATE) return DefWindowProcA(hWnd, message, wParam, lParam);
+    switch (message) {
+    case WM_CREATE:
+        if (lParam) LoadPicture(hWnd, *d, *reinterpret_cast<const CREATESTRUCTA*>(lParam));
+        return 0;
+    case STM_GETIMAGE: return wParam == IMAGE_BITMAP ? reinterpret_cast<LRESULT>(d->bitmap) : 0;
+    case WM_NCDESTROY:
+        if (d->bitmap) DeleteObject(d->bitmap);
+        d->bitmap = nullptr;
+        break;
+    default: break;
+    }
     return DefWindowProcA(hWnd, message, wParam, lParam);
 }
 
+// Edit fields keep nothing beyond their window text.
 LRESULT CALLBACK EditProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(hWnd, message, wParam, lParam);
 }

@@ -123,10 +123,13 @@ HWND CreateFromTemplate(HINSTANCE instance, const DialogTemplate& t, HWND owner,
     HWND firstTabStop = nullptr;
     for (const DialogItemTemplate& item : t.items) {
         const std::string itemClass = ControlClassName(item.windowClass);
-        const std::string text = item.title.isOrdinal ? std::string() : item.title.text;
+        // A title given as a number is a resource of the instance (a picture's bitmap, say)
+        // and reaches the control as that number, as Windows passes it: it is no text.
+        const LPCSTR title =
+            item.title.isOrdinal ? MAKEINTRESOURCEA(item.title.ordinal) : item.title.text.c_str();
         const RECT r = DialogUnitsToPixels(units, item.x, item.y, item.cx, item.cy);
         const HWND control = CreateWindowExA(
-            item.exStyle | WS_EX_NOPARENTNOTIFY, itemClass.c_str(), text.c_str(), item.style | WS_CHILD, r.left,
+            item.exStyle | WS_EX_NOPARENTNOTIFY, itemClass.c_str(), title, item.style | WS_CHILD, r.left,
             r.top, r.right - r.left, r.bottom - r.top, dialog,
             reinterpret_cast<HMENU>(static_cast<ULONG_PTR>(static_cast<WORD>(item.id))), instance,
             item.creationData.empty() ? nullptr : const_cast<BYTE*>(item.creationData.data()));

@@ -240,6 +240,29 @@ BOOL WINAPI DeleteObject(HGDIOBJ ho) {
     return TRUE;
 }
 
+int WINAPI GetObjectA(HANDLE h, int c, LPVOID pv) {
+    const GdiObject* object = Find(h);
+    if (!object || object->kind != Kind::Bitmap) return 0;
+    if (!pv) return static_cast<int>(sizeof(BITMAP));
+    if (c < static_cast<int>(sizeof(BITMAP))) return 0;
+    // Bitmaps here hold 32-bit texels, but for the stock one of a memory context, which is
+    // 1 x 1 monochrome (its rows padded to 16 bits); a bitmap's bits are never handed out.
+    BITMAP description{};
+    description.bmPlanes = 1;
+    if (object == &State().stockBitmap) {
+        description.bmWidth = description.bmHeight = 1;
+        description.bmWidthBytes = 2;
+        description.bmBitsPixel = 1;
+    } else {
+        description.bmWidth = static_cast<LONG>(object->pixels.width);
+        description.bmHeight = static_cast<LONG>(object->pixels.height);
+        description.bmWidthBytes = description.bmWidth * 4;
+        description.bmBitsPixel = 32;
+    }
+    std::memcpy(pv, &description, sizeof description);
+    return static_cast<int>(sizeof description);
+}
+
 namespace platform {
 void ResetGdi() {
     Gdi& gdi = State();

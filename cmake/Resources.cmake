@@ -264,7 +264,7 @@ endif()
 # badge-small.png (154 and 155, small; loaded, never drawn).
 if(CORVANE_IMAGEGEN_COMMAND)
   set(CORVANE_IMAGE_DIR ${CORVANE_GENERATED_DIR}/images)
-  foreach(picture "preview.bmp dusk 152 112" "config.bmp config 160 120" "about.bmp about 120 90"
+  foreach(picture "preview.bmp dusk 152 112" "config.bmp config 540 72" "about.bmp about 90 84"
                   "loading.jpg loading 1024 768" "corner-ld.png corner-ld 128 128" "corner-lu.png corner-lu 128 128"
                   "corner-rd.png corner-rd 128 128" "corner-ru.png corner-ru 128 128" "badge.png badge 64 64"
                   "badge-small.png badge 32 32")

@@ -10,33 +10,7 @@ if [ "${1:-}" != "--inside-display" ] && command -v xvfb-run >/dev/null 2>&1; th
   exec xvfb-run -a -s "-screen 0 1024x768x24" sh "$0" --inside-display "$@"
 fi
 [ "${1:-}" = "--inside-display" ] && shift
-BUILD=$ROOT/build/windows-x64
-WINE=/usr/lib/wine/wine64
-[ -x "$WINE" ] || WINE=$(command -v wine64 || command -v wine)
-WINESERVER=$(dirname "$WINE")/wineserver
-export WINELOADER="$WINE"
-export WINEPREFIX="$BUILD/wine-prefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  "$WINE" wineboot -i >/dev/null 2>&1 || true
-fi
-# A sound output the audio tests can read back: ALSA's default device, as Wine's WinMM
-# finds it, becomes a "file" device over "null" that writes what is played to a file (16-bit
-# stereo at 44.1 kHz, faster than real time). It is set up in a home folder of the tests'
-# own, so nothing of the machine's sound set-up is touched or used.
-AUDIO_HOME=$BUILD/wine-audio-home
-mkdir -p "$AUDIO_HOME"
-cat > "$AUDIO_HOME/.asoundrc" <<EOF
-pcm.!default {
-    type file
-    slave.pcm "null"
-    file "$AUDIO_HOME/capture.raw"
-    format "raw"
-}
-EOF
-export HOME="$AUDIO_HOME"
-export CORVANE_AUDIO_CAPTURE="Z:$AUDIO_HOME/capture.raw"
+. "$ROOT/tools/wine-env.sh"
 cd "$BUILD"
 status=0
 "$WINE" ./corvane_tests.exe --gtest_brief=1 "$@" || status=$?

@@ -53,6 +53,17 @@ typedef struct _RGNDATA {
 #define DC_BRUSH 18
 #define DC_PEN 19
 
+// What GetObjectA tells of a bitmap.
+typedef struct tagBITMAP {
+    LONG bmType;
+    LONG bmWidth;
+    LONG bmHeight;
+    LONG bmWidthBytes;
+    WORD bmPlanes;
+    WORD bmBitsPixel;
+    LPVOID bmBits;
+} BITMAP, *PBITMAP, *LPBITMAP;
+
 // Raster operations of BitBlt.
 #define SRCCOPY (DWORD)0x00CC0020
 
@@ -70,6 +81,9 @@ BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, in
 BOOL WINAPI DeleteDC(HDC hdc);
 // Fails for an object that is selected into a device context.
 BOOL WINAPI DeleteObject(HGDIOBJ ho);
+// A bitmap's description (a BITMAP); the bytes written, or the size needed when pv is
+// null, and 0 for a handle that is no bitmap or a buffer too small.
+int WINAPI GetObjectA(HANDLE h, int c, LPVOID pv);
 #ifdef __cplusplus
 }
 #endif

@@ -718,6 +718,15 @@ typedef struct tagMSG {
 #define SS_LEFT 0x00000000L
 #define SS_CENTER 0x00000001L
 #define SS_RIGHT 0x00000002L
+// A picture: the title names a bitmap resource of the instance, and the control takes the
+// bitmap's size unless it centres the image or fits the image to itself.
+#define SS_BITMAP 0x0000000EL
+#define SS_TYPEMASK 0x0000001FL
+#define SS_REALSIZECONTROL 0x00000040L
+#define SS_CENTERIMAGE 0x00000200L
+
+#define STM_GETIMAGE 0x0173
+#define IMAGE_BITMAP 0
 
 // ---- combo boxes ---------------------------------------------------------------------
 

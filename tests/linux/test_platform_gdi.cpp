@@ -1,6 +1,7 @@
 // The platform's drawing calls and process state: bitmaps from resources into a window's
 // pixels, GDI's ownership rules (a selected bitmap cannot be deleted), the live-object
-// count, the command line and the thread priority.
+// count, what GetObject tells of a bitmap, picture statics sized by their bitmaps, the
+// command line and the thread priority.
 #include <windows.h>
 #include <PlatformTestGdi.h>
 #include <PlatformTestProcess.h>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -97,6 +99,76 @@ TEST_F(PlatformGdi, BadHandlesAndMissingBitmapsFail) {
     EXPECT_TRUE(DeleteDC(other));
     EXPECT_EQ(PlatformTest_GdiObjectCount(), 0);
     EXPECT_FALSE(PlatformTest_WindowPixels(window, nullptr));
+}
+
+TEST_F(PlatformGdi, GetObjectDescribesBitmapsOnly) {
+    HBITMAP bitmap = LoadBitmapA(Module(), MAKEINTRESOURCEA(300));
+    ASSERT_NE(bitmap, nullptr);
+    EXPECT_EQ(GetObjectA(bitmap, 0, nullptr), static_cast<int>(sizeof(BITMAP)));
+    BITMAP description{};
+    EXPECT_EQ(GetObjectA(bitmap, sizeof description - 1, &description), 0);
+    ASSERT_EQ(GetObjectA(bitmap, sizeof description, &description), static_cast<int>(sizeof description));
+    EXPECT_EQ(description.bmWidth, 1);
+    EXPECT_EQ(description.bmHeight, 1);
+    EXPECT_EQ(description.bmPlanes, 1);
+    // A new memory context holds the 1 x 1 monochrome stock bitmap.
+    HDC memory = CreateCompatibleDC(nullptr);
+    const HGDIOBJ stock = SelectObject(memory, bitmap);
+    ASSERT_EQ(GetObjectA(stock, sizeof description, &description), static_cast<int>(sizeof description));
+    EXPECT_EQ(description.bmWidth, 1);
+    EXPECT_EQ(description.bmBitsPixel, 1);
+    EXPECT_EQ(GetObjectA(memory, sizeof description, &description), 0);
+    EXPECT_EQ(GetObjectA(reinterpret_cast<HANDLE>(0x77), sizeof description, &description), 0);
+    SelectObject(memory, stock);
+    EXPECT_TRUE(DeleteDC(memory));
+    EXPECT_TRUE(DeleteObject(bitmap));
+}
+
+// A picture static shows the bitmap its title names and takes the bitmap's size, whatever
+// size it is made with, unless it centres the image in itself or fits the image to itself;
+// the bitmap it loaded goes with it.
+TEST_F(PlatformGdi, APictureStaticTakesItsBitmapsSizeUnlessItCentresOrFitsTheImage) {
+    const auto make = [&](LPCSTR title, DWORD style) {
+        return CreateWindowExA(0, "Static", title, WS_CHILD | WS_VISIBLE | SS_BITMAP | style, 2, 3, 50, 40, window,
+                               nullptr, Module(), nullptr);
+    };
+    using Size = std::pair<LONG, LONG>;
+    const auto size = [](HWND control) {
+        RECT r{};
+        GetClientRect(control, &r);
+        return Size(r.right, r.bottom);
+    };
+    const auto image = [](HWND control) {
+        return reinterpret_cast<HBITMAP>(SendMessageA(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    };
+    const HWND sized = make(MAKEINTRESOURCEA(300), 0);
+    const HWND named = make("#300", 0);
+    const HWND centred = make(MAKEINTRESOURCEA(300), SS_CENTERIMAGE);
+    const HWND fitted = make(MAKEINTRESOURCEA(300), SS_REALSIZECONTROL);
+    const HWND missing = make(MAKEINTRESOURCEA(9999), 0);
+    for (HWND control : {sized, named, centred, fitted, missing}) ASSERT_NE(control, nullptr);
+    EXPECT_EQ(size(sized), Size(1, 1));
+    EXPECT_EQ(size(named), Size(1, 1));
+    EXPECT_EQ(size(centred), Size(50, 40));
+    EXPECT_EQ(size(fitted), Size(50, 40));
+    EXPECT_EQ(size(missing), Size(50, 40));
+    // The picture keeps its place.
+    RECT placed{};
+    GetWindowRect(sized, &placed);
+    POINT corner{placed.left, placed.top};
+    ScreenToClient(window, &corner);
+    EXPECT_EQ(corner.x, 2);
+    EXPECT_EQ(corner.y, 3);
+    EXPECT_NE(image(sized), nullptr);
+    EXPECT_NE(image(centred), nullptr);
+    EXPECT_EQ(image(missing), nullptr);
+    EXPECT_EQ(reinterpret_cast<HBITMAP>(SendMessageA(sized, STM_GETIMAGE, 1 /* IMAGE_ICON */, 0)), nullptr);
+    // Text statics load nothing.
+    const HWND text = CreateWindowExA(0, "Static", "#300", WS_CHILD, 0, 0, 50, 40, window, nullptr, Module(), nullptr);
+    EXPECT_EQ(size(text), Size(50, 40));
+    EXPECT_EQ(PlatformTest_GdiObjectCount(), 4);
+    for (HWND control : {sized, named, centred, fitted, missing, text}) EXPECT_TRUE(DestroyWindow(control));
+    EXPECT_EQ(PlatformTest_GdiObjectCount(), 0);
 }
 
 TEST_F(PlatformGdi, ResetForgetsObjectsAndPixels) {

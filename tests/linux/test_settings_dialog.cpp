@@ -81,6 +81,78 @@ void SetRegistryDword(const char* name, DWORD value) {
 
 D3DDISPLAYMODE Mode(UINT width, UINT height, UINT rate, D3DFORMAT format) { return {width, height, rate, format}; }
 
+// A dialog's controls as the window system placed them, in screen coordinates.
+struct PlacedControl {
+    int id;
+    std::string kind;
+    bool groupBox;
+    RECT r;
+};
+
+std::vector<PlacedControl> PlacedControls(HWND dialog) {
+    std::vector<PlacedControl> controls;
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        char kind[64] = {};
+        GetClassNameA(c, kind, sizeof kind);
+        const LONG style = GetWindowLongA(c, GWL_STYLE);
+        PlacedControl placed{GetDlgCtrlID(c), kind, std::string(kind) == "Button" && (style & BS_TYPEMASK) == BS_GROUPBOX,
+                             {}};
+        GetWindowRect(c, &placed.r);
+        controls.push_back(placed);
+    }
+    return controls;
+}
+
+bool Within(const RECT& inner, const RECT& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+bool Meet(const RECT& a, const RECT& b) {
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+std::string Describe(const PlacedControl& c) {
+    return c.kind + " " + std::to_string(c.id) + " (" + std::to_string(c.r.left) + "," + std::to_string(c.r.top) +
+           ")-(" + std::to_string(c.r.right) + "," + std::to_string(c.r.bottom) + ")";
+}
+
+// Every control lies inside the dialog's client area, and no two meet, but for a group box
+// round the controls of its group.
+void ExpectNothingCovered(HWND dialog) {
+    RECT client{};
+    GetClientRect(dialog, &client);
+    POINT corners[2] = {{client.left, client.top}, {client.right, client.bottom}};
+    for (POINT& p : corners) ClientToScreen(dialog, &p);
+    client = {corners[0].x, corners[0].y, corners[1].x, corners[1].y};
+    const std::vector<PlacedControl> controls = PlacedControls(dialog);
+    EXPECT_GT(controls.size(), 3u);
+    for (size_t i = 0; i < controls.size(); ++i) {
+        const PlacedControl& a = controls[i];
+        EXPECT_TRUE(Within(a.r, client)) << Describe(a) << " leaves the dialog";
+        for (size_t j = i + 1; j < controls.size(); ++j) {
+            const PlacedControl& b = controls[j];
+            if (!Meet(a.r, b.r)) continue;
+            const bool contained = (a.groupBox && Within(b.r, a.r)) || (b.groupBox && Within(a.r, b.r));
+            EXPECT_TRUE(contained) << Describe(a) << " and " << Describe(b) << " overlap";
+        }
+    }
+}
+
+// The picture of a dialog: it shows its bitmap and keeps the room the template gives it.
+void ExpectPictureShown(HWND dialog, int id, int bitmap) {
+    const HWND picture = GetDlgItem(dialog, id);
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(GetWindowLongA(picture, GWL_STYLE) & SS_TYPEMASK, SS_BITMAP);
+    const HBITMAP shown = reinterpret_cast<HBITMAP>(SendMessageA(picture, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    ASSERT_NE(shown, nullptr) << "bitmap " << bitmap << " is not shown";
+    // The bitmap fills the room: at least as large as the picture in both directions.
+    BITMAP size{};
+    ASSERT_EQ(GetObjectA(shown, sizeof size, &size), static_cast<int>(sizeof size));
+    RECT room{};
+    GetClientRect(picture, &room);
+    EXPECT_GE(size.bmWidth, room.right) << "bitmap " << bitmap;
+    EXPECT_GE(size.bmHeight, room.bottom) << "bitmap " << bitmap;
+}
+
 class SettingsDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -437,6 +509,27 @@ TEST_F(SettingsDialogTest, AboutPlacesItselfByTheDialogAndVisitOpensThePage) {
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0].file, "https://www.halvorn-studio.example/");
     EXPECT_EQ(opened[0].operation, "open");
+}
+
+// A picture static takes its bitmap's pixel size unless it centres the image; a layout
+// that reserves the picture's room in dialog units must not be covered by it.
+TEST_F(SettingsDialogTest, NoControlCoversAnotherInTheDialogOrItsAboutBox) {
+    ScreenSaver::Config config;
+    int seen = 0;
+    Run(config, {[&](HWND dialog) {
+                     ++seen;
+                     ExpectPictureShown(dialog, 0xFFFF, 130);
+                     ExpectNothingCovered(dialog);
+                     Click(dialog, IDC_ABOUT);
+                 },
+                 [&](HWND about) {
+                     ++seen;
+                     ExpectPictureShown(about, 0xFFFF, 1053);
+                     ExpectNothingCovered(about);
+                     Click(about, IDOK);
+                 },
+                 [](HWND dialog) { Click(dialog, IDCANCEL); }});
+    EXPECT_EQ(seen, 2);
 }
 
 TEST_F(SettingsDialogTest, ComboTextSearchSkipsLongItems) {
