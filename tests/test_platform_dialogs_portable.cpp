@@ -247,6 +247,10 @@ TEST(PlatformDialogs, ButtonsTextsAndEnabling) {
         EXPECT_TRUE(CheckRadioButton(dialog, TEST_RADIO1, TEST_RADIO3, TEST_RADIO3));
         EXPECT_EQ(IsDlgButtonChecked(dialog, TEST_RADIO2), static_cast<UINT>(BST_UNCHECKED));
         EXPECT_EQ(IsDlgButtonChecked(dialog, TEST_RADIO3), static_cast<UINT>(BST_CHECKED));
+        // The checked radio button alone is a tab stop, whatever the template said.
+        for (int radio : {TEST_RADIO1, TEST_RADIO2, TEST_RADIO3})
+            EXPECT_EQ((GetWindowLongA(GetDlgItem(dialog, radio), GWL_STYLE) & WS_TABSTOP) != 0, radio == TEST_RADIO3)
+                << radio;
 
         // A push button has no check.
         SendDlgItemMessageA(dialog, IDOK, BM_SETCHECK, BST_CHECKED, 0);
@@ -272,6 +276,58 @@ TEST(PlatformDialogs, ButtonsTextsAndEnabling) {
         EndDialog(dialog, IDOK);
         return TRUE;
     });
+}
+
+// What a subclassed button hears of its style, one entry per message: (message, wParam).
+std::vector<std::pair<UINT, WPARAM>> g_styleMessages;
+WNDPROC g_buttonProc = nullptr;
+
+LRESULT CALLBACK RecordingButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_STYLECHANGING || message == WM_STYLECHANGED) g_styleMessages.push_back({message, wParam});
+    return CallWindowProcA(g_buttonProc, button, message, wParam, lParam);
+}
+
+TEST(PlatformDialogs, SettingARadioButtonsCheckMovesItsTabStop) {
+    const HWND parent = CreateWindowExA(0, "STATIC", "parent", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr, nullptr,
+                                        Instance(), nullptr);
+    ASSERT_NE(parent, nullptr);
+    struct Row {
+        DWORD type;
+        bool radio, hasCheck;
+    };
+    const Row rows[] = {{BS_AUTORADIOBUTTON, true, true},
+                        {BS_RADIOBUTTON, true, true},
+                        {BS_AUTOCHECKBOX, false, true},
+                        {BS_CHECKBOX, false, true},
+                        {BS_PUSHBUTTON, false, false}};
+    const std::vector<std::pair<UINT, WPARAM>> styleChange = {{WM_STYLECHANGING, GWL_STYLE},
+                                                              {WM_STYLECHANGED, GWL_STYLE}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.type);
+        const HWND button = CreateWindowExA(0, "BUTTON", "b", WS_CHILD | WS_TABSTOP | r.type, 0, 0, 50, 14, parent,
+                                            nullptr, Instance(), nullptr);
+        ASSERT_NE(button, nullptr);
+        g_buttonProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingButtonProc)));
+        const LONG created = GetWindowLongA(button, GWL_STYLE);
+        for (WPARAM check : {WPARAM{BST_UNCHECKED}, WPARAM{BST_CHECKED}}) {
+            g_styleMessages.clear();
+            SendMessageA(button, BM_SETCHECK, check, 0);
+            const LONG style = GetWindowLongA(button, GWL_STYLE);
+            // A radio button takes WS_TABSTOP with its check and gives it up without; a
+            // check box only repaints and a push button ignores the message.
+            if (r.radio) {
+                EXPECT_EQ(g_styleMessages, styleChange) << "check " << check;
+                EXPECT_EQ(style, check ? created : created & ~LONG{WS_TABSTOP}) << "check " << check;
+            } else {
+                EXPECT_TRUE(g_styleMessages.empty()) << "check " << check;
+                EXPECT_EQ(style, created) << "check " << check;
+            }
+            EXPECT_EQ(SendMessageA(button, BM_GETCHECK, 0, 0), r.hasCheck ? LRESULT(check) : LRESULT{BST_UNCHECKED});
+        }
+        DestroyWindow(button);
+    }
+    DestroyWindow(parent);
 }
 
 }  // namespace
