@@ -85,13 +85,16 @@ void UncheckRestOfGroup(HWND button) {
         if (s && (s->style & WS_GROUP)) break;
         --first;
     }
+    std::vector<HWND> others;
     for (auto it = first; it != siblings.end(); ++it) {
         const Window* s = system.Peek(*it);
         if (!s) continue;
         if (it != first && (s->style & WS_GROUP)) break;
         if (*it != button && IsClass(*it, ButtonProc) && (s->style & BS_TYPEMASK) == BS_AUTORADIOBUTTON)
-            if (ButtonData* d = ButtonOf(*it)) d->check = BST_UNCHECKED;
+            others.push_back(*it);
     }
+    // Through the message, so that each one's tab stop goes with its check.
+    for (HWND other : others) SendMessageA(other, BM_SETCHECK, BST_UNCHECKED, 0);
 }
 
 // A click: the automatic kinds change their own check, then the parent hears BN_CLICKED.
@@ -102,7 +105,7 @@ void ClickButton(HWND button) {
     case BS_AUTOCHECKBOX: d->check = d->check == BST_UNCHECKED ? BST_CHECKED : BST_UNCHECKED; break;
     case BS_AUTO3STATE: d->check = (d->check + 1) % 3; break;
     case BS_AUTORADIOBUTTON:
-        d->check = BST_CHECKED;
+        SendMessageA(button, BM_SETCHECK, BST_CHECKED, 0);
         UncheckRestOfGroup(button);
         break;
     default: break;
@@ -120,6 +123,13 @@ LRESULT CALLBACK ButtonProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
         // Push buttons and group boxes have no check; two-state buttons take no third state.
         if (!HasCheck(type)) return 0;
         if (wParam == BST_INDETERMINATE && type != BS_3STATE && type != BS_AUTO3STATE) wParam = BST_CHECKED;
+        if (type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON) {
+            // Only the checked button of a group is a tab stop, so Tab enters the group once
+            // and lands on its choice; the style is set even when it stays as it was.
+            const LONG style = GetWindowLongA(hWnd, GWL_STYLE);
+            SetWindowLongA(hWnd, GWL_STYLE, wParam ? style | WS_TABSTOP : style & ~LONG{WS_TABSTOP});
+            if (!(d = ButtonOf(hWnd))) return 0;  // destroyed while hearing of its style
+        }
         d->check = static_cast<UINT>(wParam) & 3;
         return 0;
     case BM_GETSTATE: return (HasCheck(type) ? d->check : 0) | (d->pushed ? BST_PUSHED : 0);

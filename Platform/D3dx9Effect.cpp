@@ -240,7 +240,7 @@ public:
         }
         for (size_t i = 0; i < core.parameters.size(); ++i) {
             const ParamNode& from = *core.parameters[i];
-            if (core.pool && (from.decl->flags & D3DX_PARAMETER_SHARED)) continue;  // the pool's already
+            if (from.pooled) continue;  // the pool's already
             EffectSlot& to = *clone->core.parameters[i]->slot;
             to.words = from.slot->words;
             to.text = from.slot->text;
@@ -307,15 +307,12 @@ private:
     std::vector<uint64_t> sent;  // per top-level parameter: the slot version last sent
 };
 
-HRESULT CreateEffectFrom(IDirect3DDevice9* device, EffectDecl decl, DWORD flags, EffectPool* pool,
-                         ID3DXEffect** out, std::string& error) {
+ID3DXEffect* CreateEffectFrom(IDirect3DDevice9* device, EffectDecl decl, DWORD flags, EffectPool* pool,
+                              std::string& error) {
     Effect* effect = new Effect(device, flags);
-    if (!effect->Create(std::move(decl), pool, error)) {
-        effect->Release();
-        return E_FAIL;
-    }
-    *out = effect;
-    return D3D_OK;
+    if (effect->Create(std::move(decl), pool, error)) return effect;
+    effect->Release();
+    return nullptr;
 }
 
 }  // namespace d3dx9

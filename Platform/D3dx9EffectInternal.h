@@ -79,8 +79,10 @@ public:
 
     // The slot of a shared parameter for an effect joining the pool: the held value when
     // some effect holds one, else a new slot with the joining effect's initial value.
-    // Null when an effect of the pool holds the name with another type.
-    std::shared_ptr<EffectSlot> Join(const EffectParamDecl& decl);
+    // Null when an effect of the pool holds the name with another type: `clash` tells a
+    // type of another kind from an array of another length, with which the joining effect
+    // simply keeps a value of its own.
+    std::shared_ptr<EffectSlot> Join(const EffectParamDecl& decl, bool* clash);
     void Leave(const std::string& name);
     // Drops the references to D3DPOOL_DEFAULT textures held in shared values.
     void ReleaseDefaultTextures();
@@ -127,6 +129,7 @@ struct ParamNode : EffectNode {
     bool element = false;
     uint32_t offset = 0;  // first word of an element in its array's slot
     int top = -1;         // index among the top-level parameters
+    bool pooled = false;  // a shared parameter whose value the pool holds
     std::vector<std::unique_ptr<ParamNode>> annotations;
     std::vector<std::unique_ptr<ParamNode>> elements;
 
@@ -164,8 +167,9 @@ public:
     EffectCore& operator=(const EffectCore&) = delete;
     ~EffectCore();
 
-    // Builds the nodes of `decl`; with a pool, shared parameters take the pool's slots.
-    // False (with `error`) when a shared parameter's type differs from the pool's.
+    // Builds the nodes of `decl`; with a pool, shared parameters take the pool's slots,
+    // except arrays whose length differs from the pool's, which are simply not shared.
+    // False (with `error`) when a shared parameter's type is of another kind than the pool's.
     bool Build(EffectDecl source, EffectPool* pool, std::string& error);
 
     ParamNode* Param(D3DXHANDLE handle) const;
@@ -221,6 +225,7 @@ public:
     std::vector<std::unique_ptr<ParamNode>> parameters;
     std::vector<std::unique_ptr<TechniqueNode>> techniques;
     EffectPool* pool = nullptr;  // held
+    std::vector<std::string> pooledNames;  // the shared parameters whose values the pool holds
 
 private:
     std::unique_ptr<ParamNode> MakeParam(const EffectParamDecl& d, std::shared_ptr<EffectSlot> slot);
@@ -234,10 +239,10 @@ private:
     std::unordered_set<const void*> nodes;
 };
 
-// A new effect on `device` from a description; E_FAIL (with `error`) when a shared
+// A new effect on `device` from a description; null (with `error`) when a shared
 // parameter's type clashes with the pool's.
-HRESULT CreateEffectFrom(IDirect3DDevice9* device, EffectDecl decl, DWORD flags, EffectPool* pool,
-                         ID3DXEffect** out, std::string& error);
+ID3DXEffect* CreateEffectFrom(IDirect3DDevice9* device, EffectDecl decl, DWORD flags, EffectPool* pool,
+                              std::string& error);
 
 // An ID3DXBaseEffect answered by an EffectCore.
 template <class I>
@@ -287,7 +292,8 @@ public:
     HRESULT STDMETHODCALLTYPE SetMatrixArray(D3DXHANDLE h, const D3DXMATRIX* m, UINT c) override { return SetArray(h, m, c, false); }
     HRESULT STDMETHODCALLTYPE GetMatrixArray(D3DXHANDLE h, D3DXMATRIX* m, UINT c) override { return GetArray(h, m, c, false); }
     HRESULT STDMETHODCALLTYPE SetMatrixPointerArray(D3DXHANDLE h, const D3DXMATRIX** m, UINT c) override { return core.SetMatrices(h, m, c, true, false); }
-    HRESULT STDMETHODCALLTYPE GetMatrixPointerArray(D3DXHANDLE h, D3DXMATRIX** m, UINT c) override { return core.GetMatrices(h, m, c, true, false); }
+    // Asked for no matrices, the runtime hands out none without looking at the handle.
+    HRESULT STDMETHODCALLTYPE GetMatrixPointerArray(D3DXHANDLE h, D3DXMATRIX** m, UINT c) override { return c ? core.GetMatrices(h, m, c, true, false) : D3D_OK; }
     HRESULT STDMETHODCALLTYPE SetMatrixTranspose(D3DXHANDLE h, const D3DXMATRIX* m) override { return core.SetMatrices(h, &m, 1, false, true); }
     HRESULT STDMETHODCALLTYPE GetMatrixTranspose(D3DXHANDLE h, D3DXMATRIX* m) override { return core.GetMatrices(h, &m, 1, false, true); }
     HRESULT STDMETHODCALLTYPE SetMatrixTransposeArray(D3DXHANDLE h, const D3DXMATRIX* m, UINT c) override { return SetArray(h, m, c, true); }

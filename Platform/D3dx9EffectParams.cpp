@@ -113,8 +113,7 @@ EffectCore::~EffectCore() {
     parameters.clear();  // slots go (or leave the pool) before the pool reference
     techniques.clear();
     if (pool) {
-        for (const EffectParamDecl& d : decl.parameters)
-            if (d.flags & D3DX_PARAMETER_SHARED) pool->Leave(d.name);
+        for (const std::string& name : pooledNames) pool->Leave(name);
         pool->Release();
     }
 }
@@ -150,30 +149,33 @@ std::vector<std::unique_ptr<ParamNode>> EffectCore::MakeAnnotations(const std::v
 
 bool EffectCore::Build(EffectDecl source, EffectPool* withPool, std::string& error) {
     decl = std::move(source);
-    std::vector<std::string> joined;
+    if (withPool) {
+        pool = withPool;
+        pool->AddRef();
+    }
     for (size_t i = 0; i < decl.parameters.size(); ++i) {
         const EffectParamDecl& d = decl.parameters[i];
+        // A shared array whose length an effect of the pool declares otherwise keeps a
+        // value of its own, as the runtime lets it; a type of another kind is refused.
         std::shared_ptr<EffectSlot> slot;
         if (withPool && (d.flags & D3DX_PARAMETER_SHARED)) {
-            slot = withPool->Join(d);
-            if (!slot) {
+            bool clash = false;
+            slot = withPool->Join(d, &clash);
+            if (clash) {
                 error = "shared parameter '" + d.name + "' is declared with another type in the pool";
-                for (const std::string& name : joined) withPool->Leave(name);
-                parameters.clear();
-                return false;
+                return false;  // the destructor lets go of what was joined
             }
-            joined.push_back(d.name);
-        } else {
+        }
+        const bool pooled = slot != nullptr;
+        if (!slot) {
             slot = std::make_shared<EffectSlot>();
             slot->words = d.words;
             slot->text = d.text;
         }
         parameters.push_back(MakeParam(d, std::move(slot)));
         parameters.back()->top = static_cast<int>(i);
-    }
-    if (withPool) {
-        pool = withPool;
-        pool->AddRef();
+        parameters.back()->pooled = pooled;
+        if (pooled) pooledNames.push_back(d.name);
     }
     for (const EffectTechniqueDecl& t : decl.techniques) {
         auto technique = std::make_unique<TechniqueNode>();
@@ -303,7 +305,7 @@ std::string EffectCore::ValueText(const ParamNode& param) {
 
 void EffectCore::ReleaseDefaultTextures() {
     for (const auto& p : parameters)
-        if ((!pool || !(p->decl->flags & D3DX_PARAMETER_SHARED)) && InDefaultPool(p->slot->texture))
+        if (!p->pooled && InDefaultPool(p->slot->texture))
             p->slot->SetTexture(nullptr);
 }
 
@@ -637,7 +639,11 @@ HRESULT EffectCore::GetMatrices(D3DXHANDLE h, D3DXMATRIX* const* m, UINT count, 
     ParamNode* p = Param(h);
     if (!p || !p->IsNumeric()) return D3DERR_INVALIDCALL;
     const EffectParamDecl& d = *p->decl;
-    if (d.cls != D3DXPC_MATRIX_ROWS && d.cls != D3DXPC_MATRIX_COLUMNS) return D3DERR_INVALIDCALL;
+    // The single transposed getter also takes a scalar or a vector, and hands it out as the
+    // first row, untransposed: the runtime does so.
+    const bool row = transpose && !array && (d.cls == D3DXPC_SCALAR || d.cls == D3DXPC_VECTOR);
+    if (row) transpose = false;
+    if (!row && d.cls != D3DXPC_MATRIX_ROWS && d.cls != D3DXPC_MATRIX_COLUMNS) return D3DERR_INVALIDCALL;
     if (array ? count > (p->element ? 0 : d.elements) : p->IsArray()) return D3DERR_INVALIDCALL;
     if (!m && count) return D3DERR_INVALIDCALL;
     size_t at = 0;

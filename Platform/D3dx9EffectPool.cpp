@@ -22,8 +22,8 @@ private:
     size_t size;
 };
 
-bool SameType(const EffectParamDecl& a, const EffectParamDecl& b) {
-    return a.cls == b.cls && a.type == b.type && a.rows == b.rows && a.columns == b.columns && a.elements == b.elements;
+bool SameElement(const EffectParamDecl& a, const EffectParamDecl& b) {
+    return a.cls == b.cls && a.type == b.type && a.rows == b.rows && a.columns == b.columns;
 }
 
 }  // namespace
@@ -49,10 +49,15 @@ EffectPool::EffectPool() : Counted<ID3DXEffectPool>(IID_ID3DXEffectPool) { ++Liv
 
 EffectPool::~EffectPool() { --LiveEffectObjects().pools; }
 
-std::shared_ptr<EffectSlot> EffectPool::Join(const EffectParamDecl& decl) {
+std::shared_ptr<EffectSlot> EffectPool::Join(const EffectParamDecl& decl, bool* clash) {
+    *clash = false;
     auto found = entries.find(decl.name);
     if (found != entries.end()) {
-        if (!SameType(found->second.type, decl)) return nullptr;
+        const EffectParamDecl& held = found->second.type;
+        if (!SameElement(held, decl) || held.elements != decl.elements) {
+            *clash = !SameElement(held, decl);
+            return nullptr;
+        }
         ++found->second.holders;
         return found->second.slot;
     }

@@ -9,7 +9,8 @@
 // converted through four floats per texel (D3dx9TexPixels), which serves filtering, normal
 // maps and copies between formats alike; compressed formats are copied as whole blocks,
 // or decoded and coded again through the image library when the format or size changes.
-// The file functions are in D3dx9TexFiles.cpp.
+// Filtering reaches levels in video memory that no lock can, through copies in system
+// memory. The file functions are in D3dx9TexFiles.cpp.
 #include "D3dx9TexPixels.h"
 #include "ImageFormat.h"
 
@@ -124,6 +125,13 @@ struct DeviceInfo {
 D3DFORMAT ChooseFormat(const DeviceInfo& info, DWORD usage, D3DRESOURCETYPE type, D3DFORMAT asked) {
     if (asked == D3DFMT_UNKNOWN || asked == static_cast<D3DFORMAT>(D3DX_DEFAULT)) asked = D3DFMT_A8R8G8B8;
     if (info.Supports(usage, type, asked)) return asked;
+    // CxV8U8 computes its third component from the two it stores, so no format is near it
+    // by channels: the library takes the ones that keep its two signed channels as they
+    // are, the one with luminance beside them first.
+    if (asked == D3DFMT_CxV8U8) {
+        for (D3DFORMAT kin : {D3DFMT_X8L8V8U8, D3DFMT_V8U8})
+            if (info.Supports(usage, type, kin)) return kin;
+    }
     // Compressed texels are decompressed into the plainest format with every channel.
     if (ShapeOf(asked) && ShapeOf(asked)->block && info.Supports(usage, type, D3DFMT_A8R8G8B8)) return D3DFMT_A8R8G8B8;
     const Shape* want = ShapeOf(asked);
@@ -414,28 +422,81 @@ HRESULT WINAPI D3DXLoadSurfaceFromSurface(LPDIRECT3DSURFACE9 dest, const PALETTE
 
 namespace {
 
+// A level in video memory that was not made dynamic cannot be locked, so it is read and
+// written through copies in system memory, as the runtime lets every texture be filtered:
+// read through a render target of its size (a render target can be copied out whole),
+// written with UpdateSurface.
+struct Staging {
+    IDirect3DDevice9* device = nullptr;
+    IDirect3DSurface9* copy = nullptr;    // in system memory
+    IDirect3DSurface9* target = nullptr;  // a render target between the level and the copy
+    ~Staging() {
+        if (target) target->Release();
+        if (copy) copy->Release();
+        if (device) device->Release();
+    }
+    HRESULT Make(IDirect3DSurface9* level, const D3DSURFACE_DESC& desc) {
+        if (HRESULT hr = level->GetDevice(&device); FAILED(hr)) return hr;
+        return device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy,
+                                                   nullptr);
+    }
+    HRESULT ReadFrom(IDirect3DSurface9* level, const D3DSURFACE_DESC& desc) {
+        if (HRESULT hr = Make(level, desc); FAILED(hr)) return hr;
+        if (desc.Usage & D3DUSAGE_RENDERTARGET) return device->GetRenderTargetData(level, copy);
+        if (HRESULT hr = device->CreateRenderTarget(desc.Width, desc.Height, desc.Format, D3DMULTISAMPLE_NONE, 0,
+                                                    FALSE, &target, nullptr);
+            FAILED(hr))
+            return hr;
+        if (HRESULT hr = device->StretchRect(level, nullptr, target, nullptr, D3DTEXF_POINT); FAILED(hr)) return hr;
+        return device->GetRenderTargetData(target, copy);
+    }
+};
+
+bool Staged(const D3DSURFACE_DESC& desc) { return desc.Pool == D3DPOOL_DEFAULT && !(desc.Usage & D3DUSAGE_DYNAMIC); }
+
+Plane ReadLocked(IDirect3DSurface9* surface, const D3DSURFACE_DESC& desc, HRESULT& hr) {
+    D3DLOCKED_RECT locked;
+    if (hr = surface->LockRect(&locked, nullptr, D3DLOCK_READONLY); FAILED(hr)) return Plane{};
+    Plane plane = ReadPlane(desc.Format, static_cast<const uint8_t*>(locked.pBits), locked.Pitch, desc.Width,
+                            desc.Height);
+    surface->UnlockRect();
+    return plane;
+}
+
+HRESULT WriteLocked(IDirect3DSurface9* surface, const D3DSURFACE_DESC& desc, const Plane& plane) {
+    D3DLOCKED_RECT locked;
+    if (HRESULT hr = surface->LockRect(&locked, nullptr, 0); FAILED(hr)) return hr;
+    WritePlane(desc.Format, plane, static_cast<uint8_t*>(locked.pBits), locked.Pitch);
+    surface->UnlockRect();
+    return D3D_OK;
+}
+
 // A level read whole into a plane.
 HRESULT ReadLevel(IDirect3DSurface9* surface, Plane& plane, D3DFORMAT& format) {
     D3DSURFACE_DESC desc;
     if (FAILED(surface->GetDesc(&desc))) return D3DERR_INVALIDCALL;
     format = desc.Format;
     if (!TexelBytes(desc.Format)) return E_NOTIMPL;
-    D3DLOCKED_RECT locked;
-    if (HRESULT hr = surface->LockRect(&locked, nullptr, D3DLOCK_READONLY); FAILED(hr)) return hr;
-    plane = ReadPlane(desc.Format, static_cast<const uint8_t*>(locked.pBits), locked.Pitch, desc.Width, desc.Height);
-    surface->UnlockRect();
-    return D3D_OK;
+    HRESULT hr = D3D_OK;
+    if (!Staged(desc)) {
+        plane = ReadLocked(surface, desc, hr);
+        return hr;
+    }
+    Staging staging;
+    if (hr = staging.ReadFrom(surface, desc); FAILED(hr)) return hr;
+    plane = ReadLocked(staging.copy, desc, hr);
+    return hr;
 }
 
 HRESULT WriteLevel(IDirect3DSurface9* surface, const Plane& plane) {
     D3DSURFACE_DESC desc;
     if (FAILED(surface->GetDesc(&desc))) return D3DERR_INVALIDCALL;
     if (!TexelBytes(desc.Format)) return E_NOTIMPL;
-    D3DLOCKED_RECT locked;
-    if (HRESULT hr = surface->LockRect(&locked, nullptr, 0); FAILED(hr)) return hr;
-    WritePlane(desc.Format, plane, static_cast<uint8_t*>(locked.pBits), locked.Pitch);
-    surface->UnlockRect();
-    return D3D_OK;
+    if (!Staged(desc)) return WriteLocked(surface, desc, plane);
+    Staging staging;
+    if (HRESULT hr = staging.Make(surface, desc); FAILED(hr)) return hr;
+    if (HRESULT hr = WriteLocked(staging.copy, desc, plane); FAILED(hr)) return hr;
+    return staging.device->UpdateSurface(staging.copy, nullptr, surface, nullptr);
 }
 
 // The surface of a face's level of a 2D or cube texture, with a reference.

@@ -228,11 +228,22 @@ HRESULT Decode(LPCVOID data, UINT size, DWORD mipFilter, PlatformImage::Image& i
 
 HRESULT WINAPI D3DXGetImageInfoFromFileInMemory(LPCVOID data, UINT size, D3DXIMAGE_INFO* info) {
     if (!data || size == 0) return D3DERR_INVALIDCALL;
+    // With nowhere to put a description the bytes are not even looked at.
+    if (!info) return D3D_OK;
     PlatformImage::Info read;
     std::string error;
     if (!PlatformImage::ReadInfo(data, size, &read, &error)) return D3DXERR_INVALIDDATA;
     FillInfo(read, info);
     return D3D_OK;
+}
+
+HRESULT WINAPI D3DXGetImageInfoFromFileA(LPCSTR path, D3DXIMAGE_INFO* info) {
+    if (!path) return D3DERR_INVALIDCALL;
+    // A file that cannot be read, or holds nothing, is no image, asked for a description
+    // or not.
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(path, bytes) || bytes.empty()) return D3DXERR_INVALIDDATA;
+    return D3DXGetImageInfoFromFileInMemory(bytes.data(), UINT(bytes.size()), info);
 }
 
 HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 device, LPCVOID data, UINT size, UINT width,

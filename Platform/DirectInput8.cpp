@@ -47,6 +47,10 @@ constinit KeyboardObjects gKeyboardObjects;
 
 constexpr DWORD kPropBufferSize = 1;
 constexpr DWORD kPropAxisMode = 2;
+constexpr DWORD kPropGranularity = 3;
+// How far one step of each mouse axis moves: a count for x and y, and for the wheel one
+// notch (WHEEL_DELTA).
+constexpr DWORD kAxisGranularity[3] = {1, 1, 120};
 
 // The number behind a predefined property reference, or 0 for a real GUID.
 DWORD PropertyNumber(REFGUID property) {
@@ -133,6 +137,8 @@ private:
     HRESULT NotAcquired();
     void Push(int offset, DWORD data);
     void Signal();
+    int AxisOf(LPCDIPROPHEADER header) const;
+    HRESULT Granularity(LPDIPROPHEADER header) const;
 
     ULONG references = 1;
     DirectInput* parent;
@@ -318,8 +324,37 @@ HRESULT WINAPI Device::SetProperty(REFGUID rguidProp, LPCDIPROPHEADER pdiph) {
     return DI_OK;
 }
 
+// The mouse axis a property header names (0 x, 1 y, 2 the wheel), by its offset in the
+// data format or by its type and instance; -1 for a button, -2 for no object at all.
+int Device::AxisOf(LPCDIPROPHEADER header) const {
+    if (header->dwHow == DIPH_BYOFFSET) {
+        for (size_t slot = 0; slot < offsets.size(); ++slot)
+            if (offsets[slot] >= 0 && DWORD(offsets[slot]) == header->dwObj) return slot < 3 ? int(slot) : -1;
+        return -2;
+    }
+    const DWORD instance = DIDFT_GETINSTANCE(header->dwObj);
+    if ((header->dwObj & DIDFT_AXIS) && instance < 3) return int(instance);
+    if ((header->dwObj & DIDFT_BUTTON) && instance < 4) return -1;
+    return -2;
+}
+
+// Granularity is read per object: the mouse's axes have one, its buttons and the keys none.
+HRESULT Device::Granularity(LPDIPROPHEADER header) const {
+    if (!header) return E_POINTER;
+    if (header->dwSize != sizeof(DIPROPDWORD) || header->dwHeaderSize != sizeof(DIPROPHEADER) ||
+        (header->dwHow != DIPH_BYOFFSET && header->dwHow != DIPH_BYID))
+        return DIERR_INVALIDPARAM;
+    if (kind != platform::InputKind::Mouse) return DIERR_UNSUPPORTED;
+    const int axis = AxisOf(header);
+    if (axis == -2) return DIERR_OBJECTNOTFOUND;
+    if (axis < 0) return DIERR_UNSUPPORTED;
+    reinterpret_cast<LPDIPROPDWORD>(header)->dwData = kAxisGranularity[axis];
+    return DI_OK;
+}
+
 HRESULT WINAPI Device::GetProperty(REFGUID rguidProp, LPDIPROPHEADER pdiph) {
     const DWORD number = PropertyNumber(rguidProp);
+    if (number == kPropGranularity) return Granularity(pdiph);
     const HRESULT checked = CheckDeviceDword(number, pdiph);
     if (checked != DI_OK) return checked;
     reinterpret_cast<LPDIPROPDWORD>(pdiph)->dwData =

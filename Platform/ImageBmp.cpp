@@ -1,9 +1,10 @@
 // BMP reading and writing; see ImageBmp.h. The file header's size field is not trusted
 // (writers get it wrong); the texel offset is, and the rows it points at must lie in the
 // file. A 32-bit bitmap whose alpha bytes are all zero has no alpha: it is X8R8G8B8 and
-// reads opaque; one with any other alpha is A8R8G8B8. A run-length coded bitmap starts
-// from colour index 0, so the texels its jumps pass over take the first palette colour,
-// and what its runs put outside the bitmap is dropped.
+// reads opaque; one with any other alpha is A8R8G8B8. A run-length coded bitmap (8-bit
+// indices, or 4-bit ones two to a byte) starts from colour index 0, so the texels its jumps
+// and early row ends pass over take the first palette colour, and what its runs put
+// outside the bitmap is dropped.
 #include "ImageBmp.h"
 
 #include "ImageBytes.h"
@@ -25,8 +26,8 @@ constexpr uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiAl
 // Fields of the info header and its successors, from the start of the header.
 constexpr size_t kWidthAt = 4, kHeightAt = 8, kBitCountAt = 14, kCompressionAt = 16, kClrUsedAt = 32,
                  kMasksAt = 40;
-// The most texels one byte of 8-bit run-length data is allowed to stand for: a run of 255
-// takes two bytes, and rows end with two more.
+// The most texels one byte of run-length data is allowed to stand for: a run of 255 takes
+// two bytes, and rows end with two more.
 constexpr uint64_t kMaxTexelsPerRleByte = 128;
 
 struct Header {
@@ -77,7 +78,10 @@ bool ReadHeader(const uint8_t* data, size_t size, Header* h, std::string* error)
             if (bits != 8) return Fail(error, "BMP run-length coding for 8 bits on other than 8-bit texels");
             if (h->topDown) return Fail(error, "BMP top-down rows cannot be run-length coded");
             break;
-        case kBiRle4: return Fail(error, "BMP with 4-bit run-length coding is not read");
+        case kBiRle4:
+            if (bits != 4) return Fail(error, "BMP run-length coding for 4 bits on other than 4-bit texels");
+            if (h->topDown) return Fail(error, "BMP top-down rows cannot be run-length coded");
+            break;
         case kBiBitfields:
         case kBiAlphaBitfields: {
             if (bits != 16 && bits != 32) return Fail(error, "BMP masks on texels other than 16 or 32 bits");
@@ -100,7 +104,8 @@ bool ReadHeader(const uint8_t* data, size_t size, Header* h, std::string* error)
         }
         default: return Fail(error, "BMP with an unsupported compression");
     }
-    if (h->compression == kBiRgb || h->compression == kBiRle8) {
+    const bool runLength = h->compression == kBiRle8 || h->compression == kBiRle4;
+    if (h->compression == kBiRgb || runLength) {
         // The usual masks: 5-5-5 for 16 bits, the bytes of the word for 32.
         if (bits == 16) {
             h->masks[0] = 0x7C00, h->masks[1] = 0x03E0, h->masks[2] = 0x001F, h->masks[3] = 0;
@@ -122,7 +127,7 @@ bool ReadHeader(const uint8_t* data, size_t size, Header* h, std::string* error)
 
     const uint64_t available = size - h->offBits;
     const uint64_t stride = (static_cast<uint64_t>(h->width) * bits + 31) / 32 * 4;
-    if (h->compression == kBiRle8) {
+    if (runLength) {
         if (static_cast<uint64_t>(h->width) * h->height > available * kMaxTexelsPerRleByte)
             return Fail(error, "BMP file shorter than its run-length data");
     } else if (stride * h->height > available) {
@@ -164,8 +169,17 @@ bool AlphaAllZero(const uint8_t* data, const Header& h) {
     return true;
 }
 
-bool DecodeRle8(const uint8_t* at, const uint8_t* end, const Header& h, const uint32_t* palette, Surface* s,
-                std::string* error) {
+// Index `i` of a run of packed indices: whole bytes for 8 bits, for 4 bits the high
+// nibble first.
+uint8_t PackedIndex(const uint8_t* values, uint32_t i, uint32_t bits) {
+    if (bits == 8) return values[i];
+    return static_cast<uint8_t>(i & 1 ? values[i / 2] & 0x0F : values[i / 2] >> 4);
+}
+
+// Both codings share their marks (end of row, end of bitmap, jump, stretch of indices as
+// they are); a run of 4-bit indices repeats its byte's two nibbles in turn.
+bool DecodeRle(const uint8_t* at, const uint8_t* end, const Header& h, const uint32_t* palette, Surface* s,
+               std::string* error) {
     std::vector<uint8_t> indices(static_cast<size_t>(h.width) * h.height, 0);
     // Texels that fall outside the bitmap are dropped, as Windows drops them: writers code
     // the padding of a row as texels, and runs may reach past the last row.
@@ -174,11 +188,8 @@ bool DecodeRle8(const uint8_t* at, const uint8_t* end, const Header& h, const ui
         if (row >= h.height) return;
         const uint32_t kept = std::min(n, h.width - x);
         uint8_t* dst = indices.data() + static_cast<size_t>(row) * h.width + x;
-        if (repeat) {
-            std::fill_n(dst, kept, values[0]);
-        } else {
-            std::copy_n(values, kept, dst);
-        }
+        for (uint32_t i = 0; i < kept; ++i)
+            dst[i] = repeat ? PackedIndex(values, h.bits == 8 ? 0 : i & 1, h.bits) : PackedIndex(values, i, h.bits);
         x += kept;
     };
     for (;;) {
@@ -200,8 +211,9 @@ bool DecodeRle8(const uint8_t* at, const uint8_t* end, const Header& h, const ui
             x = std::min<uint32_t>(x + at[0], h.width);
             row = std::min<uint32_t>(row + at[1], h.height);
             at += 2;
-        } else {  // `value` indices as they are, padded to an even count
-            const size_t padded = (value + 1u) & ~1u;
+        } else {  // `value` indices as they are, their bytes padded to an even count
+            const size_t bytes = h.bits == 8 ? value : (value + 1u) / 2;
+            const size_t padded = (bytes + 1) & ~size_t{1};
             if (static_cast<size_t>(end - at) < padded) return Fail(error, "BMP run-length data cut short");
             put(at, value, false);
             at += padded;
@@ -237,7 +249,8 @@ bool DecodeBmp(const uint8_t* data, size_t size, Image* image, std::string* erro
         palette[i] = 0xFF000000u | static_cast<uint32_t>(e[2]) << 16 | e[1] << 8 | e[0];
     }
     Surface& s = SingleArgbSurface(image);
-    if (h.compression == kBiRle8) return DecodeRle8(data + h.offBits, data + size, h, palette, &s, error);
+    if (h.compression == kBiRle8 || h.compression == kBiRle4)
+        return DecodeRle(data + h.offBits, data + size, h, palette, &s, error);
 
     const bool opaque = image->info.format == Format::kX8R8G8B8;
     const MaskChannel r(h.masks[0]), g(h.masks[1]), b(h.masks[2]), a(opaque ? 0 : h.masks[3]);
@@ -278,16 +291,18 @@ bool DecodeBmp(const uint8_t* data, size_t size, Image* image, std::string* erro
 
 namespace {
 
-// Codes one row of 8-bit indices: runs of two or more, stretches of three or more as they
-// are, and single texels as runs of one; then the end-of-row mark.
-void Rle8Row(const uint8_t* row, uint32_t width, ByteWriter& w) {
+// Codes one row of indices, 8-bit or 4-bit: runs of two or more, stretches of three or
+// more as they are (4-bit ones two to a byte), and single texels as runs of one. The
+// end-of-row mark is the caller's.
+void RleRow(const uint8_t* row, uint32_t width, uint32_t bits, ByteWriter& w) {
+    const uint8_t spread = bits == 8 ? 1 : 0x11;  // a 4-bit run's byte holds its index twice
     uint32_t x = 0;
     while (x < width) {
         uint32_t run = 1;
         while (x + run < width && run < 255 && row[x + run] == row[x]) ++run;
         if (run >= 2) {
             w.U8(run);
-            w.U8(row[x]);
+            w.U8(row[x] * spread);
             x += run;
             continue;
         }
@@ -296,18 +311,52 @@ void Rle8Row(const uint8_t* row, uint32_t width, ByteWriter& w) {
         if (raw < 3) {
             for (uint32_t k = 0; k < raw; ++k) {
                 w.U8(1);
-                w.U8(row[x + k]);
+                w.U8(row[x + k] * spread);
             }
         } else {
             w.U8(0);
             w.U8(raw);
-            w.Bytes(row + x, raw);
-            if (raw & 1) w.U8(0);
+            size_t bytes = raw;
+            if (bits == 8) {
+                w.Bytes(row + x, raw);
+            } else {
+                bytes = (raw + 1) / 2;
+                for (uint32_t k = 0; k < raw; k += 2)
+                    w.U8(static_cast<uint8_t>(row[x + k] << 4 | (k + 1 < raw ? row[x + k + 1] : 0)));
+            }
+            if (bytes & 1) w.U8(0);
         }
         x += raw;
     }
-    w.U8(0);
-    w.U8(0);
+}
+
+// The run-length data of a whole bitmap, bottom row first. With jumps, a row ends after
+// its last texel of another index than 0, rows of index 0 alone are jumped over, and the
+// bitmap ends after its last such row: a reader starts every texel at index 0.
+void RleBitmap(const std::vector<uint8_t>& indices, uint32_t width, uint32_t height, uint32_t bits, bool jumps,
+               ByteWriter& w) {
+    uint32_t blank = 0;  // rows of index 0 not yet coded
+    for (uint32_t r = 0; r < height; ++r) {
+        const uint8_t* row = indices.data() + static_cast<size_t>(height - 1 - r) * width;
+        uint32_t used = width;
+        if (jumps)
+            while (used > 0 && row[used - 1] == 0) --used;
+        if (jumps && used == 0) {
+            ++blank;
+            continue;
+        }
+        for (; blank > 0; blank -= std::min(blank, 255u)) {
+            w.U8(0);  // jump straight up, staying at the row's start
+            w.U8(2);
+            w.U8(0);
+            w.U8(std::min(blank, 255u));
+        }
+        RleRow(row, used, bits, w);
+        w.U8(0);  // end of row
+        w.U8(0);
+    }
+    w.U8(0);  // end of bitmap
+    w.U8(1);
 }
 
 }  // namespace
@@ -323,8 +372,8 @@ bool EncodeBmp(const Surface& argb, const BmpWriteOptions& options, std::vector<
         return Fail(error, "BMP sizes run from 1 to 16384");
     if (hs == kCoreHeader && (bits == 16 || bits == 32 || options.topDown))
         return Fail(error, "the core header holds neither masks nor top-down rows");
-    if (options.rle8 && (bits != 8 || options.topDown || hs == kCoreHeader))
-        return Fail(error, "run-length coding is for bottom-up 8 bits, with a header that can say so");
+    if (options.rle && ((bits != 8 && bits != 4) || options.topDown || hs == kCoreHeader))
+        return Fail(error, "run-length coding is for bottom-up 4 or 8 bits, with a header that can say so");
 
     std::vector<uint32_t> palette;
     std::vector<uint8_t> indices;
@@ -338,20 +387,25 @@ bool EncodeBmp(const Surface& argb, const BmpWriteOptions& options, std::vector<
         compression = kBiBitfields;
         masks[0] = 0xFF0000, masks[1] = 0xFF00, masks[2] = 0xFF, masks[3] = 0xFF000000u;
     }
-    if (options.rle8) compression = kBiRle8;
+    if (options.rle) compression = bits == 8 ? kBiRle8 : kBiRle4;
 
     // The texels first, so that the run-length size is known for the header.
     std::vector<uint8_t> texels;
     ByteWriter t(&texels);
     const size_t stride = (static_cast<size_t>(argb.width) * bits + 31) / 32 * 4;
-    for (uint32_t row = 0; row < argb.height; ++row) {
+    if (options.rle) {
+        RleBitmap(indices, argb.width, argb.height, bits, options.rleJumps, t);
+        // Jumps may make the data shorter than a reader allows for the bitmap's size (the
+        // guard against a small file making a large image): then it goes without them.
+        if (options.rleJumps && texels.size() * kMaxTexelsPerRleByte < uint64_t{argb.width} * argb.height) {
+            texels.clear();
+            RleBitmap(indices, argb.width, argb.height, bits, false, t);
+        }
+    }
+    for (uint32_t row = 0; !options.rle && row < argb.height; ++row) {
         const uint32_t y = options.topDown ? row : argb.height - 1 - row;
         const size_t base = static_cast<size_t>(y) * argb.width;
         const uint32_t* src = argb.Argb() + base;
-        if (options.rle8) {
-            Rle8Row(indices.data() + base, argb.width, t);
-            continue;
-        }
         const size_t start = t.Size();
         if (bits <= 8) {
             std::vector<uint8_t> packed((argb.width * bits + 7) / 8, 0);
@@ -377,10 +431,6 @@ bool EncodeBmp(const Surface& argb, const BmpWriteOptions& options, std::vector<
             }
         }
         t.Zeros(stride - (t.Size() - start));
-    }
-    if (options.rle8) {
-        texels.push_back(0);  // end of bitmap
-        texels.push_back(1);
     }
 
     ByteWriter w(out);

@@ -1,7 +1,9 @@
 // DDS reading and writing; see ImageDds.h. The header's mip count is taken as it stands
 // (the flag that should announce it is often missing; 0 means 1), only the depth flag makes
 // a volume, and a cube map must hold all six faces. Every face and level the header
-// declares must lie in the file before anything is allocated.
+// declares must lie in the file before anything is allocated. A volume is described as one
+// but decoded as the first slice of each level, which is what a 2D texture loaded from it
+// holds.
 #include "ImageDds.h"
 
 #include "ImageBytes.h"
@@ -133,7 +135,6 @@ bool ReadDdsInfo(const uint8_t* data, size_t size, Info* info, std::string* erro
 bool DecodeDds(const uint8_t* data, size_t size, Image* image, std::string* error) {
     Header h;
     if (!ReadDdsInfo(data, size, &image->info, error) || !ReadHeader(data, size, &h, error)) return false;
-    if (h.volume) return Fail(error, "DDS volume textures are not read");
     const bool blocks = IsBlockFormat(h.format);
     if (!blocks && !CanConvertFormat(h.format) && h.format != Format::kP8)
         return Fail(error, "DDS texels of a format that is not read");
@@ -165,7 +166,8 @@ bool DecodeDds(const uint8_t* data, size_t size, Image* image, std::string* erro
                 for (uint32_t y = 0; y < ht; ++y)
                     ToArgb(h.format, at + y * row, w, s.Argb() + static_cast<size_t>(y) * w, palette);
             }
-            at += bytes;
+            // A volume's level holds its slices one after the other; only the first is kept.
+            at += bytes * Dim(h.depth, level);
         }
     }
     return true;

@@ -2,7 +2,7 @@
 // textures and their mip chains, and cube maps with all six faces (in the file's order,
 // which is D3DCUBEMAP_FACES order: +X, -X, +Y, -Y, +Z, -Z, each with its whole chain). Texels of every format
 // with channels are read into A8R8G8B8; DXT blocks are kept as they are stored. A volume
-// texture is described by ReadDdsInfo but not decoded.
+// texture is described as a volume, and decoded as the first slice of each of its levels.
 #pragma once
 
 #include "Image.h"

@@ -6,6 +6,7 @@
 #include "D3d/Texture.h"
 #include "D3d/TextureManager.h"
 #include "TextureTestSupport.h"
+#include "TextureTexels.h"
 
 #include <gtest/gtest.h>
 
@@ -261,13 +262,24 @@ TEST(Texture, FilterMipLevelsFillsEveryLevelFromTheFirst) {
     Application app;
     DeviceScope scope(app);
     REQUIRE_TEXTURE_DEVICE(app);
+    const auto top = [](unsigned, unsigned) { return 0xFF336699u; };
+    const auto blank = [](unsigned, unsigned) { return 0u; };
     Texture t;
     ASSERT_TRUE(t.CreateEmpty(TEX_EMPTY, 8, 8, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, false, true));
     ASSERT_EQ(t.GetLevelCount(), 4u);
-    ASSERT_TRUE(FillPixels(t.GetD3DTexture(), 0, [](unsigned, unsigned) { return 0xFF336699u; }));
-    ASSERT_TRUE(FillPixels(t.GetD3DTexture(), 3, [](unsigned, unsigned) { return 0u; }));
+    ASSERT_TRUE(FillPixels(t.GetD3DTexture(), 0, top));
+    ASSERT_TRUE(FillPixels(t.GetD3DTexture(), 3, blank));
     ASSERT_TRUE(t.FilterMipLevels());
     EXPECT_EQ(ReadPixels(t.GetD3DTexture(), 3).at(0), 0xFF336699u);
+    // A texture in the default pool cannot be locked: its levels come in from system
+    // memory, as a loader puts them there, and are filtered all the same.
+    Texture video, staged;
+    ASSERT_TRUE(video.CreateEmpty(TEX_EMPTY, 8, 8, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, false, true));
+    ASSERT_TRUE(staged.CreateEmpty(TEX_EMPTY, 8, 8, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, false, true));
+    for (unsigned level = 0; level < 4; ++level) ASSERT_TRUE(FillPixels(staged.GetD3DTexture(), level, level ? blank : top));
+    ASSERT_EQ(TheDevice()->UpdateTexture(staged.GetD3DTexture(), video.GetD3DTexture()), D3D_OK);
+    ASSERT_TRUE(video.FilterMipLevels());
+    EXPECT_EQ(TexelThroughTarget(TheDevice(), video.GetD3DTexture(), 3, 0, 0), 0xFF336699u);
     Texture none;
     EXPECT_FALSE(none.FilterMipLevels());
 }

@@ -79,6 +79,19 @@ TEST_F(D3dx9EffectOnDevice, CreationArguments) {
     EXPECT_EQ(errors, nullptr);
     EXPECT_EQ(D3DXCreateEffect(device, nullptr, 0, nullptr, nullptr, 0, nullptr, &effect, nullptr),
               D3DERR_INVALIDCALL);
+    // A source of no length is a failure to build, not a bad argument; a source with
+    // nowhere to put the effect is built and nothing is handed back.
+    const char* source = effectsources::kShared;
+    EXPECT_EQ(D3DXCreateEffect(device, source, 0, nullptr, nullptr, 0, nullptr, &effect, nullptr), E_FAIL);
+    EXPECT_EQ(D3DXCreateEffect(device, source, static_cast<UINT>(strlen(source)), nullptr, nullptr, 0, nullptr,
+                               nullptr, nullptr),
+              D3D_OK);
+    ID3DXEffectPool* pool = nullptr;
+    ASSERT_EQ(D3DXCreateEffectPool(&pool), D3D_OK);
+    EXPECT_EQ(D3DXCreateEffect(device, source, static_cast<UINT>(strlen(source)), nullptr, nullptr, 0, pool, nullptr,
+                               nullptr),
+              D3D_OK);
+    EXPECT_EQ(pool->Release(), 0u);  // nothing built was kept
 }
 
 TEST_F(D3dx9EffectOnDevice, ParametersPoolsAndPasses) {

@@ -1,7 +1,8 @@
 // DirectInput 8 and kernel events as the engine uses them, through the real API only: they
 // run on Linux against the platform layer and under Wine against its dinput8. They check
-// creation, the standard data formats, the buffer size property, the cooperative levels
-// the system devices take or refuse, reads before acquisition, and the waits on events.
+// creation, the standard data formats, the buffer size and granularity properties, the
+// cooperative levels the system devices take or refuse, reads before acquisition, and the
+// waits on events.
 #define DIRECTINPUT_VERSION 0x0800
 #include <windows.h>
 #include <dinput.h>
@@ -122,6 +123,36 @@ TEST_F(DirectInputPortable, KeepsTheBufferSizeAndChecksThePropertyHeader) {
     EXPECT_EQ(keyboard->SetProperty(DIPROP_BUFFERSIZE, &bad.diph), DIERR_INVALIDPARAM);
     ASSERT_EQ(keyboard->GetProperty(DIPROP_BUFFERSIZE, &read.diph), DI_OK);
     EXPECT_EQ(read.dwData, 64u);
+}
+
+TEST_F(DirectInputPortable, MouseAxesReportTheirGranularityAndTheRestIsUnsupported) {
+    MakeDevices();
+    ASSERT_EQ(mouse->SetDataFormat(&c_dfDIMouse), DI_OK);
+    ASSERT_EQ(keyboard->SetDataFormat(&c_dfDIKeyboard), DI_OK);
+    struct Row {
+        DWORD how, object, granularity;
+    };
+    const Row rows[] = {
+        {DIPH_BYOFFSET, DIMOFS_X, 1},
+        {DIPH_BYOFFSET, DIMOFS_Y, 1},
+        {DIPH_BYOFFSET, DIMOFS_Z, 120},  // one notch of the wheel
+        {DIPH_BYID, DIDFT_MAKEINSTANCE(1) | DIDFT_RELAXIS, 1},
+    };
+    for (const Row& r : rows) {
+        DIPROPDWORD p = BufferSize(0);
+        p.diph.dwHow = r.how;
+        p.diph.dwObj = r.object;
+        EXPECT_EQ(mouse->GetProperty(DIPROP_GRANULARITY, &p.diph), DI_OK) << r.object;
+        EXPECT_EQ(p.dwData, r.granularity) << r.object;
+    }
+    DIPROPDWORD vidpid = BufferSize(0);
+    EXPECT_EQ(mouse->GetProperty(DIPROP_VIDPID, &vidpid.diph), DIERR_UNSUPPORTED);
+    EXPECT_EQ(keyboard->GetProperty(DIPROP_VIDPID, &vidpid.diph), DIERR_UNSUPPORTED);
+    DIPROPRANGE range{};
+    range.diph.dwSize = sizeof(DIPROPRANGE);
+    range.diph.dwHeaderSize = sizeof(DIPROPHEADER);
+    range.diph.dwHow = DIPH_DEVICE;
+    EXPECT_EQ(keyboard->GetProperty(DIPROP_RANGE, &range.diph), DIERR_UNSUPPORTED);
 }
 
 TEST_F(DirectInputPortable, CooperativeLevelsOfTheSystemDevices) {

@@ -247,6 +247,10 @@ TEST(PlatformDialogs, ButtonsTextsAndEnabling) {
         EXPECT_TRUE(CheckRadioButton(dialog, TEST_RADIO1, TEST_RADIO3, TEST_RADIO3));
         EXPECT_EQ(IsDlgButtonChecked(dialog, TEST_RADIO2), static_cast<UINT>(BST_UNCHECKED));
         EXPECT_EQ(IsDlgButtonChecked(dialog, TEST_RADIO3), static_cast<UINT>(BST_CHECKED));
+        // The checked radio button alone is a tab stop, whatever the template said.
+        for (int radio : {TEST_RADIO1, TEST_RADIO2, TEST_RADIO3})
+            EXPECT_EQ((GetWindowLongA(GetDlgItem(dialog, radio), GWL_STYLE) & WS_TABSTOP) != 0, radio == TEST_RADIO3)
+                << radio;
 
         // A push button has no check.
         SendDlgItemMessageA(dialog, IDOK, BM_SETCHECK, BST_CHECKED, 0);
@@ -272,6 +276,38 @@ TEST(PlatformDialogs, ButtonsTextsAndEnabling) {
         EndDialog(dialog, IDOK);
         return TRUE;
     });
+}
+
+TEST(PlatformDialogs, SettingARadioButtonsCheckMovesItsTabStop) {
+    const HWND parent = CreateWindowExA(0, "STATIC", "parent", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr, nullptr,
+                                        Instance(), nullptr);
+    ASSERT_NE(parent, nullptr);
+    struct Row {
+        DWORD type;
+        bool radio, hasCheck;
+    };
+    const Row rows[] = {{BS_AUTORADIOBUTTON, true, true},
+                        {BS_RADIOBUTTON, true, true},
+                        {BS_AUTOCHECKBOX, false, true},
+                        {BS_CHECKBOX, false, true},
+                        {BS_PUSHBUTTON, false, false}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.type);
+        const HWND button = CreateWindowExA(0, "BUTTON", "b", WS_CHILD | WS_TABSTOP | r.type, 0, 0, 50, 14, parent,
+                                            nullptr, Instance(), nullptr);
+        ASSERT_NE(button, nullptr);
+        const LONG created = GetWindowLongA(button, GWL_STYLE);
+        for (WPARAM check : {WPARAM{BST_UNCHECKED}, WPARAM{BST_CHECKED}}) {
+            SendMessageA(button, BM_SETCHECK, check, 0);
+            // A radio button takes WS_TABSTOP with its check and gives it up without; a
+            // check box only repaints and a push button ignores the message.
+            const LONG style = GetWindowLongA(button, GWL_STYLE);
+            EXPECT_EQ(style, r.radio && !check ? created & ~LONG{WS_TABSTOP} : created) << "check " << check;
+            EXPECT_EQ(SendMessageA(button, BM_GETCHECK, 0, 0), r.hasCheck ? LRESULT(check) : LRESULT{BST_UNCHECKED});
+        }
+        DestroyWindow(button);
+    }
+    DestroyWindow(parent);
 }
 
 }  // namespace

@@ -41,6 +41,12 @@ check p8.bmp "BMP 33x17 depth 1 levels 1 format P8 texture" compare 33 17 gradie
 check p4.bmp "BMP 33x17 depth 1 levels 1 format P8 texture" compare 33 17 checker --bits 4 --cell 3
 check p1.bmp "BMP 33x17 depth 1 levels 1 format P8 texture" compare 33 17 checker --bits 1 --header 12
 check rle.bmp "BMP 33x17 depth 1 levels 1 format P8 texture" compare 33 17 checker --rle --cell 5
+check rle4.bmp "BMP 33x17 depth 1 levels 1 format P8 texture" compare 33 17 gradient --rle --bits 4
+# Rows that end early; then rows of colour 0 jumped over and an early end of the bitmap,
+# which ImageMagick reads as we do but reports as an unexpected end of the file.
+check ends4.bmp "BMP 33x17 depth 1 levels 1 format P8 texture" compare 33 17 checker --rle --bits 4 --jumps --cell 5
+check jumps4.bmp "BMP 10x30 depth 1 levels 1 format P8 texture" none 10 30 checker --rle --bits 4 --jumps --cell 12
+check jumps8.bmp "BMP 10x30 depth 1 levels 1 format P8 texture" none 10 30 checker --rle --jumps --cell 12
 check r565.bmp "BMP 33x17 depth 1 levels 1 format R5G6B5 texture" none 33 17 gradient --bits 16 --565
 check g.tga "TGA 33x17 depth 1 levels 1 format A8R8G8B8 texture" compare 33 17 gradient --alpha
 check rle.tga "TGA 33x17 depth 1 levels 1 format R8G8B8 texture" compare 33 17 checker --rle --format R8G8B8

@@ -18,7 +18,8 @@
 //                       X1R5G5B5 L8 P8
 //   --mips N            DDS: mip levels (0: the full chain; default 1)
 //   --cube              DDS: a cube map, each face tinted by its number
-//   --rle               TGA run-length packets; BMP 8-bit run-length coding
+//   --rle               TGA run-length packets; BMP run-length coding (8 bits, or --bits 4)
+//   --jumps             BMP run-length coding: texels of colour 0 jumped over where it can
 //   --top-down          TGA and BMP: rows from the top
 //   --bits N            BMP: 1, 4, 8 (palette), 16, 24 or 32 (default 24, 32 with --alpha)
 //   --565               BMP: 16 bits as 5-6-5
@@ -55,7 +56,7 @@ using namespace PlatformImage;
 namespace {
 
 struct Options {
-    bool alpha = false, cube = false, rle = false, topDown = false, rgb565 = false, palette = false;
+    bool alpha = false, cube = false, rle = false, jumps = false, topDown = false, rgb565 = false, palette = false;
     bool interlace = false, grey = false, progressive = false;
     uint32_t colour = 0xFFFFFFFFu, colour2 = 0xFF000000u, cell = 8, mips = 1, bits = 0, header = 40;
     uint32_t depth = 8, quality = 90;
@@ -184,6 +185,7 @@ bool Flag(const std::vector<std::string>& args, size_t* i, Options* o, std::stri
     if (a == "--alpha") return o->alpha = true;
     if (a == "--cube") return o->cube = true;
     if (a == "--rle") return o->rle = true;
+    if (a == "--jumps") return o->jumps = true;
     if (a == "--top-down") return o->topDown = true;
     if (a == "--565") return o->rgb565 = true;
     if (a == "--palette") return o->palette = true;
@@ -252,7 +254,8 @@ int Make(const std::vector<std::string>& args) {
         b.bits = o.bits ? o.bits : o.palette || o.rle ? 8 : o.alpha ? 32 : 24;
         b.rgb565 = o.rgb565;
         b.topDown = o.topDown;
-        b.rle8 = o.rle;
+        b.rle = o.rle;
+        b.rleJumps = o.jumps;
         b.headerSize = o.header;
         Surface s = top;
         if (b.bits <= 8) Reduce(&s, 1u << b.bits);

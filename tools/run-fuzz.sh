@@ -117,6 +117,8 @@ img fuzz_image_bmp p8.bmp 9 4 gradient --bits 8 --top-down
 img fuzz_image_bmp p4.bmp 9 4 checker --bits 4 --cell 2 --header 108
 img fuzz_image_bmp p1.bmp 17 3 checker --bits 1 --header 12
 img fuzz_image_bmp rle.bmp 12 6 checker --rle --cell 4
+img fuzz_image_bmp rle4.bmp 9 6 gradient --rle --bits 4
+img fuzz_image_bmp jumps4.bmp 6 20 checker --rle --bits 4 --jumps --cell 8
 img fuzz_image_bmp r565.bmp 6 6 gradient --bits 16 --565
 img fuzz_image_dds argb.dds 8 8 gradient --alpha --mips 0
 img fuzz_image_dds r565.dds 8 4 gradient --format R5G6B5 --mips 2

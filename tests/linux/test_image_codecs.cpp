@@ -538,7 +538,7 @@ TEST(ImageFilter, MipChainsHalveEachLevelOfEachFace) {
 TEST(ImageBmp, EveryWriterLayoutReadsBack) {
     struct Row {
         uint32_t bits, header;
-        bool rgb565, topDown, rle8;
+        bool rgb565, topDown, rle;
         uint32_t format;  // what the reader reports
     };
     const Row rows[] = {
@@ -546,6 +546,7 @@ TEST(ImageBmp, EveryWriterLayoutReadsBack) {
         {4, 40, false, true, false, Format::kP8},    {4, 124, false, false, false, Format::kP8},
         {8, 40, false, false, false, Format::kP8},   {8, 108, false, true, false, Format::kP8},
         {8, 40, false, false, true, Format::kP8},    {8, 124, false, false, true, Format::kP8},
+        {4, 40, false, false, true, Format::kP8},    {4, 108, false, false, true, Format::kP8},
         {16, 40, false, false, false, Format::kX1R5G5B5}, {16, 40, true, true, false, Format::kR5G6B5},
         {16, 124, true, false, false, Format::kR5G6B5},   {24, 40, false, false, false, Format::kR8G8B8},
         {24, 12, false, false, false, Format::kR8G8B8},   {24, 108, false, true, false, Format::kR8G8B8},
@@ -553,7 +554,7 @@ TEST(ImageBmp, EveryWriterLayoutReadsBack) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message() << row.bits << " bits, header " << row.header << (row.topDown ? " top-down" : "")
-                                        << (row.rle8 ? " RLE8" : ""));
+                                        << (row.rle ? " RLE" : ""));
         const uint32_t colours = row.bits <= 8 ? 1u << row.bits : 0;
         Surface s = colours ? FewColours(13, 7, std::min(colours, 40u)) : Gradient(13, 7, row.bits == 32);
         BmpWriteOptions options;
@@ -561,7 +562,7 @@ TEST(ImageBmp, EveryWriterLayoutReadsBack) {
         options.headerSize = row.header;
         options.rgb565 = row.rgb565;
         options.topDown = row.topDown;
-        options.rle8 = row.rle8;
+        options.rle = row.rle;
         std::vector<uint8_t> file;
         std::string error;
         ASSERT_TRUE(EncodeBmp(s, options, &file, &error)) << error;
@@ -607,7 +608,7 @@ TEST(ImageBmp, RefusesWhatItCannotRead) {
         int bytes;
     } damage[] = {
         {28, 2, 2},           // 2 bits per texel
-        {30, 2, 4},           // 4-bit run-length coding
+        {30, 2, 4},           // 4-bit run-length coding of 8-bit texels
         {30, 4, 4},           // JPEG inside
         {14, 64, 4},          // a header of an unknown size
         {18, 0, 4},           // zero width
@@ -628,7 +629,7 @@ TEST(ImageBmp, RunLengthJumpsAndDamage) {
     // An RLE8 bitmap written by hand: a jump over texels, which take palette colour 0.
     BmpWriteOptions options;
     options.bits = 8;
-    options.rle8 = true;
+    options.rle = true;
     Surface s = FewColours(6, 3, 2);
     std::vector<uint8_t> file;
     ASSERT_TRUE(EncodeBmp(s, options, &file, nullptr));
@@ -662,6 +663,64 @@ TEST(ImageBmp, RunLengthJumpsAndDamage) {
     EXPECT_FALSE(Decode(cut.data(), cut.size(), &scratch, &error));
     EXPECT_FALSE(error.empty());
     ExpectTruncationsFail(file);
+}
+
+TEST(ImageBmp, FourBitRunLengthCodingReadsAsEightBitDoes) {
+    // Colour 0 (the top-left texel's) fills the top two rows, two rows in the middle and
+    // the ends of three rows, so that with jumps the writer ends rows early, jumps over
+    // whole rows and ends the bitmap early; the others make runs and stretches of odd
+    // length, which 4-bit coding pads to whole bytes and words.
+    const uint32_t w = 9, h = 8;
+    Surface s = FewColours(w, h, 7);
+    const uint32_t background = s.At(0, 0);
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x)
+            if (y < 2 || y == 5 || y == 6 || (y >= 2 && y <= 4 && x > 2 + y)) s.Argb()[y * w + x] = background;
+    for (uint32_t bits : {4u, 8u}) {
+        SCOPED_TRACE(bits);
+        BmpWriteOptions options;
+        options.bits = bits;
+        options.rle = true;
+        std::vector<uint8_t> plain, jumping;
+        std::string error;
+        ASSERT_TRUE(EncodeBmp(s, options, &plain, &error)) << error;
+        options.rleJumps = true;
+        ASSERT_TRUE(EncodeBmp(s, options, &jumping, &error)) << error;
+        EXPECT_LT(jumping.size(), plain.size());  // the jumps were taken
+        for (const std::vector<uint8_t>* file : {&plain, &jumping}) {
+            EXPECT_EQ(InfoOk(*file).format, Format::kP8);
+            EXPECT_TRUE(SameTexels(DecodeOk(*file).surfaces[0], s));
+            ExpectTruncationsFail(*file);
+        }
+        // Cut short after its last row the data still reads, without the end-of-bitmap
+        // mark; cut inside a row it does not. Jumps leave rows unreached, so a cut jumping
+        // file fails.
+        Image cutImage;
+        std::vector<uint8_t> cut(plain.begin(), plain.end() - 2);
+        ASSERT_TRUE(Decode(cut.data(), cut.size(), &cutImage, &error)) << error;
+        EXPECT_TRUE(SameTexels(cutImage.surfaces[0], s));
+        cut.resize(cut.size() - 2);
+        EXPECT_FALSE(Decode(cut.data(), cut.size(), &cutImage, &error));
+        cut.assign(jumping.begin(), jumping.end() - 2);
+        EXPECT_FALSE(Decode(cut.data(), cut.size(), &cutImage, &error));
+        EXPECT_FALSE(error.empty());
+        ExpectDamageSurvived(jumping, 14 + 40 + 4 * 7);
+    }
+    // Run-length coded rows are bottom-up only, and 4-bit coding is for 4-bit texels.
+    BmpWriteOptions options;
+    options.bits = 4;
+    options.rle = true;
+    std::vector<uint8_t> file;
+    ASSERT_TRUE(EncodeBmp(s, options, &file, nullptr));
+    Info info;
+    std::string error;
+    std::vector<uint8_t> topDown = file;
+    const uint32_t negative = static_cast<uint32_t>(-static_cast<int32_t>(h));
+    for (int i = 0; i < 4; ++i) topDown[22 + i] = static_cast<uint8_t>(negative >> (8 * i));
+    EXPECT_FALSE(ReadInfo(topDown.data(), topDown.size(), &info, &error));
+    std::vector<uint8_t> eightBits = file;
+    eightBits[28] = 8;
+    EXPECT_FALSE(ReadInfo(eightBits.data(), eightBits.size(), &info, &error));
 }
 
 TEST(ImageBmp, TruncationsAndDamage) {
@@ -1153,7 +1212,7 @@ TEST(ImageDds, TheFileMustHoldEveryDeclaredLevel) {
     EXPECT_FALSE(ReadInfo(file.data(), file.size(), &again, nullptr));
 }
 
-TEST(ImageDds, CubesNeedAllFacesAndVolumesAreDescribedButNotRead) {
+TEST(ImageDds, CubesNeedAllFacesAndVolumesGiveTheirFirstSlices) {
     DdsHeader h;
     h.pfFlags = 0x4;
     h.fourCC = Format::kDxt5;
@@ -1181,9 +1240,22 @@ TEST(ImageDds, CubesNeedAllFacesAndVolumesAreDescribedButNotRead) {
     EXPECT_EQ(info.resourceType, kResourceVolumeTexture);
     EXPECT_EQ(info.depth, 2u);
     EXPECT_EQ(info.mipLevels, 3u);
-    Image image;
-    EXPECT_FALSE(Decode(file.data(), file.size(), &image, &error));
-    EXPECT_NE(error.find("volume"), std::string::npos);
+    // Decoded, a volume is the first slice of each level: the 4x4 level's first block,
+    // then the blocks of the 2x2 and 1x1 levels, whose one slice follows the second of the
+    // top level.
+    const Image image = DecodeOk(file);
+    ASSERT_EQ(image.surfaces.size(), 3u);
+    EXPECT_EQ(image.faces, 1u);
+    EXPECT_EQ(image.info.resourceType, kResourceVolumeTexture);
+    const size_t data = file.size() - 64;
+    for (uint32_t level = 0; level < 3; ++level) {
+        const Surface& slice = image.Level(0, level);
+        EXPECT_EQ(slice.width, 4u >> level);
+        const size_t first = level == 0 ? data : data + 16 * (level + 1);
+        EXPECT_EQ(slice.bytes, std::vector<uint8_t>(file.begin() + ptrdiff_t(first), file.begin() + ptrdiff_t(first + 16)))
+            << level;
+    }
+    ExpectTruncationsFail(file);
 }
 
 TEST(ImageDds, PalettedTexelsTakeTheirPaletteAndItsFlagsAsAlpha) {

@@ -662,9 +662,12 @@ TEST_F(D3d9Textures, D3DXFilterTextureAveragesBoxesIntoTheLowerLevels) {
     EXPECT_EQ(D3DXFilterTexture(nullptr, nullptr, 0, D3DX_FILTER_BOX), D3DERR_INVALIDCALL);
     t->Release();
 
-    // A default-pool texture cannot be read back, so it cannot be filtered.
+    // A default-pool texture cannot be locked: its levels are read through a render target
+    // and written from system memory, and a copy that fails fails the filtering.
     t = Texture(4, 4, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT);
-    EXPECT_EQ(D3DXFilterTexture(t, nullptr, 0, D3DX_DEFAULT), D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3DXFilterTexture(t, nullptr, 0, D3DX_DEFAULT), D3D_OK);
+    PlatformTest_D3d9FailCall("StretchRect", 1, D3DERR_OUTOFVIDEOMEMORY);
+    EXPECT_EQ(D3DXFilterTexture(t, nullptr, 0, D3DX_DEFAULT), D3DERR_OUTOFVIDEOMEMORY);
     t->Release();
 }
 

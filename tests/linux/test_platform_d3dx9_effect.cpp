@@ -16,6 +16,9 @@ using namespace platformd3d9;
 
 namespace {
 
+// A technique of one pass that sets nothing, for sources that are about their parameters.
+constexpr char kEmptyTechnique[] = " technique T { pass P { } }";
+
 std::string Text(ID3DXBuffer* buffer) {
     if (!buffer) return "";
     return std::string(static_cast<const char*>(buffer->GetBufferPointer()));
@@ -665,6 +668,24 @@ TEST_F(EffectDevice, PoolsShareSharedParametersWhileOneEffectHoldsThem) {
     ID3DXEffect* d = Create(effectsources::kShared, pool);
     EXPECT_EQ(d->GetFloat("Scale", &f), D3D_OK);
     EXPECT_EQ(f, 2.0f);
+    // A shared array of another length is simply not shared: both effects create, and each
+    // keeps its own value, while a third of the first one's length shares the first's.
+    ID3DXEffect* one = Create(std::string("shared float arr2[1] = {3};") + kEmptyTechnique, pool);
+    ID3DXEffect* two = Create(std::string("shared float arr2[2] = {4, 5};") + kEmptyTechnique, pool);
+    ID3DXEffect* third = Create(std::string("shared float arr2[1];") + kEmptyTechnique, pool);
+    ASSERT_TRUE(one && two && third);
+    const FLOAT seven = 7;
+    EXPECT_EQ(one->SetFloatArray("arr2", &seven, 1), D3D_OK);
+    FLOAT pair[2] = {0, 0};
+    EXPECT_EQ(two->GetFloatArray("arr2", pair, 2), D3D_OK);
+    EXPECT_EQ(pair[0], 4.0f);
+    EXPECT_EQ(pair[1], 5.0f);
+    EXPECT_EQ(third->GetFloat("arr2[0]", &f), D3D_OK);
+    EXPECT_EQ(f, 7.0f);
+    EXPECT_EQ(two->SetFloatArray("arr2", &seven, 1), D3D_OK);
+    EXPECT_EQ(one->Release(), 0u);
+    EXPECT_EQ(two->Release(), 0u);
+    EXPECT_EQ(third->Release(), 0u);
     // A shared name of another type in the same pool is refused.
     std::string error;
     HRESULT hr = S_OK;
@@ -679,6 +700,68 @@ TEST_F(EffectDevice, PoolsShareSharedParametersWhileOneEffectHoldsThem) {
     alone->Release();
     d->Release();
     EXPECT_EQ(pool->Release(), 0u);
+}
+
+TEST_F(EffectDevice, MatrixGettersTakeWhatTheRuntimeTakes) {
+    Open();
+    ID3DXEffect* e = Create(std::string("float F = 3; float3 V = {1, 2, 3}; float4 A[2]; texture T; float2x2 M = {1, 2, 3, 4};") +
+                            kEmptyTechnique);
+    ASSERT_NE(e, nullptr);
+    // Asked for no matrices, the pointer-array getter answers without a handle.
+    EXPECT_EQ(e->GetMatrixPointerArray(nullptr, nullptr, 0), D3D_OK);
+    // The transposed getter hands a scalar or a vector out as the first row, as it stands;
+    // GetMatrix refuses them.
+    D3DXMATRIX m;
+    auto expectRow = [&](std::initializer_list<float> first) {
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 4; ++c)
+                EXPECT_EQ(m.m[r][c], r == 0 && c < int(first.size()) ? first.begin()[c] : 0.0f) << r << "," << c;
+    };
+    memset(&m, 0x55, sizeof m);
+    ASSERT_EQ(e->GetMatrixTranspose("V", &m), D3D_OK);
+    expectRow({1, 2, 3});
+    memset(&m, 0x55, sizeof m);
+    ASSERT_EQ(e->GetMatrixTranspose("F", &m), D3D_OK);
+    expectRow({3});
+    ASSERT_EQ(e->GetMatrixTranspose("A[1]", &m), D3D_OK);
+    expectRow({0, 0, 0, 0});
+    EXPECT_EQ(e->GetMatrix("V", &m), D3DERR_INVALIDCALL);
+    EXPECT_EQ(e->GetMatrixTranspose("A", &m), D3DERR_INVALIDCALL);
+    EXPECT_EQ(e->GetMatrixTranspose("T", &m), D3DERR_INVALIDCALL);
+    // A matrix is still transposed.
+    ASSERT_EQ(e->GetMatrixTranspose("M", &m), D3D_OK);
+    EXPECT_EQ(m.m[0][1], 3.0f);
+    EXPECT_EQ(m.m[1][0], 2.0f);
+    EXPECT_EQ(e->Release(), 0u);
+}
+
+TEST_F(EffectDevice, ConstantsReadByStatesCannotBeSkipped) {
+    Open();
+    const std::string source =
+        "int zen = 1; texture tex; float other; float4 V() : POSITION { return other; }\n"
+        "sampler s = sampler_state { Texture = <tex>; };\n"
+        "technique T { pass P { ZEnable = <zen>; VertexShader = compile vs_2_0 V(); } }";
+    auto create = [&](const char* skip, ID3DXEffect** effect) {
+        return D3DXCreateEffectEx(device, source.data(), static_cast<UINT>(source.size()), nullptr, nullptr, skip, 0,
+                                  nullptr, effect, nullptr);
+    };
+    const int live = PlatformTest_D3dx9LiveEffects();
+    ID3DXEffect* effect = nullptr;
+    EXPECT_EQ(create("zen", &effect), D3DERR_INVALIDCALL);
+    EXPECT_EQ(create("tex", &effect), D3DERR_INVALIDCALL);
+    EXPECT_EQ(create("other;zen", &effect), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect, nullptr);
+    EXPECT_EQ(PlatformTest_D3dx9LiveEffects(), live);
+    // A constant only the shaders read leaves the effect.
+    ASSERT_EQ(create("other", &effect), D3D_OK);
+    EXPECT_EQ(effect->GetParameterByName(nullptr, "other"), nullptr);
+    EXPECT_NE(effect->GetParameterByName(nullptr, "zen"), nullptr);
+    EXPECT_EQ(effect->Release(), 0u);
+    // Without a place for the effect it is built and let go at once; no source is E_FAIL.
+    EXPECT_EQ(create(nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(PlatformTest_D3dx9LiveEffects(), live);
+    EXPECT_EQ(D3DXCreateEffectEx(device, source.data(), 0, nullptr, nullptr, nullptr, 0, nullptr, &effect, nullptr),
+              E_FAIL);
 }
 
 // ---- techniques by caps ------------------------------------------------------------------

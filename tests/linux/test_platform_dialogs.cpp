@@ -228,3 +228,55 @@ TEST(PlatformDialogTemplate, DamagedResourceMakesDialogBoxFailWithLastError) {
 }
 
 }  // namespace
+
+namespace {
+
+// What a subclassed button hears of its style: (message, wParam) of each style message.
+std::vector<std::pair<UINT, WPARAM>> g_styleMessages;
+WNDPROC g_buttonProc = nullptr;
+
+LRESULT CALLBACK RecordingButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_STYLECHANGING || message == WM_STYLECHANGED) g_styleMessages.push_back({message, wParam});
+    return CallWindowProcA(g_buttonProc, button, message, wParam, lParam);
+}
+
+}  // namespace
+
+// The runtime's button sets a radio button's tab stop through its style, so the button
+// hears WM_STYLECHANGING and WM_STYLECHANGED (GWL_STYLE) at every BM_SETCHECK, changed or
+// not; a check box and a push button hear nothing of their style. (Wine's user32 changes
+// the style without the messages.) A click on an automatic radio button moves the tab stop
+// from the one it unchecks.
+TEST(PlatformButtons, RadioButtonsHearTheirTabStopChangeAsAStyleChange) {
+    PlatformTest_ResetWindows();
+    const HWND parent = CreateWindowExA(0, "STATIC", "parent", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr, nullptr,
+                                        nullptr, nullptr);
+    ASSERT_NE(parent, nullptr);
+    using Heard = std::vector<std::pair<UINT, WPARAM>>;
+    const Heard styleChange = {{WM_STYLECHANGING, WPARAM(GWL_STYLE)}, {WM_STYLECHANGED, WPARAM(GWL_STYLE)}};
+    for (DWORD type : {DWORD{BS_AUTORADIOBUTTON}, DWORD{BS_RADIOBUTTON}, DWORD{BS_AUTOCHECKBOX}, DWORD{BS_PUSHBUTTON}}) {
+        SCOPED_TRACE(type);
+        const HWND button =
+            CreateWindowExA(0, "BUTTON", "b", WS_CHILD | type, 0, 0, 50, 14, parent, nullptr, nullptr, nullptr);
+        g_buttonProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingButtonProc)));
+        const bool radio = type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON;
+        for (WPARAM check : {WPARAM{BST_UNCHECKED}, WPARAM{BST_CHECKED}}) {
+            g_styleMessages.clear();
+            SendMessageA(button, BM_SETCHECK, check, 0);
+            EXPECT_EQ(g_styleMessages, radio ? styleChange : Heard{}) << check;
+        }
+        DestroyWindow(button);
+    }
+    const HWND first = CreateWindowExA(0, "BUTTON", "1", WS_CHILD | WS_GROUP | BS_AUTORADIOBUTTON, 0, 0, 50, 14,
+                                       parent, nullptr, nullptr, nullptr);
+    const HWND second =
+        CreateWindowExA(0, "BUTTON", "2", WS_CHILD | BS_AUTORADIOBUTTON, 0, 20, 50, 14, parent, nullptr, nullptr, nullptr);
+    SendMessageA(first, BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageA(second, BM_CLICK, 0, 0);
+    EXPECT_EQ(SendMessageA(first, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_EQ(GetWindowLongA(first, GWL_STYLE) & WS_TABSTOP, 0);
+    EXPECT_EQ(GetWindowLongA(second, GWL_STYLE) & WS_TABSTOP, LONG{WS_TABSTOP});
+    DestroyWindow(parent);
+    PlatformTest_ResetWindows();
+}

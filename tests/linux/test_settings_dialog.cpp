@@ -47,6 +47,7 @@ std::string TextOf(HWND window) {
 std::string ItemText(HWND dialog, int id) { return TextOf(GetDlgItem(dialog, id)); }
 bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
 bool Ticked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+bool TabStop(HWND dialog, int id) { return (GetWindowLongA(GetDlgItem(dialog, id), GWL_STYLE) & WS_TABSTOP) != 0; }
 LRESULT BarPosition(HWND dialog, int id) { return SendDlgItemMessageA(dialog, id, TBM_GETPOS, 0, 0); }
 void Click(HWND dialog, int id) { EXPECT_TRUE(PlatformTest_ClickButton(GetDlgItem(dialog, id))) << id; }
 
@@ -255,8 +256,13 @@ TEST_F(SettingsDialogTest, EnablingFollowsMusicSoundAndShowTime) {
                      EXPECT_FALSE(Enabled(dialog, IDC_CLOCK_12H));
                      EXPECT_FALSE(Enabled(dialog, IDC_CLOCK_24H));
                      Click(dialog, IDC_SHOW_TIME);
+                     // Tab enters the clock's group once, on its choice.
+                     EXPECT_TRUE(TabStop(dialog, IDC_CLOCK_12H));
+                     EXPECT_FALSE(TabStop(dialog, IDC_CLOCK_24H));
                      Click(dialog, IDC_CLOCK_24H);
                      EXPECT_EQ(config.b24h, 1);
+                     EXPECT_FALSE(TabStop(dialog, IDC_CLOCK_12H));
+                     EXPECT_TRUE(TabStop(dialog, IDC_CLOCK_24H));
                      Click(dialog, IDC_CLOCK_12H);
                      EXPECT_EQ(config.b24h, 0);
                      Click(dialog, IDC_USE_DESKTOP);
