@@ -1,4 +1,4 @@
-// The OGG Vorbis decoder (stb_vorbis from the system's stb package), compiled once into
+// The OGG Vorbis decoder (stb_vorbis, our checked copy in ThirdParty/), compiled once into
 // the audio library in a unit of its own; SampleDecoder.cpp uses its reading calls. It is
 // compiled as C++20, where shifting a negative value left is defined: the decoder does so
 // when a damaged packet runs out, which C leaves undefined.

@@ -87,10 +87,12 @@ bool ReadHeader(const uint8_t* data, size_t size, Header* h, std::string* error)
             if (bits != 16 && bits != 32) return Fail(error, "BMP masks on texels other than 16 or 32 bits");
             const uint32_t count = h->compression == kBiAlphaBitfields ? 4 : 3;
             const uint8_t* masks = info + kMasksAt;
-            if (hs == kInfoHeader) {
-                // The masks follow a 40-byte header; the later headers hold them.
-                if (size < afterHeader + 4 * count) return Fail(error, "BMP masks cut short");
-                afterHeader += 4 * count;
+            // The masks a header does not hold follow it: all of them after a 40-byte header,
+            // the alpha mask after a 52-byte one, which holds three; the later headers hold four.
+            const uint32_t held = hs >= kInfoV3 ? 4 : hs == kInfoV2 ? 3 : 0;
+            if (count > held) {
+                if (size < afterHeader + 4 * (count - held)) return Fail(error, "BMP masks cut short");
+                afterHeader += 4 * (count - held);
             }
             for (uint32_t i = 0; i < 4; ++i)
                 h->masks[i] = i < count || hs >= kInfoV3 ? Le32(masks + 4 * i) : 0;

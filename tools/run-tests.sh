@@ -6,7 +6,7 @@
 set -e
 cd "$(dirname "$0")/.."
 JOBS=$(nproc 2>/dev/null || echo 4)
-sh tools/run-fuzz.sh 5
+sh tools/run-fuzz.sh --check
 for preset in release asan; do
   cmake --preset "$preset"
   cmake --build --preset "$preset" -j "$JOBS"
