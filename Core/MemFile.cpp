@@ -26,7 +26,9 @@ String Candidate(const String& folder, const String& name) {
 
 }  // namespace
 
-MemFile::~MemFile() {
+MemFile::~MemFile() { Clear(); }
+
+void MemFile::Clear() {
     archives.Clear();
     disk.Clear();
 }

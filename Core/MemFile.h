@@ -34,6 +34,8 @@ public:
     // Drops every archive entry that searches inside `archive`: an archive that goes
     // away must not be searched again. Returns how many went.
     i32 ForgetArchive(const MemoryBuffer* archive);
+    // Forgets every folder of both lists.
+    void Clear();
     bool ResolveDefault(patht& path) { return Resolve(path); }
 
     const PathList& DiskFolders() const { return disk; }

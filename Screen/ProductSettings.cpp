@@ -30,6 +30,16 @@ void RegisterUserInt(const char* key, i32* target) {
     g_paramTable.Add(String(key), new (std::nothrow) RegistryValue(target));
 }
 
+void UnregisterDocumentInt(const char* key, i32* target) {
+    if (auto* p = dynamic_cast<IntRefParameter*>(g_paramRegistry.Owned(String(key))); p && p->variable == target)
+        g_paramRegistry.Disown(String(key));
+}
+
+void UnregisterUserInt(const char* key, i32* target) {
+    UnregisterDocumentInt(key, target);
+    if (RegistryValue* r = g_paramTable.Find(String(key)); r && r->variable == target) g_paramTable.Remove(String(key));
+}
+
 }  // namespace
 
 void RegisterProductSettings(bool bounds) {
@@ -39,4 +49,11 @@ void RegisterProductSettings(bool bounds) {
         RegisterDocumentInt("DayMinLength", &DayMinLengthSetting);
         RegisterDocumentInt("DayMaxLength", &DayMaxLengthSetting);
     }
+}
+
+void UnregisterProductSettings() {
+    UnregisterUserInt("ShadowQuality", &ShadowQualitySetting);
+    UnregisterUserInt("DayLength", &DayLengthSetting);
+    UnregisterDocumentInt("DayMinLength", &DayMinLengthSetting);
+    UnregisterDocumentInt("DayMaxLength", &DayMaxLengthSetting);
 }

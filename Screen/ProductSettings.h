@@ -19,3 +19,6 @@ void ResetProductSettings();
 // Registers "ShadowQuality" and "DayLength" in the document table and the registry table,
 // and, with `bounds`, "DayMinLength" and "DayMaxLength" in the document table only.
 void RegisterProductSettings(bool bounds);
+// Takes those entries out of both tables again (entries of the same keys bound elsewhere
+// stay), so that a mode object that goes leaves the tables as it found them.
+void UnregisterProductSettings();

@@ -10,6 +10,7 @@
 #include "Core/TextDataTree.h"
 #include "Core/UdfText.h"
 #include "Screen/DirectXCheck.h"
+#include "Screen/ProductSettings.h"
 
 #include <memory>
 #include <new>
@@ -123,6 +124,8 @@ void ScreenSaver::UnbindSettings() {
     for (const IntKey& k : kIntKeys) dropInt(k.key, &(this->*k.member));
     dropText("AppName", &messages.AppName);
     dropText("RegPath", &RegPath);
+    // A mode reads its product settings with the common ones, and they go with them.
+    UnregisterProductSettings();
     bound = false;
 }
 

@@ -14,7 +14,9 @@
 #include "D3d/FontManager.h"
 #include "D3d/TextStyle.h"
 #include "D3d/TextureManager.h"
+#include "Effect/DebugBox.h"
 #include "Effect/EffectManager.h"
+#include "Effect/LightSet.h"
 #include "Gui/WindowManager.h"
 #include "Screen/CameraPath.h"
 
@@ -84,9 +86,9 @@ ScreenSaver::Full::~Full() {
     if (auto* p = dynamic_cast<FloatRefParameter*>(g_paramRegistry.Owned(String("AnimLength"))); p && p->variable == &AnimLength)
         g_paramRegistry.Disown(String("AnimLength"));
     ReleaseLoadingImages();
+    ReleaseDeviceBound();
+    LeaveProgramObjects();
     if (MediaArchive == &Archive) MediaArchive = nullptr;
-    // The effects' search places reach into the archive, which goes with this object.
-    TheEffectManager().searchPaths.ForgetArchive(&Archive);
     delete Camera;
     delete FlightPath;
 }
@@ -330,4 +332,25 @@ bool ScreenSaver::Full::LoadCustom() { return true; }
 bool ScreenSaver::Full::RenderScene() { return true; }
 bool ScreenSaver::Full::Update() { return true; }
 void ScreenSaver::Full::ReleaseCustom() {}
-void ScreenSaver::Full::Destroy() { ReleaseDevice(); }
+void ScreenSaver::Full::Destroy() {
+    ReleaseDeviceBound();
+    ReleaseDevice();
+}
+
+void ScreenSaver::Full::ReleaseDeviceBound() {
+    // Both are made on this saver's device; a later device must not be handed them.
+    TheDebugBox().Reset();
+    TheLightSet().Reset();
+}
+
+void ScreenSaver::Full::LeaveProgramObjects() {
+    // Start-up filled these for this saver alone: the charsets hold textures of its device,
+    // the effects were made on it, the effects' search places reach into its archive, and
+    // the textures its scene's models loaded stay with the manager (materials never give
+    // theirs back). The scene that drew with them is gone by now (a derived scene's parts
+    // go before this object's destructor runs), so nothing draws with them again.
+    TheFontManager().Clear();
+    TheEffectManager().Reset();
+    TheEffectManager().searchPaths.Clear();
+    TheTextureManager().Reset();
+}

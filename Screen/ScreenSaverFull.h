@@ -132,7 +132,7 @@ public:
     virtual void DrawFadeQuad(f32 opacity);
     virtual bool Update();
     virtual void ReleaseCustom();
-    // Releases the device.
+    // Releases the device, and first what program-wide objects hold of it.
     virtual void Destroy();
 
     // ---- state ---------------------------------------------------------------------------
@@ -172,6 +172,11 @@ private:
     void LoadLoadingImages();
     void CreateOverlays();
     void ReleaseLoadingImages();
+    // What the program-wide objects hold of this saver's device: the debug box's buffer and
+    // the lights enabled on it. Before the device goes.
+    void ReleaseDeviceBound();
+    // The fonts, effects and effect search places start-up gave the program-wide objects.
+    void LeaveProgramObjects();
     // The view from FlightPath (moving along the flight) or from Camera.
     void SetupCamera();
     void DrawScreenQuad(Texture* texture, f32 opacity, const IntRect& rect);

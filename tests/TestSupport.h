@@ -1,8 +1,12 @@
 // Helpers shared by the test suites.
 #pragma once
 
+#include "Core/Log.h"
 #include "Core/Object.h"
 #include "Core/Path.h"
+#include "Core/ProgramObjects.h"
+#include "Core/RenderDefaults.h"
+#include "Core/StatisticsTable.h"
 #include "tools/RarWriter.h"
 
 #include <gtest/gtest.h>
@@ -35,6 +39,20 @@ inline std::filesystem::path FreshTestFolder(const std::string& prefix) {
     std::filesystem::create_directories(folder);
     return folder;
 }
+
+// The program-wide switches as a test found them, to put back when it ends (building the
+// product scene switches the log, the statistics and forced compiling off).
+struct ProgramSwitches {
+    u8 logMaster = g_logRegistry.masterSwitch;
+    u8 statistics = TheStatistics().enabled;
+    RenderDefaults renderDefaults = TheRenderDefaults();
+
+    void PutBack() const {
+        g_logRegistry.masterSwitch = logMaster;
+        TheStatistics().enabled = statistics;
+        TheRenderDefaults() = renderDefaults;
+    }
+};
 
 // A payload that counts its live instances through a counter the test owns, so that a
 // container's copies, moves and releases can be checked.

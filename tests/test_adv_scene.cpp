@@ -696,7 +696,7 @@ TEST(AdvSceneDocument, SmallModelMatchesItsLayoutByteForByte) {
 namespace {
 
 Bytes SampleModel(const char* name) {
-    const std::filesystem::path path = std::filesystem::path(__FILE__).parent_path() / "data" / "model" / name;
+    const std::filesystem::path path = std::filesystem::path(CORVANE_TEST_DATA) / "model" / name;
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();

@@ -345,8 +345,11 @@ TEST(FontManager, ACharsetThatFailsIsLeftOutAndLogged) {
 
 TEST(FontManager, AFontIsFoundThroughTheSearchPathsAndItsCharsetsBesideIt) {
     FontReset reset;
+    // The search folder leaves the program-wide search paths with the test.
+    struct SearchPathsBack {
+        ~SearchPathsBack() { TheTextureManager().SearchPaths().Clear(); }
+    } back;
     const fs::path dir = fs::path("fontseng_search") / "Fonts";
-    fs::remove_all("fontseng_search");
     fs::create_directories(dir);
     ASSERT_TRUE(WriteText((dir / "found.css").string(), "CharsPerLine = 16; StartChar = 32; EndChar = 126;"));
     ASSERT_TRUE(WriteText((dir / "found.fs").string(), "Styles[0].Size = 14; Styles[0].Charsets = array(\"found.css\");"));
@@ -356,7 +359,6 @@ TEST(FontManager, AFontIsFoundThroughTheSearchPathsAndItsCharsetsBesideIt) {
     Charset* charset = TheFontManager().FindCharset('A', TextStyle());
     ASSERT_NE(charset, nullptr);
     EXPECT_EQ(charset->GetEndChar(), 126);
-    fs::remove_all("fontseng_search");
 }
 
 namespace {

@@ -16,6 +16,8 @@
 #include "Screen/ProductSettings.h"
 #include "Screen/SceneParams.h"
 
+#include "tests/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -53,10 +55,10 @@ protected:
         Timer::Freeze(false);
         ResetProductSettings();
         ResetDebugMode();
-        SetLogMasterSwitch(true);
-        TheStatistics().enabled = 1;
+        switches.PutBack();
         StateCache::InvalidateAll();
     }
+    testsupport::ProgramSwitches switches;  // as the test found them, taken when the fixture is made
 
     // The engine clock at day fraction t of day `day` after the day timer's start.
     void At(f32 t, int day = 0) {

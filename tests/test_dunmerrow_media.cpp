@@ -9,6 +9,7 @@
 #include "Core/TextDataTree.h"
 #include "Core/TextNode.h"
 #include "Core/UdfText.h"
+#include "D3d/TextureManager.h"
 #include "Scene/AdvScene.h"
 #include "Scene/Hierarchy.h"
 #include "Screen/CameraPath.h"
@@ -182,6 +183,12 @@ void ExpectTexturesOpen(const std::string& file) {
             << file << " names a texture the archive lacks: " << name;
     }
 }
+
+// The textures a loaded model's materials take stay with the program-wide texture manager
+// (the materials never give them back); a test that loads models hands them back at its end.
+struct ModelTexturesBack {
+    ~ModelTexturesBack() { TheTextureManager().Reset(); }
+};
 
 // A model loaded as the scene loads it; false (and a failure naming it) when it is missing
 // or does not load.
@@ -358,6 +365,7 @@ TEST(DunmerrowMedia, TheFlightCheckCatchesEveryKindOfFault) {
 
 TEST(DunmerrowMedia, TheGroundHoldsEveryNodeTheSceneRegroups) {
     ASSERT_NE(Archive(), nullptr);
+    ModelTexturesBack back;
     AdvScene ground;
     const std::string file = "Models/All/Ground.UDF";
     if (!LoadModel(ground, file)) return;
@@ -373,6 +381,7 @@ TEST(DunmerrowMedia, TheGroundHoldsEveryNodeTheSceneRegroups) {
 
 TEST(DunmerrowMedia, EveryOtherModelHoldsTheNodesTheSceneUses) {
     ASSERT_NE(Archive(), nullptr);
+    ModelTexturesBack back;
     {
         AdvScene sky;
         const std::string file = "Models/All/Sky.UDF";

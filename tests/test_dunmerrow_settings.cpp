@@ -31,7 +31,7 @@ void ExpectColorBytes(const FColor& c, f32 r, f32 g, f32 b, const char* what) {
 }
 
 // A folder of the test's own (no "settings.txt" in it) and a scene that the test may
-// build; the switches a scene turns off come back on afterwards.
+// build; the switches a scene turns off are put back as the test found them.
 class DunmerrowSettings : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -43,9 +43,7 @@ protected:
     void TearDown() override {
         delete scene;
         scene = nullptr;
-        SetLogMasterSwitch(true);
-        TheStatistics().enabled = 1;
-        TheRenderDefaults().forceCompile = 0;
+        switches.PutBack();
         ResetTheSaver();
         ResetProductSettings();
         ResetDebugMode();
@@ -57,6 +55,7 @@ protected:
         return scene;
     }
 
+    testsupport::ProgramSwitches switches;  // as the test found them, taken when the fixture is made
     fs::path home, folder;
     Dunmerrow* scene = nullptr;
 };

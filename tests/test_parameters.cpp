@@ -251,6 +251,6 @@ TEST(Parameters, OwnedReferenceParametersAreReadAfterTheRegistered) {
     EXPECT_EQ(replaced, 0);
     EXPECT_EQ(registered.value, 12);
     EXPECT_EQ(g_paramRegistry.RegisteredCount(), registeredBefore);  // owned ones are not registrations
-    // Unbind before the variable goes out of scope.
-    ASSERT_TRUE(g_paramRegistry.Own(String("OwnedDepth"), new IntRefParameter(String("OwnedDepth"), false, nullptr)));
+    // Unbound before the variable goes out of scope, and the registry left as it was.
+    EXPECT_TRUE(g_paramRegistry.Disown(String("OwnedDepth")));
 }

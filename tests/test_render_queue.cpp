@@ -504,6 +504,7 @@ TEST(RenderQueueWithoutDevice, AnItemWithoutDrawableCannotDrawItsBox) {
     queue.Submit(probe);
     EXPECT_FALSE(queue.Draw());
     EXPECT_EQ(queue.Count(), 1);
+    TheDebugBox().Reset();
 }
 
 TEST_F(RenderQueueTest, OcclusionItemsAndItemsWithoutDrawableAreNeverGrouped) {

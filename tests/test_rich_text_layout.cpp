@@ -277,14 +277,16 @@ class RichTextObjectsTest : public RichTextLayoutTest {
 protected:
     void SetUp() override {
         RichTextLayoutTest::SetUp();
+        installed = TheInlineObjectFactory();
         SetInlineObjectFactory(&factory);
         layout.SetObjectSize(&SizedObjects::SizeOf, nullptr);
     }
     void TearDown() override {
         root.SetMarkup(WString());
-        SetInlineObjectFactory(nullptr);
+        SetInlineObjectFactory(installed);
     }
     SizedObjects factory;
+    InlineObjectFactory* installed = nullptr;  // the factory in place before, put back after
 };
 
 }  // namespace

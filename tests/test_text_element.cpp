@@ -70,15 +70,17 @@ protected:
     void SetUp() override {
         TheTextureManager().Reset();
         TheFontManager().Clear();
+        installed = TheInlineObjectFactory();
         SetInlineObjectFactory(&factory);
         Markup::ResetSuccess();
     }
     void TearDown() override {
-        SetInlineObjectFactory(nullptr);
+        SetInlineObjectFactory(installed);
         TheFontManager().Clear();
         TheTextureManager().Reset();
     }
     RecordingFactory factory;
+    InlineObjectFactory* installed = nullptr;  // the factory in place before, put back after
 };
 
 }  // namespace

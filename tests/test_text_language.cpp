@@ -28,7 +28,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path DataDir() { return fs::path(__FILE__).parent_path() / "data" / "text"; }
+fs::path DataDir() { return fs::path(CORVANE_TEST_DATA) / "text"; }
 
 WString W(const std::string& utf8) {
     WString w;

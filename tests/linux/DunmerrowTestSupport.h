@@ -5,8 +5,9 @@
 // saver's Create in the debug mode (a window, no random flight), so LoadCustom runs on a
 // real device with the effects, the media and the music a test chose.
 //
-// Building a Dunmerrow switches off the log and the statistics for the whole program;
-// the fixture switches both back on after the constructor and again when it ends.
+// Building a Dunmerrow switches off the log and the statistics for the whole program; the
+// fixture switches both back on after the constructor, so that tests read the log, and
+// puts every switch back as it found it when it ends.
 #pragma once
 
 #include "Core/Log.h"
@@ -91,18 +92,16 @@ struct SceneOptions {
 class DunmerrowFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        home = fs::current_path();
-        folder = savertest::EnterFreshWorld("corvane-dunmerrow");
+        world = savertest::EnterFreshWorld("corvane-dunmerrow");
+        folder = world.folder;
         SwitchDiagnosticsOn();
     }
     void TearDown() override {
         delete scene;
         scene = nullptr;
-        SwitchDiagnosticsOn();
-        TheRenderDefaults().forceCompile = 0;
         Timer::Freeze(false);
         RestoreEnvironment();
-        savertest::LeaveWorld(home, folder);
+        savertest::LeaveWorld(world);
     }
 
     static void SwitchDiagnosticsOn() {
@@ -170,7 +169,8 @@ protected:
         RegCloseKey(key);
     }
 
-    fs::path home, folder;
+    savertest::World world;
+    fs::path folder;
     Dunmerrow* scene = nullptr;
 
 private:

@@ -122,13 +122,12 @@ protected:
         saved = TheRenderDefaults();
         DrawDevice::SetUp();
         if (HasFatalFailure()) return;
-        static bool searched = false;
-        if (!searched) TheEffectManager().searchPaths.AddSearchPath(patht("Shaders"));
-        searched = true;
+        TheEffectManager().searchPaths.AddSearchPath(patht("Shaders"));
         material.context = &context;
     }
     void TearDown() override {
         TheEffectManager().Reset();
+        TheEffectManager().searchPaths.Clear();
         renderer.reset();
         DrawDevice::TearDown();
         TheRenderDefaults() = saved;

@@ -23,16 +23,33 @@ inline bool ReadMediaMember(MemoryBuffer& archive, const std::string& name, std:
 }
 
 #ifdef CORVANE_MEDIA_ARCHIVE
-// Loads the archive once per run and mounts it. The texture manager's search places
-// cannot be taken back, so the archive they point into stays for the rest of the run.
-inline bool MountMediaArchive() {
+// The archive, loaded once per run; null when it cannot be read.
+inline MemoryBuffer* PackedMediaArchive() {
     static MemoryBuffer archive;
     static const bool loaded = archive.Load(patht(CORVANE_MEDIA_ARCHIVE));
-    if (!loaded) return false;
-    patht media("Media");
-    media.flags = kPathArchive;
-    media.archive = &archive;
-    TheTextureManager().SearchPaths().AddSearchPath(media);
-    return true;
+    return loaded ? &archive : nullptr;
 }
+
+// The archive mounted for as long as the mount lives: a search place "Media" of the
+// program-wide texture manager, taken back when the mount goes. False when the archive
+// cannot be read.
+class MediaMount {
+public:
+    MediaMount() : archive_(PackedMediaArchive()) {
+        if (!archive_) return;
+        patht media("Media");
+        media.flags = kPathArchive;
+        media.archive = archive_;
+        TheTextureManager().SearchPaths().AddSearchPath(media);
+    }
+    ~MediaMount() {
+        if (archive_) TheTextureManager().SearchPaths().ForgetArchive(archive_);
+    }
+    MediaMount(const MediaMount&) = delete;
+    MediaMount& operator=(const MediaMount&) = delete;
+    explicit operator bool() const { return archive_ != nullptr; }
+
+private:
+    MemoryBuffer* archive_;
+};
 #endif

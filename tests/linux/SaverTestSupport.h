@@ -23,12 +23,21 @@
 
 namespace savertest {
 
+// Where a saver test runs and what it must put back: the folder it came from, a fresh
+// folder of its own and the switches as it found them.
+struct World {
+    std::filesystem::path home, folder;
+    testsupport::ProgramSwitches switches;
+};
+
 // Makes a fresh folder named after the running test, enters it (the saver writes its logs
-// and caches into the working folder) and gives it its own registry file; returns it.
-inline std::filesystem::path EnterFreshWorld(const std::string& prefix) {
-    const std::filesystem::path folder = testsupport::FreshTestFolder(prefix);
-    std::filesystem::current_path(folder);
-    PlatformTest_SetRegistryFile((folder / "registry").c_str());
+// and caches into the working folder) and gives it its own registry file.
+inline World EnterFreshWorld(const std::string& prefix) {
+    World world;
+    world.home = std::filesystem::current_path();
+    world.folder = testsupport::FreshTestFolder(prefix);
+    std::filesystem::current_path(world.folder);
+    PlatformTest_SetRegistryFile((world.folder / "registry").c_str());
     PlatformTest_ResetWindows();
     PlatformTest_ResetProcess();
     PlatformTest_ResetInput();
@@ -40,12 +49,13 @@ inline std::filesystem::path EnterFreshWorld(const std::string& prefix) {
     ResetDesktopMode();
     TheWindowManager().Reset();
     TheEffectManager().Reset();
-    return folder;
+    return world;
 }
 
 // Undoes EnterFreshWorld once the saver is gone: the program-wide objects and platform
-// records back to a fresh start, the working folder back to home, the test's folder gone.
-inline void LeaveWorld(const std::filesystem::path& home, const std::filesystem::path& folder) {
+// records back to a fresh start, the switches and the registry file as the test found
+// them, the working folder back to home, the test's folder gone.
+inline void LeaveWorld(const World& world) {
     TheWindowManager().Reset();
     TheEffectManager().Reset();
     PlatformResources_Override(nullptr);
@@ -54,11 +64,13 @@ inline void LeaveWorld(const std::filesystem::path& home, const std::filesystem:
     PlatformTest_ResetInput();
     PlatformTest_D3d9Reset();
     PlatformTest_UseSystemClock();
+    PlatformTest_SetRegistryFile(nullptr);
     ResetTheSaver();
     ResetDebugMode();
     ResetProductSettings();
-    std::filesystem::current_path(home);
-    std::filesystem::remove_all(folder);
+    world.switches.PutBack();
+    std::filesystem::current_path(world.home);
+    std::filesystem::remove_all(world.folder);
 }
 
 // Direct3D objects alive, by kind: a run that leaks nothing ends with what it began with.
@@ -75,17 +87,14 @@ template <class Scene>
 class WorldTest : public ::testing::Test {
 protected:
     explicit WorldTest(const char* prefix) : prefix_(prefix) {}
-    void SetUp() override {
-        home = std::filesystem::current_path();
-        folder = EnterFreshWorld(prefix_);
-    }
+    void SetUp() override { world = EnterFreshWorld(prefix_); }
     void TearDown() override {
         delete scene;
         scene = nullptr;
-        LeaveWorld(home, folder);
+        LeaveWorld(world);
     }
 
-    std::filesystem::path home, folder;
+    World world;
     Scene* scene = nullptr;
 
 private:

@@ -40,6 +40,7 @@ protected:
     }
     void TearDown() override {
         TheEffectManager().Reset();
+        TheEffectManager().searchPaths.Clear();
         app.reset();
         fs::current_path(saved);
         fs::remove_all(folder);

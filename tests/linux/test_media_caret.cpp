@@ -25,7 +25,8 @@ TEST(MediaCaret, TheCaretLoadsItsBarFromTheArchiveAndGivesItBack) {
 #ifndef CORVANE_MEDIA_ARCHIVE
     GTEST_SKIP() << "this build packs no media archive";
 #else
-    ASSERT_TRUE(MountMediaArchive());
+    MediaMount media;
+    ASSERT_TRUE(media);
 
     const u32 before = TheTextureManager().TextureCount();
     auto caret = std::make_unique<CaretWindow>();

@@ -42,8 +42,9 @@ protected:
     }
     void TearDown() override {
         PlatformTest_CrashDuringRegistrySave(-1, 0);
-        // Forget the state before the folder goes, so that nothing is saved at exit.
-        PlatformTest_SetRegistryFile(file.c_str());
+        // Forget the state before the folder goes, so that nothing is saved at exit, and
+        // put back the default file.
+        PlatformTest_SetRegistryFile(nullptr);
         fs::remove_all(folder);
     }
 

@@ -56,6 +56,7 @@ protected:
         PlatformResources_Override(nullptr);
         PlatformTest_ResetWindows();
         PlatformTest_ResetProcess();
+        PlatformTest_SetRegistryFile(nullptr);
         ResetTheSaver();
         fs::current_path(home);
         fs::remove_all(folder);

@@ -99,14 +99,14 @@ private:
 class FullSaver : public ::testing::Test {
 protected:
     void SetUp() override {
-        home = fs::current_path();
-        folder = savertest::EnterFreshWorld("corvane-full");
+        world = savertest::EnterFreshWorld("corvane-full");
+        folder = world.folder;
         SetLogMasterSwitch(true);
     }
     void TearDown() override {
         delete saver;
         saver = nullptr;
-        savertest::LeaveWorld(home, folder);
+        savertest::LeaveWorld(world);
     }
 
     // A saver whose user settings come from this test's registry key.
@@ -155,7 +155,8 @@ protected:
         ASSERT_TRUE(WriteCameraPath(flight, String((std::string("Media/") + name).c_str())));
     }
 
-    fs::path home, folder;
+    savertest::World world;
+    fs::path folder;
     SaverTestScene* saver = nullptr;
 };
 

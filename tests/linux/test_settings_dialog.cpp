@@ -175,6 +175,7 @@ protected:
         PlatformTest_ResetModules();
         PlatformTest_D3d9Reset();
         PlatformTest_ResetCom();
+        PlatformTest_SetRegistryFile(nullptr);
         ResetTheSaver();
         ResetProductSettings();
         fs::current_path(home);

@@ -43,7 +43,8 @@ protected:
         PlatformTest_SetRegistryFile((folder / "registry").c_str());
     }
     void TearDown() override {
-        PlatformTest_SetRegistryFile((folder / "registry").c_str());
+        // The state forgotten before the folder goes, and the default file back.
+        PlatformTest_SetRegistryFile(nullptr);
         fs::remove_all(folder);
     }
     static long long Stored(const char* path, const char* name, DWORD* typeOut = nullptr) {
@@ -186,6 +187,7 @@ TEST_F(SettingsTable, DocumentThenRegistryForOneVariable) {
     detail = 6;
     table.SaveToRegistry(String("App"));
     EXPECT_EQ(Stored("App", "Detail"), 6);
-    ASSERT_TRUE(g_paramRegistry.Own(String("Speed"), new IntRefParameter(String("Speed"), false, nullptr)));
-    ASSERT_TRUE(g_paramRegistry.Own(String("Detail"), new IntRefParameter(String("Detail"), false, nullptr)));
+    // Unbound before the variables go out of scope, and the registry left as it was.
+    EXPECT_TRUE(g_paramRegistry.Disown(String("Speed")));
+    EXPECT_TRUE(g_paramRegistry.Disown(String("Detail")));
 }

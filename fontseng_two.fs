@@ -1,1 +1,0 @@
-Name = "Two"; Styles[0].Size = 20;Styles[0].Charsets = array("fontseng_latin.css", "fontseng_upper.css", "fontseng_wide.css");
