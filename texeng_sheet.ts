@@ -1,1 +1,0 @@
-Width = 16; Height = 16; Format = "D3DFMT_A8R8G8B8";Subs = object(dot = object(FileName = "texeng_dot.bmp", ParentSpace = 1, Filter = "D3DX_FILTER_NONE"),              own = object(FileName = "texeng_own.bmp"));
