@@ -62,10 +62,10 @@ protected:
     DunmerrowMusicOutput() : WorldTest("corvane-dunmerrow-music") {}
     void SetUp() override {
         WorldTest::SetUp();
-        capture = folder / "output.raw";
-        fs::create_directories(folder / "temp");
+        capture = world.folder / "output.raw";
+        fs::create_directories(world.folder / "temp");
         savedTemp = getenv("TMPDIR") ? getenv("TMPDIR") : "";
-        setenv("TMPDIR", (folder / "temp").c_str(), 1);
+        setenv("TMPDIR", (world.folder / "temp").c_str(), 1);
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
         setenv("SDL_DISKAUDIODELAY", "4", 1);  // some five times faster than played
@@ -116,7 +116,7 @@ TEST_F(DunmerrowMusicOutput, TheMusicComesFromTheArchiveAndRisesFromSilence) {
     ASSERT_TRUE(media.HasAudioLibrary());
     scene = new ListenedScene;
     ASSERT_TRUE(scene->Create(GetModuleHandleA(nullptr), nullptr));
-    ASSERT_FALSE(fs::exists(folder / "Media")) << "the media come from the archive alone";
+    ASSERT_FALSE(fs::exists(world.folder / "Media")) << "the media come from the archive alone";
     ASSERT_EQ(scene->Music, 1);
     ASSERT_EQ(scene->Volume, 80);
     ASSERT_TRUE(scene->music.IsLoaded());
