@@ -118,7 +118,7 @@ TEST(AudioDecoder, OggStreamsWithImpossibleCodebooksAreRefused) {
     // found and relatives of them. Decoding them computed undefined values, which the
     // sanitizer builds report; the product one was even accepted, with a table too short.
     const std::filesystem::path folder =
-        std::filesystem::path(__FILE__).parent_path() / "fuzz" / "regressions" / "fuzz_audio_sample";
+        std::filesystem::path(CORVANE_TEST_DATA).parent_path() / "fuzz" / "regressions" / "fuzz_audio_sample";
     for (const char* name : {"vorbis-codebook-zero-dimensions.ogg", "vorbis-codebook-huge-lookup.ogg",
                              "vorbis-codebook-lookup-product.ogg", "vorbis-codebook-no-dimensions-no-entries.ogg"}) {
         const std::vector<uint8_t> ogg = FileBytes(folder / name);
