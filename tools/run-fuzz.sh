@@ -293,7 +293,9 @@ for target in $TARGETS; do
   fi
   make_seeds "$target" "$SEEDS/$target"
   list=$SEEDS/$target.list
-  seed_list "$target" | paste -s -d, - > "$list"
+  # One line of names split by commas, with no line end: libFuzzer would take it as part
+  # of the last name.
+  seed_list "$target" | paste -s -d, - | tr -d '\n' > "$list"
   # The target runs in a folder of its own: what the engine writes to its working folder
   # (its text log, caches) and the inputs that fail land there, not in the checkout. A
   # check has folders apart from the explorations' and starts them empty, so nothing an
