@@ -126,7 +126,8 @@ HRESULT STDMETHODCALLTYPE Device::CreateIndexBuffer(UINT length, DWORD usage, D3
     }
     if (!out) return D3DERR_INVALIDCALL;
     *out = nullptr;
-    if (shared || length == 0 || (usage & ~kBufferUsages) || !ValidPool(pool) ||
+    // Indices, like vertices, are read by the device alone, which never sees scratch memory.
+    if (shared || length == 0 || (usage & ~kBufferUsages) || !ValidPool(pool) || pool == D3DPOOL_SCRATCH ||
         ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED) ||
         (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32))
         return D3DERR_INVALIDCALL;

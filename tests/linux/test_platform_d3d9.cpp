@@ -217,6 +217,26 @@ TEST_F(D3d9Test, MultisampleTypesAreAnsweredPerFormat) {
     EXPECT_EQ(Create(p), D3DERR_INVALIDCALL);
 }
 
+TEST_F(D3d9Test, GeneratedMipLevelsAreAHintTheFormatMayNotTake) {
+    // Generation is a hint: where the device cannot generate a format's levels, the check
+    // answers D3DOK_NOAUTOGEN, a success, and the texture is still made with the one level
+    // the program sees; a dynamic texture has no generated levels at all.
+    auto check = [&](DWORD usage, D3DRESOURCETYPE type, D3DFORMAT format) {
+        return d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, usage, type, format);
+    };
+    EXPECT_EQ(check(D3DUSAGE_AUTOGENMIPMAP, D3DRTYPE_TEXTURE, D3DFMT_L8), D3DOK_NOAUTOGEN);
+    EXPECT_EQ(check(D3DUSAGE_AUTOGENMIPMAP, D3DRTYPE_TEXTURE, D3DFMT_A8R8G8B8), D3D_OK);
+    EXPECT_EQ(check(D3DUSAGE_AUTOGENMIPMAP, D3DRTYPE_CUBETEXTURE, D3DFMT_X8R8G8B8), D3D_OK);
+    EXPECT_EQ(check(D3DUSAGE_RENDERTARGET | D3DUSAGE_AUTOGENMIPMAP, D3DRTYPE_TEXTURE, D3DFMT_R32F), D3DOK_NOAUTOGEN);
+    EXPECT_EQ(check(D3DUSAGE_RENDERTARGET | D3DUSAGE_AUTOGENMIPMAP, D3DRTYPE_TEXTURE, D3DFMT_L8), D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(check(D3DUSAGE_DYNAMIC | D3DUSAGE_AUTOGENMIPMAP, D3DRTYPE_TEXTURE, D3DFMT_A8R8G8B8), D3DERR_NOTAVAILABLE);
+    CreateOrFail();
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(device->CreateTexture(16, 16, 0, D3DUSAGE_AUTOGENMIPMAP, D3DFMT_L8, D3DPOOL_MANAGED, &t, nullptr), D3D_OK);
+    EXPECT_EQ(t->GetLevelCount(), 1u);
+    t->Release();
+}
+
 TEST(D3d9Adapters, ConfiguredAdaptersAreWhatEnumerationSees) {
     PlatformTest_D3d9Reset();
     PlatformTestD3d9Adapter first = PlatformTest_D3d9DefaultAdapter();
@@ -897,7 +917,7 @@ TEST_F(D3d9Test, BufferLocksStayWithinTheBuffer) {
     EXPECT_EQ(device->CreateVertexBuffer(8, D3DUSAGE_DYNAMIC, 0, D3DPOOL_MANAGED, &bad, nullptr), D3DERR_INVALIDCALL);
     IDirect3DIndexBuffer9* ib = nullptr;
     EXPECT_EQ(device->CreateIndexBuffer(8, 0, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &ib, nullptr), D3DERR_INVALIDCALL);
-    for (D3DPOOL pool : {D3DPOOL_DEFAULT, D3DPOOL_MANAGED, D3DPOOL_SYSTEMMEM, D3DPOOL_SCRATCH}) {
+    for (D3DPOOL pool : {D3DPOOL_DEFAULT, D3DPOOL_MANAGED, D3DPOOL_SYSTEMMEM}) {
         ASSERT_EQ(device->CreateIndexBuffer(8, 0, D3DFMT_INDEX32, pool, &ib, nullptr), D3D_OK) << pool;
         D3DINDEXBUFFER_DESC ibDesc;
         ib->GetDesc(&ibDesc);
