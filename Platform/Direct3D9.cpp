@@ -215,7 +215,10 @@ UINT FormatBits(D3DFORMAT format) {
 
 UINT RowPitch(D3DFORMAT format, UINT width) {
     if (IsBlockCompressed(format)) return ((width + 3) / 4) * (format == D3DFMT_DXT1 ? 8 : 16);
-    return (width * FormatBits(format) + 7) / 8;
+    // Rows start on 4-byte boundaries, as the runtime lays them out: a row of five 16-bit
+    // texels takes 12 bytes. Only a reader that steps by the pitch it was given reads the
+    // next row where it is.
+    return ((width * FormatBits(format) + 7) / 8 + 3) & ~3u;
 }
 
 size_t SurfaceBytes(D3DFORMAT format, UINT width, UINT height) {
@@ -350,7 +353,9 @@ HRESULT STDMETHODCALLTYPE Direct3D::CheckDeviceFormat(UINT ordinal, D3DDEVTYPE t
     return FormatAvailable(a, usage, resourceType, format);
 }
 
-HRESULT FormatAvailable(const PlatformTestD3d9Adapter& a, DWORD usage, D3DRESOURCETYPE resourceType, D3DFORMAT format) {
+namespace {
+
+HRESULT UsageAvailable(const PlatformTestD3d9Adapter& a, DWORD usage, D3DRESOURCETYPE resourceType, D3DFORMAT format) {
     const bool texture = resourceType != D3DRTYPE_SURFACE && resourceType != D3DRTYPE_VOLUME;
     if (usage & D3DUSAGE_DEPTHSTENCIL) {
         if (usage & D3DUSAGE_RENDERTARGET) return D3DERR_NOTAVAILABLE;
@@ -368,6 +373,20 @@ HRESULT FormatAvailable(const PlatformTestD3d9Adapter& a, DWORD usage, D3DRESOUR
     return D3D_OK;
 }
 
+}  // namespace
+
+HRESULT FormatAvailable(const PlatformTestD3d9Adapter& a, DWORD usage, D3DRESOURCETYPE resourceType, D3DFORMAT format) {
+    const bool autoGen = (usage & D3DUSAGE_AUTOGENMIPMAP) != 0;
+    // Levels the device builds would be lost each time the program rewrites the top one.
+    if (autoGen && (usage & D3DUSAGE_DYNAMIC)) return D3DERR_NOTAVAILABLE;
+    if (HRESULT hr = UsageAvailable(a, usage, resourceType, format); hr != D3D_OK || !autoGen) return hr;
+    // The generation is a hint: a format the device cannot filter its levels for still
+    // makes the texture, with a success that says no levels will follow.
+    const bool generated = (resourceType == D3DRTYPE_TEXTURE || resourceType == D3DRTYPE_CUBETEXTURE) &&
+                           Contains(a.autoGenMipmapFormats, format);
+    return generated ? D3D_OK : D3DOK_NOAUTOGEN;
+}
+
 HRESULT STDMETHODCALLTYPE Direct3D::CheckDeviceMultiSampleType(UINT ordinal, D3DDEVTYPE type, D3DFORMAT format,
                                                                BOOL, D3DMULTISAMPLE_TYPE multiSample,
                                                                DWORD* levels) {
@@ -375,15 +394,30 @@ HRESULT STDMETHODCALLTYPE Direct3D::CheckDeviceMultiSampleType(UINT ordinal, D3D
     if (HRESULT hr = CheckAdapter(ordinal, type)) return hr;
     const PlatformTestD3d9Adapter& a = adapters[ordinal];
     if (format == D3DFMT_UNKNOWN || static_cast<DWORD>(multiSample) > kMaxMultiSample) return D3DERR_INVALIDCALL;
-    const auto it = a.multiSample.find(multiSample);
+    const std::map<D3DMULTISAMPLE_TYPE, DWORD>& table = MultiSampleTable(a, format);
+    const auto it = table.find(multiSample);
     const bool surfaceFormat = Contains(a.renderTargetFormats, format) || Contains(a.depthFormats, format);
-    if (it == a.multiSample.end() || !surfaceFormat) {
-        // The runtime still writes one level.
-        if (levels) *levels = 1;
-        return D3DERR_NOTAVAILABLE;
-    }
+    // The runtime writes one level also when it refuses.
+    if (levels) *levels = 1;
+    if (!surfaceFormat) return D3DERR_NOTAVAILABLE;
+    if (multiSample == D3DMULTISAMPLE_NONE) return D3D_OK;
+    if (it == table.end()) return D3DERR_NOTAVAILABLE;
     if (levels) *levels = it->second;
     return D3D_OK;
+}
+
+const std::map<D3DMULTISAMPLE_TYPE, DWORD>& MultiSampleTable(const PlatformTestD3d9Adapter& a, D3DFORMAT format) {
+    const auto own = a.multiSampleByFormat.find(format);
+    return own != a.multiSampleByFormat.end() ? own->second : a.multiSample;
+}
+
+bool MultiSampleSupported(const PlatformTestD3d9Adapter& a, D3DFORMAT format, D3DMULTISAMPLE_TYPE type,
+                          DWORD quality) {
+    // Single sampling is every format's, with its one quality level.
+    if (type == D3DMULTISAMPLE_NONE) return quality == 0;
+    const std::map<D3DMULTISAMPLE_TYPE, DWORD>& table = MultiSampleTable(a, format);
+    const auto it = table.find(type);
+    return it != table.end() && quality < it->second;
 }
 
 HRESULT STDMETHODCALLTYPE Direct3D::CheckDepthStencilMatch(UINT ordinal, D3DDEVTYPE type, D3DFORMAT adapterFormat,
@@ -552,6 +586,7 @@ PlatformTestD3d9Adapter PlatformTest_D3d9DefaultAdapter() {
                         D3DFMT_Q8W8V8U8,    D3DFMT_V16U16,   D3DFMT_DXT1,     D3DFMT_DXT2,     D3DFMT_DXT3,
                         D3DFMT_DXT4,        D3DFMT_DXT5,     D3DFMT_R16F,     D3DFMT_G16R16F,  D3DFMT_A16B16G16R16F,
                         D3DFMT_R32F,        D3DFMT_G32R32F,  D3DFMT_A32B32G32R32F};
+    a.autoGenMipmapFormats = {D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5};
     a.multiSample = {{D3DMULTISAMPLE_NONE, 1}, {D3DMULTISAMPLE_NONMASKABLE, 4}, {D3DMULTISAMPLE_2_SAMPLES, 1},
                      {D3DMULTISAMPLE_4_SAMPLES, 1}};
     a.queries = {D3DQUERYTYPE_EVENT, D3DQUERYTYPE_OCCLUSION, D3DQUERYTYPE_TIMESTAMP, D3DQUERYTYPE_TIMESTAMPDISJOINT,

@@ -63,8 +63,6 @@ HRESULT Direct3D::ValidatePresentation(UINT ordinal, D3DDEVTYPE type, HWND focus
         // Multisampled buffers are resolved on present: only a discarding swap chain has them.
         if (p.SwapEffect != D3DSWAPEFFECT_DISCARD) return D3DERR_INVALIDCALL;
         if (p.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) return D3DERR_INVALIDCALL;
-        const auto it = a.multiSample.find(p.MultiSampleType);
-        if (it == a.multiSample.end() || p.MultiSampleQuality >= it->second) return D3DERR_INVALIDCALL;
     } else if (p.MultiSampleQuality != 0) {
         return D3DERR_INVALIDCALL;
     }
@@ -110,6 +108,11 @@ HRESULT Direct3D::ValidatePresentation(UINT ordinal, D3DDEVTYPE type, HWND focus
         if (!IsDepthFormat(p.AutoDepthStencilFormat) || !Contains(a.depthFormats, p.AutoDepthStencilFormat))
             return D3DERR_INVALIDCALL;
     }
+    // The buffers share their samples: each format must have the type and the quality.
+    if (!MultiSampleSupported(a, p.BackBufferFormat, p.MultiSampleType, p.MultiSampleQuality) ||
+        (p.EnableAutoDepthStencil &&
+         !MultiSampleSupported(a, p.AutoDepthStencilFormat, p.MultiSampleType, p.MultiSampleQuality)))
+        return D3DERR_INVALIDCALL;
     params = p;
     return D3D_OK;
 }
@@ -764,6 +767,14 @@ float STDMETHODCALLTYPE Device::GetNPatchMode() { return states.nPatchMode; }
 
 HRESULT STDMETHODCALLTYPE Device::ValidateDevice(DWORD* passes) {
     if (!passes) return D3DERR_INVALIDCALL;
+    // A texture sampled with no filter for its texels has nothing to give: the device
+    // filters minified and magnified texels with at least the nearest one.
+    for (UINT slot = 0; slot < kPixelSamplers; ++slot) {
+        if (!states.textures[slot]) continue;
+        if (states.sampler[slot][D3DSAMP_MINFILTER] == D3DTEXF_NONE ||
+            states.sampler[slot][D3DSAMP_MAGFILTER] == D3DTEXF_NONE)
+            return D3DERR_UNSUPPORTEDTEXTUREFILTER;
+    }
     *passes = 1;
     return D3D_OK;
 }

@@ -106,9 +106,10 @@ HRESULT STDMETHODCALLTYPE Device::CreateVertexBuffer(UINT length, DWORD usage, D
     }
     if (!out) return D3DERR_INVALIDCALL;
     *out = nullptr;
-    // Shared handles belong to the 9Ex runtime; a buffer shorter than one vertex of its
-    // FVF could not hold what it says it holds.
-    if (shared || length == 0 || (usage & ~kBufferUsages) || !ValidPool(pool) ||
+    // Shared handles belong to the 9Ex runtime; scratch memory is never read by the
+    // device, which is what vertices are for; a buffer shorter than one vertex of its FVF
+    // could not hold what it says it holds.
+    if (shared || length == 0 || (usage & ~kBufferUsages) || !ValidPool(pool) || pool == D3DPOOL_SCRATCH ||
         ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED) || (fvf && length < D3DXGetFVFVertexSize(fvf)))
         return D3DERR_INVALIDCALL;
     VertexBuffer* buffer = new VertexBuffer(this, length, usage, fvf, pool);
@@ -125,7 +126,8 @@ HRESULT STDMETHODCALLTYPE Device::CreateIndexBuffer(UINT length, DWORD usage, D3
     }
     if (!out) return D3DERR_INVALIDCALL;
     *out = nullptr;
-    if (shared || length == 0 || (usage & ~kBufferUsages) || !ValidPool(pool) ||
+    // Indices, like vertices, are read by the device alone, which never sees scratch memory.
+    if (shared || length == 0 || (usage & ~kBufferUsages) || !ValidPool(pool) || pool == D3DPOOL_SCRATCH ||
         ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED) ||
         (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32))
         return D3DERR_INVALIDCALL;
@@ -225,11 +227,6 @@ D3DSURFACE_DESC SurfaceDesc(UINT width, UINT height, D3DFORMAT format, DWORD usa
     return desc;
 }
 
-bool MultiSampleSupported(const PlatformTestD3d9Adapter& adapter, D3DMULTISAMPLE_TYPE type, DWORD quality) {
-    const auto it = adapter.multiSample.find(type);
-    return it != adapter.multiSample.end() && quality < it->second;
-}
-
 }  // namespace
 
 HRESULT STDMETHODCALLTYPE Device::CreateRenderTarget(UINT width, UINT height, D3DFORMAT format,
@@ -243,7 +240,7 @@ HRESULT STDMETHODCALLTYPE Device::CreateRenderTarget(UINT width, UINT height, D3
     *out = nullptr;
     if (shared || width == 0 || height == 0 || IsDepthFormat(format) ||
         !Contains(AdapterConfig().renderTargetFormats, format) ||
-        !MultiSampleSupported(AdapterConfig(), multiSample, quality))
+        !MultiSampleSupported(AdapterConfig(), format, multiSample, quality))
         return D3DERR_INVALIDCALL;
     Surface* surface = new Surface(
         this, SurfaceDesc(width, height, format, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, multiSample, quality),
@@ -263,7 +260,8 @@ HRESULT STDMETHODCALLTYPE Device::CreateDepthStencilSurface(UINT width, UINT hei
     if (!out) return D3DERR_INVALIDCALL;
     *out = nullptr;
     if (shared || width == 0 || height == 0 || !IsDepthFormat(format) ||
-        !Contains(AdapterConfig().depthFormats, format) || !MultiSampleSupported(AdapterConfig(), multiSample, quality))
+        !Contains(AdapterConfig().depthFormats, format) ||
+        !MultiSampleSupported(AdapterConfig(), format, multiSample, quality))
         return D3DERR_INVALIDCALL;
     Surface* surface = new Surface(
         this, SurfaceDesc(width, height, format, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT, multiSample, quality),

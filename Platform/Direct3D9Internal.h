@@ -298,8 +298,13 @@ public:
 // The levels of a full mip chain of a texture this size.
 UINT FullChain(UINT width, UINT height);
 // D3D_OK when the adapter has `format` for a resource of this type and usage, else
-// D3DERR_NOTAVAILABLE (the display format aside, which CheckDeviceFormat checks first).
+// D3DERR_NOTAVAILABLE (the display format aside, which CheckDeviceFormat checks first);
+// D3DOK_NOAUTOGEN, a success, when generated mip levels are asked of a format without them.
 HRESULT FormatAvailable(const PlatformTestD3d9Adapter& adapter, DWORD usage, D3DRESOURCETYPE type, D3DFORMAT format);
+// The multisample types a surface format has, with their quality-level counts.
+const std::map<D3DMULTISAMPLE_TYPE, DWORD>& MultiSampleTable(const PlatformTestD3d9Adapter& adapter, D3DFORMAT format);
+bool MultiSampleSupported(const PlatformTestD3d9Adapter& adapter, D3DFORMAT format, D3DMULTISAMPLE_TYPE type,
+                          DWORD quality);
 
 class VertexDeclaration final : public Object<IDirect3DVertexDeclaration9> {
 public:

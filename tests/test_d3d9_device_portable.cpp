@@ -1,7 +1,9 @@
 // A windowed Direct3D 9 device on a hidden window of its own, as every platform's runtime
 // gives it: the swap chain's size, default states, reference counts, declaration checks,
-// a reset refused while a default-pool buffer lives, queries and scenes. Under Wine these
-// run on its real Direct3D; on Linux on the platform's reference device.
+// a reset refused while a default-pool buffer lives, queries and scenes, generated mip
+// levels asked for by format, validation of unfiltered textures, buffer pools and lengths,
+// and padded surface rows. Under Wine these run on its real Direct3D; on Linux on the
+// platform's reference device.
 #include <d3d9.h>
 #include <windows.h>
 
@@ -9,6 +11,7 @@
 
 #include "PortableD3d9Device.h"
 
+#include <stdint.h>
 #include <string.h>
 
 namespace {
@@ -181,4 +184,106 @@ TEST_F(D3d9Device, QueriesScenesAndFVFDeclarations) {
     EXPECT_EQ(stride, 0u);
     EXPECT_EQ(device->EndScene(), D3D_OK);
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+}
+
+TEST_F(D3d9Device, GeneratedMipLevelsAreAskedForWithTheUsageTheyGoWith) {
+    D3DDISPLAYMODE mode;
+    ASSERT_EQ(d3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode), D3D_OK);
+    auto check = [&](DWORD usage, D3DFORMAT format) {
+        return d3d->CheckDeviceFormat(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, mode.Format, usage, D3DRTYPE_TEXTURE, format);
+    };
+    const DWORD targetAutoGen = D3DUSAGE_RENDERTARGET | D3DUSAGE_AUTOGENMIPMAP;
+    ASSERT_EQ(check(D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8), D3D_OK);
+    const HRESULT target = check(targetAutoGen, D3DFMT_A8R8G8B8);
+    EXPECT_TRUE(target == D3D_OK || target == D3DOK_NOAUTOGEN) << std::hex << target;
+    // A format no render target can have cannot be one with generated levels either.
+    for (D3DFORMAT format : {D3DFMT_DXT1, D3DFMT_DXT5}) {
+        if (check(0, format) != D3D_OK || check(D3DUSAGE_RENDERTARGET, format) != D3DERR_NOTAVAILABLE) continue;
+        EXPECT_EQ(check(targetAutoGen, format), D3DERR_NOTAVAILABLE) << format;
+    }
+    // Luminance has no generated levels, yet the texture is still made: a success that
+    // is not D3D_OK. Wine's runtime (8.0) generates them for luminance and for dynamic
+    // textures too; the reference suite checks the runtime's answers.
+    ASSERT_EQ(check(0, D3DFMT_L8), D3D_OK);
+    const HRESULT luminance = check(D3DUSAGE_AUTOGENMIPMAP, D3DFMT_L8);
+    EXPECT_TRUE(SUCCEEDED(luminance));
+    if (luminance == D3D_OK) GTEST_SKIP() << "this runtime generates the levels of every texture format";
+    EXPECT_EQ(luminance, D3DOK_NOAUTOGEN);
+    EXPECT_EQ(check(D3DUSAGE_DYNAMIC | D3DUSAGE_AUTOGENMIPMAP, D3DFMT_A8R8G8B8), D3DERR_NOTAVAILABLE);
+}
+
+TEST_F(D3d9Device, ATextureSampledWithoutAFilterDoesNotValidate) {
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr), D3D_OK);
+    ASSERT_EQ(device->SetTexture(0, t), D3D_OK);
+    struct Row {
+        DWORD minFilter, magFilter;
+        HRESULT expected;
+    };
+    const Row rows[] = {
+        {D3DTEXF_NONE, D3DTEXF_POINT, D3DERR_UNSUPPORTEDTEXTUREFILTER},
+        {D3DTEXF_POINT, D3DTEXF_NONE, D3DERR_UNSUPPORTEDTEXTUREFILTER},
+        {D3DTEXF_POINT, D3DTEXF_POINT, D3D_OK},
+    };
+    for (const Row& r : rows) {
+        device->SetSamplerState(0, D3DSAMP_MINFILTER, r.minFilter);
+        device->SetSamplerState(0, D3DSAMP_MAGFILTER, r.magFilter);
+        device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
+        DWORD passes = 0xDEADBEEF;
+        EXPECT_EQ(device->ValidateDevice(&passes), r.expected) << r.minFilter << " " << r.magFilter;
+        if (r.expected == D3D_OK)
+            EXPECT_GE(passes, 1u);
+        else
+            EXPECT_EQ(passes, 0xDEADBEEFu);  // a refusal leaves the count alone
+    }
+    device->SetTexture(0, nullptr);
+    t->Release();
+}
+
+TEST_F(D3d9Device, BuffersAreMadeInTheDevicesPoolsOfAnyLength) {
+    // The device never reads scratch memory, and buffers are there for it to read.
+    IDirect3DVertexBuffer9* vb = nullptr;
+    EXPECT_EQ(device->CreateVertexBuffer(64, 0, 0, D3DPOOL_SCRATCH, &vb, nullptr), D3DERR_INVALIDCALL);
+    IDirect3DIndexBuffer9* ib = nullptr;
+    EXPECT_EQ(device->CreateIndexBuffer(64, 0, D3DFMT_INDEX16, D3DPOOL_SCRATCH, &ib, nullptr), D3DERR_INVALIDCALL);
+    for (D3DPOOL pool : {D3DPOOL_DEFAULT, D3DPOOL_MANAGED, D3DPOOL_SYSTEMMEM}) {
+        for (UINT length : {1u, 1048577u}) {
+            vb = nullptr;
+            ASSERT_EQ(device->CreateVertexBuffer(length, 0, 0, pool, &vb, nullptr), D3D_OK) << pool << " " << length;
+            void* data = nullptr;
+            ASSERT_EQ(vb->Lock(0, 0, &data, 0), D3D_OK);
+            EXPECT_EQ(reinterpret_cast<uintptr_t>(data) % 16, 0u) << pool << " " << length;
+            vb->Unlock();
+            vb->Release();
+        }
+    }
+}
+
+TEST_F(D3d9Device, RowsOfASurfaceStartOnFourByteBoundaries) {
+    IDirect3DSurface9* s = nullptr;
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(5, 5, D3DFMT_R5G6B5, D3DPOOL_SYSTEMMEM, &s, nullptr), D3D_OK);
+    D3DLOCKED_RECT l;
+    ASSERT_EQ(s->LockRect(&l, nullptr, 0), D3D_OK);
+    EXPECT_EQ(l.Pitch, 12);  // five 2-byte texels, padded
+    for (UINT y = 0; y < 5; ++y)
+        for (UINT x = 0; x < 5; ++x) {
+            const WORD texel = static_cast<WORD>(0x1001 * (y * 5 + x + 1));
+            memcpy(static_cast<uint8_t*>(l.pBits) + size_t(y) * l.Pitch + x * 2, &texel, 2);
+        }
+    s->UnlockRect();
+    // Into video memory and out again: both copies keep each row where its pitch says.
+    IDirect3DSurface9 *target = nullptr, *copy = nullptr;
+    ASSERT_EQ(device->CreateRenderTarget(5, 5, D3DFMT_R5G6B5, D3DMULTISAMPLE_NONE, 0, FALSE, &target, nullptr), D3D_OK);
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(5, 5, D3DFMT_R5G6B5, D3DPOOL_SYSTEMMEM, &copy, nullptr), D3D_OK);
+    ASSERT_EQ(device->UpdateSurface(s, nullptr, target, nullptr), D3D_OK);
+    ASSERT_EQ(device->GetRenderTargetData(target, copy), D3D_OK);
+    ASSERT_EQ(copy->LockRect(&l, nullptr, D3DLOCK_READONLY), D3D_OK);
+    for (UINT y = 0; y < 5; ++y)
+        for (UINT x = 0; x < 5; ++x) {
+            WORD texel;
+            memcpy(&texel, static_cast<const uint8_t*>(l.pBits) + size_t(y) * l.Pitch + x * 2, 2);
+            EXPECT_EQ(texel, static_cast<WORD>(0x1001 * (y * 5 + x + 1))) << x << "," << y;
+        }
+    copy->UnlockRect();
+    for (IDirect3DSurface9* surface : {s, target, copy}) surface->Release();
 }

@@ -1,8 +1,9 @@
 // The D3DX texture functions on a real device of each platform (Wine's Direct3D and D3DX
 // under Wine, the reference device and the platform's D3DX on Linux): creation with its
 // adjustments on the default adapter and its stand-ins for formats the adapter lacks, the
-// pitch and rectangle of a lock, filtering of mip levels in every pool, the normals of a
-// height ramp, a volume file loaded as a 2D texture, and image descriptions of files.
+// pitch and rectangle of a lock, odd 16-bit rows read and written by their pitch, filtering
+// of mip levels in every pool, the normals of a height ramp, a volume file loaded as a 2D
+// texture, and image descriptions of files.
 #include <d3d9.h>
 #include <d3dx9.h>
 #include <windows.h>
@@ -123,6 +124,41 @@ TEST_F(D3dx9Tex, ALockHandsOutThePitchAndTheRectanglesFirstTexel) {
     EXPECT_EQ(t->LockRect(0, &part, nullptr, 0), D3DERR_INVALIDCALL);
     t->UnlockRect(0);
     t->Release();
+}
+
+TEST_F(D3dx9Tex, OddRowsOfSixteenBitTexelsAreReadAndWrittenByTheirPitch) {
+    // Five 2-byte texels leave a row short of a 4-byte boundary, so a reader that steps by
+    // the width instead of the pitch slides each row further off.
+    const UINT w = 5, h = 3;
+    WORD texels[h][w];
+    for (UINT y = 0; y < h; ++y)
+        for (UINT x = 0; x < w; ++x) texels[y][x] = static_cast<WORD>(0x0841 * (y * w + x + 1));
+    IDirect3DSurface9 *packed = nullptr, *wide = nullptr, *back = nullptr;
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(w, h, D3DFMT_R5G6B5, D3DPOOL_SYSTEMMEM, &packed, nullptr), D3D_OK);
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(w, h, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &wide, nullptr), D3D_OK);
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(w, h, D3DFMT_R5G6B5, D3DPOOL_SYSTEMMEM, &back, nullptr), D3D_OK);
+    const RECT all{0, 0, LONG(w), LONG(h)};
+    ASSERT_EQ(D3DXLoadSurfaceFromMemory(packed, nullptr, nullptr, texels, D3DFMT_R5G6B5, sizeof texels[0], nullptr,
+                                        &all, D3DX_FILTER_NONE, 0),
+              D3D_OK);
+    // Through 32-bit texels and back: each conversion reads and writes by the pitch.
+    ASSERT_EQ(D3DXLoadSurfaceFromSurface(wide, nullptr, nullptr, packed, nullptr, nullptr, D3DX_FILTER_NONE, 0),
+              D3D_OK);
+    ASSERT_EQ(D3DXLoadSurfaceFromSurface(back, nullptr, nullptr, wide, nullptr, nullptr, D3DX_FILTER_NONE, 0), D3D_OK);
+    for (IDirect3DSurface9* s : {packed, back}) {
+        D3DLOCKED_RECT l;
+        ASSERT_EQ(s->LockRect(&l, nullptr, D3DLOCK_READONLY), D3D_OK);
+        EXPECT_GE(l.Pitch, INT(w * 2));
+        for (UINT y = 0; y < h; ++y) {
+            for (UINT x = 0; x < w; ++x) {
+                WORD v;
+                memcpy(&v, static_cast<const uint8_t*>(l.pBits) + size_t(y) * l.Pitch + x * 2, 2);
+                EXPECT_EQ(v, texels[y][x]) << (s == packed ? "loaded " : "converted back ") << x << "," << y;
+            }
+        }
+        s->UnlockRect();
+    }
+    for (IDirect3DSurface9* s : {packed, wide, back}) s->Release();
 }
 
 TEST_F(D3dx9Tex, BoxFilteringAveragesEachBlockIntoTheLevelBelow) {

@@ -28,9 +28,13 @@ struct PlatformTestD3d9Adapter {
     std::vector<D3DFORMAT> depthTextureFormats;  // also as textures (shadow maps)
     std::vector<D3DFORMAT> textureFormats;       // plain textures, surfaces and cube maps
     std::vector<D3DFORMAT> displacementFormats;  // with D3DUSAGE_DMAP
+    // Texture formats whose levels the device builds itself (D3DUSAGE_AUTOGENMIPMAP);
+    // others are still made, with D3DOK_NOAUTOGEN.
+    std::vector<D3DFORMAT> autoGenMipmapFormats;
     // Multisample types with their quality-level counts, for every render-target and
-    // depth format.
+    // depth format but those of multiSampleByFormat, which have their own.
     std::map<D3DMULTISAMPLE_TYPE, DWORD> multiSample;
+    std::map<D3DFORMAT, std::map<D3DMULTISAMPLE_TYPE, DWORD>> multiSampleByFormat;
     std::vector<D3DQUERYTYPE> queries;  // the query types CreateQuery supports
     UINT textureMemory;                 // bytes GetAvailableTextureMem starts from
 };

@@ -13,6 +13,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -157,6 +158,83 @@ TEST_F(D3d9Test, FormatChecksFollowTheRuntime) {
     EXPECT_EQ(levels, 1u);
     EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_DXT5, TRUE, D3DMULTISAMPLE_2_SAMPLES, nullptr),
               D3DERR_NOTAVAILABLE);
+}
+
+TEST_F(D3d9Test, MultisampleTypesAreAnsweredPerFormat) {
+    // The runtime answers CheckDeviceMultiSampleType for each format on its own: here two
+    // samples exist for the 32-bit colour formats and the 24-bit depth formats only.
+    PlatformTestD3d9Adapter a = PlatformTest_D3d9DefaultAdapter();
+    a.multiSample = {{D3DMULTISAMPLE_NONE, 1}};
+    const std::map<D3DMULTISAMPLE_TYPE, DWORD> twoSamples = {{D3DMULTISAMPLE_NONE, 1}, {D3DMULTISAMPLE_2_SAMPLES, 2}};
+    for (D3DFORMAT format : {D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, D3DFMT_D24S8, D3DFMT_D24X8})
+        a.multiSampleByFormat[format] = twoSamples;
+    PlatformTest_D3d9SetAdapters({a});
+    d3d->Release();
+    d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_NE(d3d, nullptr);
+    struct Row {
+        D3DFORMAT format;
+        D3DMULTISAMPLE_TYPE type;
+        HRESULT expected;
+        DWORD levels;
+    };
+    const Row rows[] = {
+        {D3DFMT_X8R8G8B8, D3DMULTISAMPLE_2_SAMPLES, D3D_OK, 2},
+        {D3DFMT_A8R8G8B8, D3DMULTISAMPLE_2_SAMPLES, D3D_OK, 2},
+        {D3DFMT_R5G6B5, D3DMULTISAMPLE_2_SAMPLES, D3DERR_NOTAVAILABLE, 1},
+        {D3DFMT_X1R5G5B5, D3DMULTISAMPLE_2_SAMPLES, D3DERR_NOTAVAILABLE, 1},
+        {D3DFMT_D24S8, D3DMULTISAMPLE_2_SAMPLES, D3D_OK, 2},
+        {D3DFMT_D16, D3DMULTISAMPLE_2_SAMPLES, D3DERR_NOTAVAILABLE, 1},
+        {D3DFMT_X8R8G8B8, D3DMULTISAMPLE_4_SAMPLES, D3DERR_NOTAVAILABLE, 1},
+        {D3DFMT_R5G6B5, D3DMULTISAMPLE_NONE, D3D_OK, 1},
+    };
+    for (const Row& r : rows) {
+        DWORD levels = 99;
+        EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, r.format, TRUE, r.type, &levels), r.expected)
+            << r.format << " " << r.type;
+        EXPECT_EQ(levels, r.levels) << r.format << " " << r.type;
+    }
+    // What creation accepts follows the same answers.
+    CreateOrFail();
+    IDirect3DSurface9* s = nullptr;
+    EXPECT_EQ(device->CreateRenderTarget(16, 16, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_2_SAMPLES, 1, FALSE, &s, nullptr),
+              D3D_OK);
+    if (s) s->Release();
+    s = reinterpret_cast<IDirect3DSurface9*>(1);
+    EXPECT_EQ(device->CreateRenderTarget(16, 16, D3DFMT_R5G6B5, D3DMULTISAMPLE_2_SAMPLES, 0, FALSE, &s, nullptr),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(s, nullptr);
+    EXPECT_EQ(device->CreateDepthStencilSurface(16, 16, D3DFMT_D16, D3DMULTISAMPLE_2_SAMPLES, 0, FALSE, &s, nullptr),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->Release(), 0u);
+    device = nullptr;
+    D3DPRESENT_PARAMETERS p = Windowed();
+    p.MultiSampleType = D3DMULTISAMPLE_2_SAMPLES;
+    ASSERT_EQ(Create(p), D3D_OK);  // X8R8G8B8 with D24S8
+    EXPECT_EQ(device->Release(), 0u);
+    device = nullptr;
+    p.AutoDepthStencilFormat = D3DFMT_D16;
+    EXPECT_EQ(Create(p), D3DERR_INVALIDCALL);
+}
+
+TEST_F(D3d9Test, GeneratedMipLevelsAreAHintTheFormatMayNotTake) {
+    // Generation is a hint: where the device cannot generate a format's levels, the check
+    // answers D3DOK_NOAUTOGEN, a success, and the texture is still made with the one level
+    // the program sees; a dynamic texture has no generated levels at all.
+    auto check = [&](DWORD usage, D3DRESOURCETYPE type, D3DFORMAT format) {
+        return d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, usage, type, format);
+    };
+    EXPECT_EQ(check(D3DUSAGE_AUTOGENMIPMAP, D3DRTYPE_TEXTURE, D3DFMT_L8), D3DOK_NOAUTOGEN);
+    EXPECT_EQ(check(D3DUSAGE_AUTOGENMIPMAP, D3DRTYPE_TEXTURE, D3DFMT_A8R8G8B8), D3D_OK);
+    EXPECT_EQ(check(D3DUSAGE_AUTOGENMIPMAP, D3DRTYPE_CUBETEXTURE, D3DFMT_X8R8G8B8), D3D_OK);
+    EXPECT_EQ(check(D3DUSAGE_RENDERTARGET | D3DUSAGE_AUTOGENMIPMAP, D3DRTYPE_TEXTURE, D3DFMT_R32F), D3DOK_NOAUTOGEN);
+    EXPECT_EQ(check(D3DUSAGE_RENDERTARGET | D3DUSAGE_AUTOGENMIPMAP, D3DRTYPE_TEXTURE, D3DFMT_L8), D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(check(D3DUSAGE_DYNAMIC | D3DUSAGE_AUTOGENMIPMAP, D3DRTYPE_TEXTURE, D3DFMT_A8R8G8B8), D3DERR_NOTAVAILABLE);
+    CreateOrFail();
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(device->CreateTexture(16, 16, 0, D3DUSAGE_AUTOGENMIPMAP, D3DFMT_L8, D3DPOOL_MANAGED, &t, nullptr), D3D_OK);
+    EXPECT_EQ(t->GetLevelCount(), 1u);
+    t->Release();
 }
 
 TEST(D3d9Adapters, ConfiguredAdaptersAreWhatEnumerationSees) {
@@ -440,6 +518,27 @@ TEST_F(D3d9Test, StatesAreKeptAndOutOfRangeIndicesHandledAsTheRuntimeDoes) {
     device->GetGammaRamp(0, &ramp);
     EXPECT_EQ(ramp.red[255], 0xFFFF);
     EXPECT_EQ(ramp.green[1], 257);
+}
+
+TEST_F(D3d9Test, EveryStageWithATextureIsValidatedForItsFilters) {
+    // An unfiltered sampler without a texture samples nothing; with one, on any stage,
+    // the device refuses it and leaves the pass count alone.
+    CreateOrFail();
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr), D3D_OK);
+    device->SetSamplerState(3, D3DSAMP_MAGFILTER, D3DTEXF_NONE);
+    DWORD passes = 0;
+    EXPECT_EQ(device->ValidateDevice(&passes), D3D_OK);
+    EXPECT_EQ(passes, 1u);
+    device->SetTexture(3, t);
+    passes = 7;
+    EXPECT_EQ(device->ValidateDevice(&passes), D3DERR_UNSUPPORTEDTEXTUREFILTER);
+    EXPECT_EQ(passes, 7u);
+    device->SetSamplerState(3, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+    EXPECT_EQ(device->ValidateDevice(&passes), D3D_OK);
+    EXPECT_EQ(device->ValidateDevice(nullptr), D3DERR_INVALIDCALL);
+    device->SetTexture(3, nullptr);
+    t->Release();
 }
 
 TEST_F(D3d9Test, AFullScreenDeviceTakesACalibratedGammaRampAsGiven) {
@@ -818,7 +917,7 @@ TEST_F(D3d9Test, BufferLocksStayWithinTheBuffer) {
     EXPECT_EQ(device->CreateVertexBuffer(8, D3DUSAGE_DYNAMIC, 0, D3DPOOL_MANAGED, &bad, nullptr), D3DERR_INVALIDCALL);
     IDirect3DIndexBuffer9* ib = nullptr;
     EXPECT_EQ(device->CreateIndexBuffer(8, 0, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &ib, nullptr), D3DERR_INVALIDCALL);
-    for (D3DPOOL pool : {D3DPOOL_DEFAULT, D3DPOOL_MANAGED, D3DPOOL_SYSTEMMEM, D3DPOOL_SCRATCH}) {
+    for (D3DPOOL pool : {D3DPOOL_DEFAULT, D3DPOOL_MANAGED, D3DPOOL_SYSTEMMEM}) {
         ASSERT_EQ(device->CreateIndexBuffer(8, 0, D3DFMT_INDEX32, pool, &ib, nullptr), D3D_OK) << pool;
         D3DINDEXBUFFER_DESC ibDesc;
         ib->GetDesc(&ibDesc);

@@ -105,6 +105,50 @@ TEST_F(EngineOnReferenceDevice, EnumerationFindsBothSettingsAndTheDevicesCanBeMa
     }
 }
 
+TEST_F(EngineOnReferenceDevice, TwoSamplesAreOfferedOnlyWithTheFormatsThatHaveThem) {
+    // A runtime answers multisampling per format: two samples for the 32-bit colour
+    // formats and D24S8 only.
+    PlatformTestD3d9Adapter a = PlatformTest_D3d9DefaultAdapter();
+    a.multiSample = {{D3DMULTISAMPLE_NONE, 1}};
+    for (D3DFORMAT format : {D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, D3DFMT_D24S8})
+        a.multiSampleByFormat[format] = {{D3DMULTISAMPLE_NONE, 1}, {D3DMULTISAMPLE_2_SAMPLES, 1}};
+    PlatformTest_D3d9SetAdapters({a});
+    d3d->Release();
+    d3d = Direct3DCreate9(31);
+    ASSERT_NE(d3d, nullptr);
+    DeviceEnumeration enumeration(d3d);
+    ASSERT_TRUE(enumeration.Enumerate());
+    const DeviceInfo* hal = enumeration.FindDevice(0, D3DDEVTYPE_HAL);
+    ASSERT_NE(hal, nullptr);
+    int sixteenBit = 0, thirtyTwoBit = 0;
+    ForEachOwned(hal->combos, [&](const DeviceCombo& combo) {
+        const bool wide = combo.backBufferFormat == D3DFMT_X8R8G8B8 || combo.backBufferFormat == D3DFMT_A8R8G8B8;
+        (wide ? thirtyTwoBit : sixteenBit)++;
+        EXPECT_EQ(combo.FindMultiSample(D3DMULTISAMPLE_2_SAMPLES) != nullptr, wide) << combo.backBufferFormat;
+        EXPECT_NE(combo.FindMultiSample(D3DMULTISAMPLE_NONE), nullptr);
+        EXPECT_EQ(combo.FindMultiSample(D3DMULTISAMPLE_4_SAMPLES), nullptr);
+        // Depth formats without two samples are marked as conflicting with them.
+        ForEachInFillOrder(combo.conflicts, [&](const DepthMultiSampleConflict& conflict) {
+            EXPECT_NE(conflict.depthFormat, D3DFMT_D24S8);
+            EXPECT_EQ(conflict.multiSampleType, D3DMULTISAMPLE_2_SAMPLES);
+        });
+    });
+    EXPECT_GT(sixteenBit, 0);
+    EXPECT_GT(thirtyTwoBit, 0);
+
+    // Asked for two samples, the enumeration settles on a format that has them, and the
+    // device it describes can be made.
+    DeviceSettings wanted;
+    wanted.windowed = 0;
+    wanted.multiSampleType = D3DMULTISAMPLE_2_SAMPLES;
+    wanted.depthStencilFormat = D3DFMT_D24S8;
+    wanted.requestFlags = kRequestMultiSample | kRequestDepthFormat;
+    ASSERT_TRUE(enumeration.FindSettings(wanted));
+    EXPECT_EQ(wanted.multiSampleType, D3DMULTISAMPLE_2_SAMPLES);
+    EXPECT_TRUE(wanted.backBufferFormat == D3DFMT_X8R8G8B8 || wanted.backBufferFormat == D3DFMT_A8R8G8B8);
+    ASSERT_EQ(CreateFrom(wanted), D3D_OK);
+}
+
 TEST_F(EngineOnReferenceDevice, TheStateCacheSendsOnlyChanges) {
     DeviceSettings s;
     s.windowed = 1;

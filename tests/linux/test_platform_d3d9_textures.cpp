@@ -200,6 +200,55 @@ TEST_F(D3d9Textures, LocksHandOutPitchAndTheRectanglesFirstTexel) {
     }
 }
 
+TEST_F(D3d9Textures, RowsArePaddedToFourBytesAndBlockRowsKeepTheirBlocks) {
+    // The runtime starts every row of texels on a 4-byte boundary; a row of compressed
+    // blocks is already whole blocks of 8 or 16 bytes.
+    Open();
+    struct Row {
+        D3DFORMAT format;
+        UINT width;
+        INT pitch;
+    };
+    const Row rows[] = {{D3DFMT_R5G6B5, 5, 12}, {D3DFMT_A1R5G5B5, 3, 8}, {D3DFMT_L8, 3, 4},
+                        {D3DFMT_A8, 5, 8},      {D3DFMT_A8L8, 1, 4},     {D3DFMT_L8, 8, 8},
+                        {D3DFMT_X8R8G8B8, 5, 20}, {D3DFMT_DXT1, 5, 16},  {D3DFMT_DXT5, 5, 32},
+                        {D3DFMT_DXT1, 1, 8}};
+    for (const Row& row : rows) {
+        IDirect3DTexture9* t = Texture(row.width, 4, 1, 0, row.format, D3DPOOL_MANAGED);
+        ASSERT_NE(t, nullptr);
+        D3DLOCKED_RECT l;
+        ASSERT_EQ(t->LockRect(0, &l, nullptr, 0), D3D_OK);
+        EXPECT_EQ(l.Pitch, row.pitch) << row.format << " " << row.width;
+        t->UnlockRect(0);
+        t->Release();
+    }
+    // Every level of a chain is padded on its own, and a rectangle starts a padded row in.
+    IDirect3DTexture9* t = Texture(5, 5, 0, 0, D3DFMT_R5G6B5, D3DPOOL_MANAGED);
+    const INT pitches[] = {12, 4, 4};
+    ASSERT_EQ(t->GetLevelCount(), 3u);
+    D3DLOCKED_RECT whole, part;
+    for (UINT level = 0; level < 3; ++level) {
+        ASSERT_EQ(t->LockRect(level, &whole, nullptr, 0), D3D_OK);
+        EXPECT_EQ(whole.Pitch, pitches[level]) << level;
+        t->UnlockRect(level);
+    }
+    ASSERT_EQ(t->LockRect(0, &whole, nullptr, 0), D3D_OK);
+    t->UnlockRect(0);
+    const RECT r{1, 2, 4, 5};
+    ASSERT_EQ(t->LockRect(0, &part, &r, 0), D3D_OK);
+    EXPECT_EQ(static_cast<uint8_t*>(part.pBits), static_cast<uint8_t*>(whole.pBits) + 2 * 12 + 1 * 2);
+    EXPECT_EQ(part.Pitch, 12);
+    t->UnlockRect(0);
+    t->Release();
+    // A plain surface is padded the same way.
+    IDirect3DSurface9* s = nullptr;
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(7, 2, D3DFMT_A8, D3DPOOL_SYSTEMMEM, &s, nullptr), D3D_OK);
+    ASSERT_EQ(s->LockRect(&whole, nullptr, 0), D3D_OK);
+    EXPECT_EQ(whole.Pitch, 8);
+    s->UnlockRect();
+    s->Release();
+}
+
 TEST_F(D3d9Textures, LockRulesFollowThePoolAndTheLocksHeld) {
     Open();
     D3DLOCKED_RECT l{};
