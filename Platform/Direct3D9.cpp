@@ -614,12 +614,18 @@ void PlatformTest_D3d9FailCall(const char* method, int nth, HRESULT result) {
 
 void PlatformTest_D3d9LoseDevice(IDirect3DDevice9* device) {
     for (Device* d : LiveDevices())
-        if (!device || d == AsDevice(device)) d->state = DeviceState::Lost;
+        if (!device || d == AsDevice(device)) {
+            d->state = DeviceState::Lost;
+            d->heldLost = true;
+        }
 }
 
 void PlatformTest_D3d9AllowReset(IDirect3DDevice9* device) {
     for (Device* d : LiveDevices())
-        if ((!device || d == AsDevice(device)) && d->state == DeviceState::Lost) d->state = DeviceState::NotReset;
+        if (!device || d == AsDevice(device)) {
+            d->heldLost = false;
+            if (d->state == DeviceState::Lost) d->state = DeviceState::NotReset;
+        }
 }
 
 void PlatformTest_D3d9ScriptOcclusion(const std::vector<PlatformTestOcclusionResult>& results) {
@@ -741,7 +747,11 @@ void PlatformTest_D3d9Reset() {
     g_faultsArmed = false;
     g_occlusion.clear();
     g_occlusionNext = 0;
-    for (Device* d : LiveDevices()) d->state = DeviceState::Ok;
+    for (Device* d : LiveDevices()) {
+        d->state = DeviceState::Ok;
+        d->screenYielded = false;
+        d->heldLost = false;
+    }
     g_log.clear();
     g_recording = true;
     g_drawCount = 0;

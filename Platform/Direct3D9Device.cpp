@@ -7,7 +7,8 @@
 // and Reset report D3DERR_DEVICELOST); and waiting for a reset (TestCooperativeLevel
 // reports D3DERR_DEVICENOTRESET). A reset the runtime refuses also leaves the device
 // waiting for a reset, even one that was never lost. While lost, drawing does nothing
-// and reports success, as the runtime lets a frame run on.
+// and reports success, as the runtime lets a frame run on. A full-screen device is lost
+// when its program leaves the foreground (Direct3D9Focus.cpp), or when a test says so.
 #include "Direct3D9Internal.h"
 
 #include <string.h>
@@ -163,6 +164,7 @@ Device::Device(Direct3D* d3d_, UINT adapter_, D3DDEVTYPE type, HWND focus, DWORD
     caps.AdapterOrdinal = adapter;
     d3d->AddRef();
     LiveDevices().push_back(this);
+    WatchFocusWindows();
     CountLive(PlatformTestD3d9Kind::Device, 1);
     softwareVertexProcessing = (behavior & D3DCREATE_SOFTWARE_VERTEXPROCESSING) ? TRUE : FALSE;
     for (UINT i = 0; i < 256; ++i) {

@@ -669,6 +669,10 @@ public:
     void BuildSwapChain();
     void ReleaseSwapChain();
     void ResetStates();
+    // The program left the foreground, or came back to it (Direct3D9Focus.cpp).
+    void YieldScreen();
+    void RegainScreen();
+    HWND DeviceWindow() const;
     // Checks a draw of `vertexCount` vertices from `startVertex` against the bound streams.
     HRESULT CheckStreams(UINT startVertex, UINT vertexCount) const;
     VertexDeclaration* DeclarationForFVF(DWORD fvf);
@@ -684,6 +688,8 @@ public:
     D3DPRESENT_PARAMETERS present;
     D3DCAPS9 caps;
     DeviceState state = DeviceState::Ok;
+    bool screenYielded = false;  // lost with the foreground, until the program is in front again
+    bool heldLost = false;       // lost by the test, until the test allows a reset
     bool inScene = false;
     BOOL softwareVertexProcessing = FALSE;
     StateSet states;
@@ -706,6 +712,8 @@ public:
 };
 
 Device* AsDevice(IDirect3DDevice9* device);
+// Lets full-screen devices hear their focus windows' activation; once is enough.
+void WatchFocusWindows();
 // Every live device, for the test interface.
 std::vector<Device*>& LiveDevices();
 // The occlusion result the next ended query gets: false when none is scripted.

@@ -467,12 +467,12 @@ BOOL WINAPI SetForegroundWindow(HWND hWnd) {
     return TRUE;
 }
 
-HWND WINAPI GetActiveWindow(void) { return WindowSystem::Get().Active(); }
+HWND WINAPI GetActiveWindow(void) { return WindowSystem::Get().ActiveOfThisProgram(); }
 
 HWND WINAPI SetActiveWindow(HWND hWnd) {
     WindowSystem& system = WindowSystem::Get();
     if (hWnd && !system.Find(hWnd)) return nullptr;
-    const HWND previous = system.Active();
+    const HWND previous = system.ActiveOfThisProgram();
     system.Activate(hWnd);
     return previous;
 }
@@ -718,6 +718,11 @@ std::vector<PlatformTestMessage> PlatformTest_Messages(HWND window) {
 std::vector<PlatformTestMessage> PlatformTest_AllMessages() { return WindowSystem::Get().Recorded(); }
 
 void PlatformTest_SetDesktopSize(LONG width, LONG height) { WindowSystem::Get().SetDesktopSize(width, height); }
+
+void PlatformTest_MarkOtherProgram(HWND window) {
+    WindowSystem& system = WindowSystem::Get();
+    if (Window* w = system.Peek(window); w && system.IsTopLevel(*w)) w->otherProgram = true;
+}
 
 void PlatformTest_SetMessageBoxAnswer(int answer) { Settings().messageBoxAnswer = answer; }
 std::vector<PlatformTestMessageBox> PlatformTest_MessageBoxes() { return Settings().messageBoxes; }

@@ -128,6 +128,7 @@ void WindowSystem::MakeDesktop() {
     w->text = "";
     w->style = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
     w->procedure = DefWindowProcA;
+    w->otherProgram = true;  // the shell's, as on Windows
     w->window = {0, 0, desktopWidth, desktopHeight};
     w->client = w->window;
     w->normal = w->window;
@@ -256,7 +257,17 @@ LRESULT WindowSystem::CallProcedure(WNDPROC procedure, HWND handle, UINT message
 LRESULT WindowSystem::Send(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
     Window* w = Peek(handle);
     if (!w) return 0;
+    // Hooks are only ever added, so an index stays good while one adds another.
+    for (size_t i = 0; i < hooks.size(); ++i) {
+        hooks[i](handle, message, wParam, lParam);
+        // A hook may have destroyed the window it was told of.
+        if (!(w = Peek(handle))) return 0;
+    }
     return CallProcedure(w->procedure, handle, message, wParam, lParam);
+}
+
+void WindowSystem::AddHook(MessageHook hook) {
+    if (hook && std::find(hooks.begin(), hooks.end(), hook) == hooks.end()) hooks.push_back(hook);
 }
 
 void WindowSystem::Insert(Window& parent, HWND child, HWND after) {
@@ -843,6 +854,26 @@ bool WindowSystem::Show(HWND handle, int command) {
 
 // ---- activation and focus ---------------------------------------------------------------
 
+WindowSystem::Program WindowSystem::ProgramOf(HWND handle) {
+    const Window* w = Peek(handle);
+    if (!w) return Program::None;
+    return w->otherProgram ? Program::Other : Program::This;
+}
+
+HWND WindowSystem::ActiveOfThisProgram() { return ProgramOf(active) == Program::This ? active : nullptr; }
+
+// WM_ACTIVATEAPP goes to every top-level window of the program that loses the foreground
+// and of the one that gains it.
+void WindowSystem::TellPrograms(Program losing, Program gaining) {
+    for (HWND top : TopLevelWindows()) {
+        const Program program = ProgramOf(top);
+        if (program == losing && losing != Program::None)
+            Send(top, WM_ACTIVATEAPP, FALSE, 0);
+        else if (program == gaining && gaining != Program::None)
+            Send(top, WM_ACTIVATEAPP, TRUE, 0);
+    }
+}
+
 void WindowSystem::Activate(HWND handle) {
     if (handle) {
         handle = Root(handle);
@@ -850,6 +881,7 @@ void WindowSystem::Activate(HWND handle) {
     }
     const HWND previous = active;
     if (previous == handle) return;
+    const Program losing = ProgramOf(previous);
     if (previous && Peek(previous)) {
         Send(previous, WM_NCACTIVATE, FALSE, reinterpret_cast<LPARAM>(handle));
         if (Window* p = Peek(previous)) {
@@ -859,11 +891,13 @@ void WindowSystem::Activate(HWND handle) {
     }
     active = handle && Peek(handle) ? handle : nullptr;
     const HWND now = active;
-    if ((previous != nullptr) != (now != nullptr)) {
-        // The application as a whole gains or loses the foreground.
-        for (HWND top : TopLevelWindows()) Send(top, WM_ACTIVATEAPP, now ? TRUE : FALSE, 0);
-    }
-    if (now && active == now) {
+    const Program gaining = ProgramOf(now);
+    if (losing != gaining) TellPrograms(losing, gaining);
+    if (now == desktop) {
+        // The shell's desktop in front: this program keeps no focus, and the desktop's own
+        // messages are the shell's business.
+        SetFocusTo(nullptr);
+    } else if (now && active == now) {
         if (Peek(now)) {
             if (Window* d = Peek(desktop)) Insert(*d, now, HWND_TOP);
             Send(now, WM_NCACTIVATE, TRUE, reinterpret_cast<LPARAM>(previous));
@@ -873,8 +907,12 @@ void WindowSystem::Activate(HWND handle) {
             Send(now, WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, iconic), reinterpret_cast<LPARAM>(previous));
         }
         if (Window* w = Peek(now); w && active == now) {
-            // The focus goes to the window unless one of its children has it already.
-            if (!focus || Root(focus) != now) SetFocusTo((w->style & WS_MINIMIZE) ? nullptr : now);
+            // The focus goes to the window unless one of its children has it already; a
+            // window of another program takes it from this program's windows.
+            if (w->otherProgram)
+                SetFocusTo(nullptr);
+            else if (!focus || Root(focus) != now)
+                SetFocusTo((w->style & WS_MINIMIZE) ? nullptr : now);
         }
     } else if (!active) {
         SetFocusTo(nullptr);

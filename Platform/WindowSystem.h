@@ -13,6 +13,11 @@
 // children, so every window has a parent and screen coordinates are the desktop's client
 // coordinates. Each window keeps its window and client rectangles in its parent's client
 // coordinates, as Windows reports them in WM_MOVE and WINDOWPOS.
+//
+// Every window belongs to this program except the desktop and the windows a test says
+// stand for another program's. The foreground moving between programs is what
+// WM_ACTIVATEAPP tells, and what a full-screen Direct3D device loses its screen to;
+// activation moving between this program's own windows tells nothing of the kind.
 #pragma once
 
 #include <windows.h>
@@ -72,6 +77,7 @@ struct Window {
     bool restoreMaximized = false;
     bool needsFirstSize = false;  // an overlapped window gets WM_SIZE and WM_MOVE on its first show
     bool destroying = false;
+    bool otherProgram = false;  // the desktop, or a test's stand-in for another program's window
     std::vector<HWND> children;  // in z-order, topmost first
     std::unique_ptr<WindowData> data;
 };
@@ -125,7 +131,10 @@ public:
     POINT ClientOrigin(const Window& w);
 
     // ---- activation and focus
+    // The foreground window, whichever program it belongs to.
     HWND Active() const { return active; }
+    // The active window of this program: none while another program is in front.
+    HWND ActiveOfThisProgram();
     HWND Focus() const { return focus; }
     void Activate(HWND handle);
     void ActivateOther(HWND leaving);
@@ -146,6 +155,13 @@ public:
     };
     CursorState cursor;
 
+    // ---- hooks
+    // What a system library sees of a window's sent messages before the window's own
+    // procedure does, as the Direct3D runtime watches its focus window. Hooks are part of
+    // the libraries, not of the windows: a reset keeps them.
+    using MessageHook = void (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void AddHook(MessageHook hook);
+
     // ---- the recorder
     void Record(bool on) { recording = on; }
     void ClearRecord() { record.clear(); }
@@ -165,6 +181,9 @@ private:
     void SendDestroy(HWND handle);
     void Free(HWND handle);
     void SendFirstSize(HWND handle);
+    enum class Program { None, This, Other };
+    Program ProgramOf(HWND handle);
+    void TellPrograms(Program losing, Program gaining);
 
     std::map<ULONG_PTR, std::unique_ptr<Window>> windows;
     std::vector<std::unique_ptr<WindowClass>> classes;
@@ -178,6 +197,7 @@ private:
     int cascade = 0;
     bool recording = false;
     std::vector<PlatformTestMessage> record;
+    std::vector<MessageHook> hooks;
 };
 
 // Registers the dialog class and the standard controls (Controls.cpp).

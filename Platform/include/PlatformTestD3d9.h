@@ -55,7 +55,9 @@ void PlatformTest_D3d9SetAdapters(const std::vector<PlatformTestD3d9Adapter>& ad
 void PlatformTest_D3d9FailCall(const char* method, int nth, HRESULT result);
 
 // Loses the device (null: every live device): Present and TestCooperativeLevel report
-// D3DERR_DEVICELOST, Reset too, until the device may be reset.
+// D3DERR_DEVICELOST, Reset too, until the device may be reset; its program coming back to
+// the foreground does not end this loss. (A full-screen device is also lost, without this
+// call, when another program's window takes the foreground: PlatformTestWindows.h.)
 void PlatformTest_D3d9LoseDevice(IDirect3DDevice9* device);
 // A lost device may be reset now: TestCooperativeLevel reports D3DERR_DEVICENOTRESET.
 void PlatformTest_D3d9AllowReset(IDirect3DDevice9* device);

@@ -40,6 +40,15 @@ std::vector<PlatformTestMessage> PlatformTest_AllMessages();
 // window and the maximised size follow it.
 void PlatformTest_SetDesktopSize(LONG width, LONG height);
 
+// Makes a top-level window stand for one of another program, as a user switching programs
+// would bring to the front: activation moving between it and this program's windows sends
+// WM_ACTIVATEAPP(FALSE) to every window of the program that loses the foreground and
+// WM_ACTIVATEAPP(TRUE) to the other's, and while it is in front GetActiveWindow and
+// GetFocus answer null. The desktop window is one from the start (SetForegroundWindow of
+// it gives the foreground away). A window made hidden, marked, then shown is another
+// program's window appearing in front.
+void PlatformTest_MarkOtherProgram(HWND window);
+
 // A message box is not shown: it is recorded and answers at once, with `answer`, or with
 // its default button when the answer is 0 (the default).
 struct PlatformTestMessageBox {

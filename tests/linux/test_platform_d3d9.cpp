@@ -1,8 +1,10 @@
 // The platform's reference Direct3D 9 device through its test interface: enumeration of
 // configured adapters, CreateDevice's checks, states and their defaults, what a pure device
 // refuses, declaration checks, reference counts, loss and reset, armed failures, the call
-// log, buffer locks and draw bounds, queries and state blocks.
+// log, buffer locks and draw bounds, queries and state blocks; a full-screen device losing
+// its screen with the foreground, told through its windows' messages.
 #include <PlatformTestD3d9.h>
+#include <PlatformTestWindows.h>
 #include <d3d9.h>
 #include <d3dx9.h>
 
@@ -800,6 +802,185 @@ TEST_F(D3d9Test, ALostDeviceIsResetOnlyWhenTheTestAllowsIt) {
     ASSERT_EQ(device->Reset(&p), D3D_OK);
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     EXPECT_EQ(PlatformTest_D3d9PresentCount(), 1u);
+}
+
+// ---- focus: a full-screen device and its program's place in front ----------------------------
+
+namespace {
+
+// What a window heard of the screen and the foreground, and what the device answered then.
+struct Heard {
+    HWND window;
+    UINT message;
+    WPARAM wParam;
+    HRESULT cooperative;
+    bool operator==(const Heard&) const = default;
+};
+
+IDirect3DDevice9* g_watchedDevice = nullptr;
+std::vector<Heard> g_heard;
+
+LRESULT CALLBACK HearingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_DISPLAYCHANGE:
+    case WM_WINDOWPOSCHANGING:
+    case WM_WINDOWPOSCHANGED:
+    case WM_SIZE:
+    case WM_ACTIVATEAPP: {
+        const HRESULT cooperative = g_watchedDevice ? g_watchedDevice->TestCooperativeLevel() : D3D_OK;
+        g_heard.push_back({window, message, message == WM_SIZE || message == WM_ACTIVATEAPP ? wParam : 0, cooperative});
+        break;
+    }
+    default:
+        break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A device window, and the focus window over it that the program is working in.
+class D3d9FocusTest : public D3d9Test {
+protected:
+    void SetUp() override {
+        D3d9Test::SetUp();
+        PlatformTest_ResetWindows();
+        g_heard.clear();
+        WNDCLASSA c{};
+        c.lpfnWndProc = HearingProc;
+        c.lpszClassName = "D3d9FocusTest";
+        ASSERT_NE(RegisterClassA(&c), 0);
+        deviceWindow = Make();
+        focusWindow = Make();
+        ASSERT_EQ(GetForegroundWindow(), focusWindow);
+    }
+    void TearDown() override {
+        g_watchedDevice = nullptr;
+        D3d9Test::TearDown();
+        PlatformTest_ResetWindows();
+    }
+    HWND Make(DWORD style = WS_POPUP | WS_VISIBLE) {
+        return CreateWindowExA(0, "D3d9FocusTest", "", style, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
+    }
+    // A window of another program, not yet shown.
+    HWND Other() {
+        HWND other = Make(WS_POPUP);
+        PlatformTest_MarkOtherProgram(other);
+        return other;
+    }
+    void CreateOn(D3DPRESENT_PARAMETERS p) {
+        p.hDeviceWindow = deviceWindow;
+        ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, focusWindow, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &device),
+                  D3D_OK);
+        g_watchedDevice = device;
+        g_heard.clear();
+    }
+    // The device window's share of the screen's messages and the focus window's share of the
+    // foreground's.
+    static std::vector<Heard> Told(HWND deviceWindow, HWND focusWindow) {
+        std::vector<Heard> told;
+        for (const Heard& h : g_heard)
+            if ((h.window == deviceWindow && h.message != WM_ACTIVATEAPP) ||
+                (h.window == focusWindow && h.message == WM_ACTIVATEAPP))
+                told.push_back(h);
+        return told;
+    }
+    HRESULT Present() { return device->Present(nullptr, nullptr, nullptr, nullptr); }
+
+    HWND deviceWindow = nullptr;
+    HWND focusWindow = nullptr;
+};
+
+}  // namespace
+
+TEST_F(D3d9FocusTest, AFullScreenDeviceIsLostWithTheForegroundAndWaitsForAResetWhenItIsBack) {
+    ASSERT_NO_FATAL_FAILURE(CreateOn(FullScreen()));
+    HWND other = Other();
+    ASSERT_TRUE(SetForegroundWindow(other));
+    const std::vector<Heard> lost{{deviceWindow, WM_DISPLAYCHANGE, 0, D3DERR_DEVICENOTRESET},
+                                  {deviceWindow, WM_WINDOWPOSCHANGING, 0, D3DERR_DEVICENOTRESET},
+                                  {deviceWindow, WM_WINDOWPOSCHANGED, 0, D3DERR_DEVICENOTRESET},
+                                  {deviceWindow, WM_SIZE, SIZE_MINIMIZED, D3DERR_DEVICENOTRESET},
+                                  {focusWindow, WM_ACTIVATEAPP, FALSE, D3DERR_DEVICELOST}};
+    EXPECT_EQ(Told(deviceWindow, focusWindow), lost);
+    EXPECT_TRUE(IsIconic(deviceWindow));
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    EXPECT_EQ(Present(), D3DERR_DEVICELOST);
+    D3DPRESENT_PARAMETERS p = FullScreen();
+    p.hDeviceWindow = deviceWindow;
+    EXPECT_EQ(device->Reset(&p), D3DERR_DEVICELOST);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
+
+    g_heard.clear();
+    ASSERT_TRUE(SetForegroundWindow(focusWindow));
+    const std::vector<Heard> back = Told(deviceWindow, focusWindow);
+    ASSERT_FALSE(back.empty());
+    EXPECT_EQ(back.front(), (Heard{deviceWindow, WM_DISPLAYCHANGE, 0, D3DERR_DEVICENOTRESET}));
+    EXPECT_EQ(back.back(), (Heard{focusWindow, WM_ACTIVATEAPP, TRUE, D3DERR_DEVICENOTRESET}));
+    EXPECT_FALSE(IsIconic(deviceWindow));
+    EXPECT_EQ(Present(), D3DERR_DEVICELOST);
+    // The default pool must still be emptied first.
+    IDirect3DVertexBuffer9* buffer = Buffer(64);
+    EXPECT_EQ(device->Reset(&p), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    buffer->Release();
+    ASSERT_EQ(device->Reset(&p), D3D_OK);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+    EXPECT_EQ(Present(), D3D_OK);
+}
+
+TEST_F(D3d9FocusTest, EveryWayOfGivingTheForegroundToAnotherProgramLosesAFullScreenDevice) {
+    ASSERT_NO_FATAL_FAILURE(CreateOn(FullScreen()));
+    D3DPRESENT_PARAMETERS p = FullScreen();
+    p.hDeviceWindow = deviceWindow;
+    const struct {
+        const char* way;
+        void (*giveAway)(HWND other);
+    } ways[] = {
+        {"SetForegroundWindow", [](HWND other) { SetForegroundWindow(other); }},
+        {"SetActiveWindow", [](HWND other) { SetActiveWindow(other); }},
+        {"a new window shown in front", [](HWND other) { ShowWindow(other, SW_SHOW); }},
+        {"the desktop", [](HWND) { SetForegroundWindow(GetDesktopWindow()); }},
+    };
+    for (const auto& way : ways) {
+        way.giveAway(Other());
+        EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST) << way.way;
+        EXPECT_EQ(Present(), D3DERR_DEVICELOST) << way.way;
+        EXPECT_EQ(GetActiveWindow(), nullptr) << way.way;
+        SetForegroundWindow(focusWindow);
+        EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET) << way.way;
+        EXPECT_EQ(device->Reset(&p), D3D_OK) << way.way;
+        EXPECT_EQ(Present(), D3D_OK) << way.way;
+    }
+}
+
+TEST_F(D3d9FocusTest, AnotherWindowOfTheSameProgramInFrontLosesNothing) {
+    ASSERT_NO_FATAL_FAILURE(CreateOn(FullScreen()));
+    HWND dialog = Make();
+    EXPECT_EQ(GetActiveWindow(), dialog);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+    EXPECT_EQ(Present(), D3D_OK);
+    EXPECT_FALSE(IsIconic(deviceWindow));
+}
+
+TEST_F(D3d9FocusTest, AWindowedDeviceIsNotLostWithTheForeground) {
+    ASSERT_NO_FATAL_FAILURE(CreateOn(Windowed()));
+    ASSERT_TRUE(SetForegroundWindow(Other()));
+    EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+    EXPECT_EQ(Present(), D3D_OK);
+    EXPECT_FALSE(IsIconic(deviceWindow));
+    for (const Heard& h : g_heard) EXPECT_NE(h.message, static_cast<UINT>(WM_DISPLAYCHANGE));
+    ASSERT_TRUE(SetForegroundWindow(focusWindow));
+    EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+    EXPECT_EQ(Present(), D3D_OK);
+}
+
+TEST_F(D3d9FocusTest, ADeviceTheTestLostStaysLostWhenTheForegroundComesBack) {
+    ASSERT_NO_FATAL_FAILURE(CreateOn(FullScreen()));
+    PlatformTest_D3d9LoseDevice(device);
+    SetForegroundWindow(Other());
+    SetForegroundWindow(focusWindow);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    PlatformTest_D3d9AllowReset(device);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
 }
 
 // ---- armed failures and the call log -------------------------------------------------------

@@ -573,6 +573,44 @@ TEST_F(PlatformWindows, ActivationMovesBetweenWindowsWithoutWmActivateApp) {
     EXPECT_TRUE(IsWindowEnabled(child));
 }
 
+TEST_F(PlatformWindows, TheForegroundMovingToAnotherProgramTellsBothProgramsAndBack) {
+    HWND ours = Make(WS_POPUP | WS_VISIBLE);
+    HWND hidden = Make(WS_POPUP);
+    HWND other = Make(WS_POPUP);
+    PlatformTest_MarkOtherProgram(other);
+    PlatformTest_ClearMessages();
+    auto appMessages = [](HWND w) {
+        std::vector<WPARAM> told;
+        for (const auto& m : PlatformTest_Messages(w))
+            if (m.message == WM_ACTIVATEAPP) told.push_back(m.wParam);
+        return told;
+    };
+    ASSERT_TRUE(SetForegroundWindow(other));
+    // Every window of this program hears it lost the foreground, shown or not; the other
+    // program hears it gained it.
+    EXPECT_EQ(appMessages(ours), (std::vector<WPARAM>{FALSE}));
+    EXPECT_EQ(appMessages(hidden), (std::vector<WPARAM>{FALSE}));
+    EXPECT_EQ(appMessages(other), (std::vector<WPARAM>{TRUE}));
+    EXPECT_EQ(GetForegroundWindow(), other);
+    EXPECT_EQ(GetActiveWindow(), nullptr);
+    EXPECT_EQ(GetFocus(), nullptr);
+    EXPECT_EQ(Seq(ours).back(), static_cast<UINT>(WM_KILLFOCUS));
+    PlatformTest_ClearMessages();
+    EXPECT_EQ(SetActiveWindow(ours), nullptr);
+    EXPECT_EQ(appMessages(ours), (std::vector<WPARAM>{TRUE}));
+    EXPECT_EQ(appMessages(other), (std::vector<WPARAM>{FALSE}));
+    EXPECT_EQ(GetFocus(), ours);
+    // The shell's desktop in front is another program too.
+    PlatformTest_ClearMessages();
+    ASSERT_TRUE(SetForegroundWindow(GetDesktopWindow()));
+    EXPECT_EQ(appMessages(ours), (std::vector<WPARAM>{FALSE}));
+    EXPECT_EQ(GetForegroundWindow(), GetDesktopWindow());
+    EXPECT_EQ(GetActiveWindow(), nullptr);
+    EXPECT_EQ(GetFocus(), nullptr);
+    ASSERT_TRUE(SetForegroundWindow(ours));
+    EXPECT_EQ(GetActiveWindow(), ours);
+}
+
 // ---- window longs -----------------------------------------------------------------------
 
 TEST_F(PlatformWindows, WindowLongsReturnThePreviousValue) {

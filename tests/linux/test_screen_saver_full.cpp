@@ -34,6 +34,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -538,6 +539,69 @@ TEST_F(FullSaverFrame, ALostDeviceThatCannotBeResetFailsTheFrameAndIsLogged) {
     EXPECT_NE(Log().find("HandleDeviceLost failed"), std::string::npos);
     // Reset works next time.
     EXPECT_TRUE(s->DoRender());
+}
+
+// A saver whose every pass of the loop, drawn or not, runs `script` with the pass number
+// (from 1); the loop stops after `limit` passes.
+class PassScriptedScene : public SaverTestScene {
+public:
+    void FrameUpdate() override {
+        SaverTestScene::FrameUpdate();
+        ++passes;
+        if (script) script(passes);
+        if (passes >= limit) closing = 1;
+    }
+    std::function<void(u32)> script;
+    u32 passes = 0;
+    u32 limit = 0;
+};
+
+TEST_F(FullSaver, AUserSwitchingToAnotherProgramAndBackFindsTheSaverResetOnceAndDrawingAgain) {
+    auto* s = new PassScriptedScene;
+    saver = s;
+    ASSERT_TRUE(s->Create(GetModuleHandleA(nullptr), nullptr));
+    ASSERT_FALSE(s->IsWindowed());
+    const HWND window = s->GetWindow();
+    WNDCLASSA c{};
+    c.lpfnWndProc = DefWindowProcA;
+    c.lpszClassName = "AnotherProgram";
+    ASSERT_NE(RegisterClassA(&c), 0);
+    const HWND other =
+        CreateWindowExA(0, "AnotherProgram", "", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+    PlatformTest_MarkOtherProgram(other);
+    PlatformTest_D3d9ClearCallLog();
+
+    constexpr u32 kLeave = 3, kReturn = 8;
+    size_t presentsBefore = 0, presentsAway = 0, rendersAway = 0;
+    HRESULT away = D3D_OK, back = D3D_OK;
+    s->limit = 12;
+    s->script = [&](u32 pass) {
+        if (pass == kLeave) {
+            presentsBefore = PlatformTest_D3d9PresentCount();
+            SetForegroundWindow(other);
+            rendersAway = s->renders;
+        }
+        if (pass == kReturn) {
+            presentsAway = PlatformTest_D3d9PresentCount();
+            away = s->device->TestCooperativeLevel();
+            EXPECT_EQ(s->renders, rendersAway) << "nothing is drawn while another program is in front";
+            SetForegroundWindow(window);
+            back = s->device->TestCooperativeLevel();
+        }
+    };
+    s->Run();
+    // Losing the foreground does not end the saver: it ran every pass.
+    EXPECT_EQ(s->passes, 12u);
+    EXPECT_GT(presentsBefore, 0u);
+    EXPECT_EQ(away, D3DERR_DEVICELOST);
+    EXPECT_EQ(presentsAway, presentsBefore);
+    EXPECT_EQ(back, D3DERR_DEVICENOTRESET);
+    EXPECT_GT(PlatformTest_D3d9PresentCount(), presentsAway);
+    EXPECT_GT(s->renders, rendersAway);
+    const std::vector<std::string> log = PlatformTest_D3d9CallLog();
+    EXPECT_EQ(Count(log, "Reset("), 1u);
+    EXPECT_EQ(Count(log, "Present() -> failed"), 0u);
+    EXPECT_EQ(Log().find("HandleDeviceLost failed"), std::string::npos);
 }
 
 TEST_F(FullSaverFrame, TheSaverGoesCleanlyAfterItsDeviceIsReleased) {
