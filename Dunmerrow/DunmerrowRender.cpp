@@ -24,11 +24,11 @@
 #include "Effect/LightingInfo.h"
 #include "Effect/Material.h"
 #include "Effect/RenderQueue.h"
+#include "Effect/SceneCamera.h"
 #include "Effect/ShadowMappedEffect.h"
 #include "Scene/Hierarchy.h"
 #include "Scene/NodeTransform.h"
 #include "Scene/RenderView.h"
-#include "Scene/SceneCamera.h"
 #include "Screen/ProductSettings.h"
 #include "Screen/SceneParams.h"
 

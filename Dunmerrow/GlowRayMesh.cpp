@@ -15,7 +15,7 @@
 #include "Core/Log.h"
 #include "D3d/Geometry.h"
 #include "D3d/GeometryBuffer.h"
-#include "Scene/SceneCamera.h"
+#include "Effect/SceneCamera.h"
 
 namespace {
 
