@@ -9,6 +9,8 @@
 #include "Direct3D9Internal.h"
 #include "ModuleTable.h"
 
+#include <PlatformTestD3d9.h>
+
 #include <stdio.h>
 #include <string.h>
 
