@@ -7,7 +7,6 @@
 // the adapters once; every enumeration answer then follows from that copy, with the
 // runtime's documented results for arguments it refuses.
 #include "Direct3D9Internal.h"
-#include "ModuleTable.h"
 
 #include <PlatformTestD3d9.h>
 
@@ -434,7 +433,6 @@ IDirect3D9* WINAPI Direct3DCreate9(UINT SDKVersion) {
     if (FAILED(Fault("Direct3DCreate9"))) return nullptr;
     return new Direct3D();
 }
-CORVANE_PLATFORM_EXPORT("d3d9.dll", Direct3DCreate9);
 
 // ---- the default adapter ----------------------------------------------------------------
 
