@@ -7,8 +7,8 @@
 #include "Core/Log.h"
 #include "D3d/DeviceContext.h"
 #include "D3d/Direct3DLoader.h"
+#include "D3d/OcclusionQuery.h"
 #include "D3d/StateCache.h"
-#include "Scene/OcclusionQuery.h"
 
 namespace {
 

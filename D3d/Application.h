@@ -13,6 +13,7 @@
 #include <d3d9.h>
 #include <windows.h>
 
+#include "Core/IntRect.h"
 #include "Core/OrderedMap.h"
 #include "Core/String.h"
 #include "Core/Types.h"
@@ -20,7 +21,6 @@
 #include "D3d/DeviceObject.h"
 #include "D3d/DeviceSettings.h"
 #include "D3d/VertexDeclaration.h"
-#include "Gui/IntRect.h"
 
 // Orders layouts for the declaration cache: element count, then the element bytes.
 struct VertexDeclarationOrder {

@@ -20,6 +20,7 @@
 #include <d3dx9.h>
 
 #include "Core/Array.h"
+#include "Core/IntRect.h"
 #include "Core/Matrix.h"
 #include "Core/Object.h"
 #include "Core/OrderedMap.h"
@@ -30,7 +31,6 @@
 #include "D3d/DeviceObject.h"
 #include "D3d/TextureAnimation.h"
 #include "D3d/TextureDesc.h"
-#include "Gui/IntRect.h"
 
 class TextDataTree;
 

@@ -6,10 +6,10 @@
 
 #include <d3d9.h>
 
+#include "Core/IntRect.h"
 #include "Core/Path.h"
 #include "Core/String.h"
 #include "Core/Types.h"
-#include "Gui/IntRect.h"
 
 class Texture;
 

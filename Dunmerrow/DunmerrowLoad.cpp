@@ -208,22 +208,21 @@ bool Dunmerrow::LoadCustom() {
     if (Hierarchy* node = ground.GetRoot()->FindChild(String("Pyr1"))) landmarkGroup.GetRoot()->AddChild(node);
 
     // 13. The sun and the moon: camera-facing sprites that neither write depth nor take
-    // light. The sun adds its light (blend kind 7: source alpha, one); the moon shows its
-    // texture as it is (combine kind 2). The material keeps no fog switch for a first
-    // layer, so the sun's "no fog" is its no-fog flag, which the shipped configuration
-    // (fog off) never needs.
+    // light. The sun adds its light; the moon shows its texture as it is. The material
+    // keeps no fog switch for a first layer, so the sun's "no fog" is its no-fog flag,
+    // which the shipped configuration (fog off) never needs.
     sunQuad.Load(MediaPath(String("Models/Quad.udf")), &desc);
     moonQuad.Load(MediaPath(String("Models/Quad.udf")), &desc);
     if (Hierarchy* sun = FirstChild(sunQuad.GetRoot())) {
         Material& material = sun->GetMaterial();
         material.layers[0].noFogInLaterPass = 1;
-        material.layers[0].SetBlendMode(7);
+        material.layers[0].SetBlendMode(kBlendAdditive);
         MakeSprite(*sun, LoadOwnTexture(String("Models/morn_day_sun.png")));
     }
     ScaleUniformly(sunQuad.GetRoot(), Scale.value * 45.0f);
     if (Hierarchy* moon = FirstChild(moonQuad.GetRoot())) {
         MakeSprite(*moon, LoadOwnTexture(String("Models/moon.png")));
-        moon->GetMaterial().layers[0].stages[0].SetCombine(2);
+        moon->GetMaterial().layers[0].stages[0].SetCombine(kCombineTexture);
     }
     ScaleUniformly(moonQuad.GetRoot(), Scale.value * 15.0f);
 

@@ -24,11 +24,11 @@
 #include "Effect/LightingInfo.h"
 #include "Effect/Material.h"
 #include "Effect/RenderQueue.h"
+#include "Effect/SceneCamera.h"
 #include "Effect/ShadowMappedEffect.h"
 #include "Scene/Hierarchy.h"
 #include "Scene/NodeTransform.h"
 #include "Scene/RenderView.h"
-#include "Scene/SceneCamera.h"
 #include "Screen/ProductSettings.h"
 #include "Screen/SceneParams.h"
 
@@ -232,18 +232,18 @@ void Dunmerrow::UpdateLightMap() {
     Material& material = lightMap->GetMaterial();
     const f32 flicker = day.flicker;
     // The light map is the second layer, added over the stone: its alpha is the texture's
-    // times the factor (combine 3), blended additively (kind 7). The two layers' depth
-    // tests and biases keep the added pass on the stone it lights: our reading of the two
-    // pairs of values is the depth comparison (LESS, then LESSEQUAL for the pass drawn
-    // over it) and the depth bias.
+    // times the factor, blended additively. The two layers' depth tests and biases keep
+    // the added pass on the stone it lights: our reading of the two pairs of values is the
+    // depth comparison (less for the stone, less-or-equal for the pass drawn over it) and
+    // the depth bias.
     MaterialLayer& stone = material.layers[0];
     MaterialLayer& light = material.layers[1];
     SetLayerFactor(light, flicker);
     light.factor.r = light.factor.g = light.factor.b = flicker;
-    light.stages[0].SetCombine(3);
-    light.SetBlendMode(7);
-    stone.depthFunc = 2;
-    light.depthFunc = 4;
+    light.stages[0].SetCombine(kCombineTextureFactor);
+    light.SetBlendMode(kBlendAdditive);
+    stone.depthFunc = D3DCMP_LESS;
+    light.depthFunc = D3DCMP_LESSEQUAL;
     const f32 stoneBias = 0.00002f;
     const f32 lightBias = 0.00001f;
     std::memcpy(&stone.depthBias, &stoneBias, sizeof stoneBias);
@@ -290,12 +290,12 @@ void Dunmerrow::RenderFlare(FlareRecord& record, RenderView& view) {
         transform.SetScale(scale, scale, scale);
         transform.SetOrientation(direction, up);
         if (Hierarchy* plane = node->FindChild(String("Plane01"))) {
-            // No depth write and no lighting; blend kind 8 turns blending on with the
-            // layer's own factors; the factor 0.1 keeps each sprite faint.
+            // No depth write and no lighting; blending on with the layer's own factors;
+            // the factor 0.1 keeps each sprite faint.
             MaterialLayer& layer = plane->GetMaterial().layers[0];
             layer.depthWrite = 0;
             layer.lit = 0;
-            layer.SetBlendMode(8);
+            layer.SetBlendMode(kBlendOwnFactors);
             SetLayerFactor(layer, 0.1f);
         }
         CullSceneNodes(node, view);
@@ -500,7 +500,7 @@ bool Dunmerrow::RenderScene() {
         glows[i].DrawRays(skyView.camera);
         MaterialLayer& rays = glows[i].RayMaterial().layers[0];
         SetLayerFactor(rays, w);
-        rays.stages[0].SetCombine(5);
+        rays.stages[0].SetCombine(kCombineDiffuseFactor);
         magic[i].SetCount(magicCount);
         if (Hierarchy* node = magic[i].Node()) CullSceneNodes(node, skyView);
     }

@@ -15,7 +15,7 @@
 #include "Core/Log.h"
 #include "D3d/Geometry.h"
 #include "D3d/GeometryBuffer.h"
-#include "Scene/SceneCamera.h"
+#include "Effect/SceneCamera.h"
 
 namespace {
 
@@ -32,16 +32,14 @@ constexpr f32 kPivotTolerance = 1e-3f;
 constexpr f32 kEvenAngleAmount = 0.005f;
 
 // The ray material's depth settings, written as four values by whoever builds a ray
-// object: depth comparison 4 (D3DCMP_LESSEQUAL), depth test 1, depth write 0, and a depth
+// object: depth comparison less-or-equal, depth test 1, depth write 0, and a depth
 // bias of -0.00006. Rays are hidden by what stands in front of them but never hide anything
 // themselves (additive light has no surface), and the small negative bias keeps them from
 // flickering against the geometry they start on.
-constexpr u32 kRayDepthFunc = 4;
+constexpr u32 kRayDepthFunc = D3DCMP_LESSEQUAL;
 constexpr u8 kRayDepthTest = 1;
 constexpr u8 kRayDepthWrite = 0;
 constexpr f32 kRayDepthBias = -0.00006f;
-constexpr i32 kBlendAdditive = 7;  // source alpha, one
-constexpr i32 kCombineDiffuse = 4;
 
 u32 FloatWord(f32 value) {
     u32 bits = 0;

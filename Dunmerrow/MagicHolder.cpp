@@ -16,8 +16,6 @@ namespace {
 
 constexpr f32 kDefaultMagicSize = 5.0f;
 constexpr i32 kDescribedCount = 30;
-constexpr i32 kCombineTextureDiffuse = 6;
-constexpr i32 kBlendAdditive = 7;
 // A spark lives 2 to 3 s and the emitter asks for one every 2 to 4 ms: even the shortest
 // lives at the slowest pace keep 500 alive, so any count up to kMaxCount is reached and
 // held (and a count below it stops the spawning, so the pace costs nothing).

@@ -172,7 +172,8 @@ bool OpUsesArg(u32 op, u32 index) {
 }
 
 void TextureStage::SetCombine(i32 kind) {
-    // Per kind: the alpha operation and its first and second arguments.
+    // Per kind (CombineKind, in order): the alpha operation and its first and second
+    // arguments.
     constexpr u32 kKeep = 0xFFFFFFFFu;
     static constexpr u32 kCombines[7][3] = {
         {D3DTOP_DISABLE, kKeep, kKeep},
@@ -198,22 +199,22 @@ bool SamplerDesc::Equals(const SamplerDesc& other) const {
 }
 
 void MaterialLayer::SetBlendMode(i32 kind) {
-    blendEnabled = kind != 1;
+    blendEnabled = kind != kBlendOff;
     switch (kind) {
-    case 1:
+    case kBlendOff:
         srcBlend = D3DBLEND_SRCALPHA;
         destBlend = D3DBLEND_INVSRCALPHA;
         break;
-    case 4:
+    case kBlendModulate:
         srcBlend = D3DBLEND_DESTCOLOR;
         destBlend = D3DBLEND_ZERO;
         break;
-    case 5:
+    case kBlendModulate2X:
     case 100:
         srcBlend = D3DBLEND_DESTCOLOR;
         destBlend = D3DBLEND_SRCCOLOR;
         break;
-    case 7:
+    case kBlendAdditive:
         srcBlend = D3DBLEND_SRCALPHA;
         destBlend = D3DBLEND_ONE;
         break;

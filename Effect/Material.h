@@ -47,6 +47,17 @@ constexpr u32 kTextureOpAutomatic = 100;
 // Whether a texture operation reads argument index (0 ARG0, 1 ARG1, 2 ARG2).
 bool OpUsesArg(u32 op, u32 index);
 
+// The combine kinds of TextureStage::SetCombine: where a stage's alpha comes from.
+enum CombineKind : i32 {
+    kCombineOff = 0,             // alpha operation disabled
+    kCombineFactor = 1,          // the texture factor
+    kCombineTexture = 2,         // the texture as it is
+    kCombineTextureFactor = 3,   // the texture times the texture factor
+    kCombineDiffuse = 4,         // the diffuse colour
+    kCombineDiffuseFactor = 5,   // the diffuse colour times the texture factor
+    kCombineTextureDiffuse = 6,  // the texture times the diffuse colour
+};
+
 // One fixed-function texture stage.
 struct TextureStage {
     u32 reserved = 0;
@@ -60,8 +71,8 @@ struct TextureStage {
     SamplerDesc sampler;
 
     TextureStage();
-    // Sets the alpha operation and arguments by a combine kind 0 to 6; other kinds change
-    // nothing.
+    // Sets the alpha operation and arguments by a combine kind 0 to 6 (CombineKind); other
+    // kinds change nothing.
     void SetCombine(i32 kind);
 };
 
@@ -90,6 +101,15 @@ enum MaterialMapIndex : u32 {
     kGlossMap2 = 5,
     kSpecularMap = 6,
     kMaterialMapCount = 7,
+};
+
+// The blend kinds of MaterialLayer::SetBlendMode, as source and destination factors.
+enum BlendKind : i32 {
+    kBlendOff = 1,         // no blending (the factors made ready: source alpha, its inverse)
+    kBlendModulate = 4,    // destination colour, zero
+    kBlendModulate2X = 5,  // destination colour, source colour
+    kBlendAdditive = 7,    // source alpha, one
+    kBlendOwnFactors = 8,  // blending on with the layer's own factors
 };
 
 struct MaterialLayer {
@@ -127,8 +147,8 @@ struct MaterialLayer {
     MaterialLayer& operator=(const MaterialLayer& other) = default;
     MaterialLayer& Assign(const MaterialLayer& other) { return *this = other; }
 
-    // Blending on unless kind is 1, then the factors of the kind (1, 4, 5, 7, 100); other
-    // kinds keep the factors.
+    // Blending on unless kind is kBlendOff, then the factors of the kind (BlendKind; 100 is
+    // kBlendModulate2X too); other kinds keep the factors.
     void SetBlendMode(i32 kind);
     bool Equals(const MaterialLayer& other) const;
     Texture* BaseTexture() const { return samplers[kBaseMap].texture; }

@@ -9,11 +9,11 @@
 #include "D3d/DeviceContext.h"
 #include "D3d/FrameSequence.h"
 #include "D3d/StateCache.h"
+#include "Effect/BoxVisibility.h"
 #include "Effect/Effect.h"
 #include "Effect/LightSet.h"
 #include "Effect/Material.h"
 #include "Effect/RenderContext.h"
-#include "Scene/BoxVisibility.h"
 
 namespace {
 

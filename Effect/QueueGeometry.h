@@ -5,8 +5,8 @@
 
 #include "Core/Bounded.h"
 #include "Core/Geometry.h"
+#include "Core/IntRect.h"
 #include "Core/Types.h"
-#include "Gui/IntRect.h"
 
 // 4 when the boxes (centre and size) overlap or touch, else 0.
 i32 BoxesOverlap(const Box& a, const Box& b);

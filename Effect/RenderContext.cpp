@@ -8,7 +8,7 @@
 
 #include <d3dx9.h>
 
-#include "Scene/SceneCamera.h"
+#include "Effect/SceneCamera.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <cmath>
 
 #include "Core/DrawItem.h"
+#include "D3d/OcclusionQuery.h"
 #include "Effect/DebugBox.h"
 #include "Effect/Effect.h"
 #include "Effect/Material.h"
 #include "Effect/QueueGeometry.h"
-#include "Scene/OcclusionQuery.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "Core/Object.h"
 #include "Core/Types.h"
 #include "D3d/RenderTarget.h"
-#include "Scene/SceneCamera.h"
+#include "Effect/SceneCamera.h"
 
 class Effect;
 class Light;

@@ -8,8 +8,8 @@
 #include "Effect/Light.h"
 #include "Effect/Material.h"
 #include "Effect/RenderContext.h"
+#include "Effect/SceneCamera.h"
 #include "Effect/ShadowMapRenderer.h"
-#include "Scene/SceneCamera.h"
 
 #include <cstring>
 #include <initializer_list>

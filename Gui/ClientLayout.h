@@ -6,9 +6,9 @@
 // out stops a chain of anchors that leads back to itself.
 #pragma once
 
+#include "Core/IntRect.h"
 #include "Core/Object.h"
 #include "Core/String.h"
-#include "Gui/IntRect.h"
 #include "Gui/WindowEvent.h"
 
 enum AnchorKind : i32 {

@@ -11,9 +11,9 @@
 // 16 after each step, 15 when it ends.
 #pragma once
 
+#include "Core/IntRect.h"
 #include "Core/Types.h"
 #include "Core/ValueTypes.h"
-#include "Gui/IntRect.h"
 #include "Gui/Window.h"
 #include "Gui/WindowEvent.h"
 

@@ -18,11 +18,11 @@
 #include <vector>
 
 #include "Core/FColor.h"
+#include "Core/IntRect.h"
 #include "Core/Types.h"
 #include "Core/ValueTypes.h"
 #include "D3d/Charset.h"
 #include "D3d/TextElement.h"
-#include "Gui/IntRect.h"
 
 // The pixel size of one blank in the charset that draws it in the element's style; with no
 // element, the default charset's cell. (0, 0) when no font is loaded.

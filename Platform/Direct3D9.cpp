@@ -7,7 +7,8 @@
 // the adapters once; every enumeration answer then follows from that copy, with the
 // runtime's documented results for arguments it refuses.
 #include "Direct3D9Internal.h"
-#include "ModuleTable.h"
+
+#include <PlatformTestD3d9.h>
 
 #include <stdio.h>
 #include <string.h>
@@ -466,7 +467,6 @@ IDirect3D9* WINAPI Direct3DCreate9(UINT SDKVersion) {
     if (FAILED(Fault("Direct3DCreate9"))) return nullptr;
     return new Direct3D();
 }
-CORVANE_PLATFORM_EXPORT("d3d9.dll", Direct3DCreate9);
 
 // ---- the default adapter ----------------------------------------------------------------
 

@@ -12,7 +12,6 @@
 // the device goes, its own holds are dropped and the objects only it held go with them.
 #pragma once
 
-#include <PlatformTestD3d9.h>
 #include <d3d9.h>
 
 #include <stdint.h>
@@ -22,6 +21,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "Direct3D9Shared.h"
 
 namespace d3d9 {
 

@@ -13,7 +13,6 @@
 #include <PlatformTestInput.h>
 
 #include "InputQueue.h"
-#include "ModuleTable.h"
 #include "WindowSystem.h"
 
 #include <algorithm>
@@ -531,7 +530,6 @@ extern "C" HRESULT WINAPI DirectInput8Create(HINSTANCE hinst, DWORD dwVersion, R
     *ppvOut = static_cast<IDirectInput8A*>(new DirectInput());
     return DI_OK;
 }
-CORVANE_PLATFORM_EXPORT("dinput8.dll", DirectInput8Create);
 
 namespace platform {
 

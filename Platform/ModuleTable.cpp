@@ -1,14 +1,20 @@
 // Libraries loaded at run time. A name is first looked for among the platform's own
-// libraries, which are tables of functions linked into the program (see ModuleTable.h);
-// anything else is a shared object on disk, loaded with the system's dynamic loader, as
-// the audio library is after the program writes it to a temporary file.
+// libraries, which are functions linked into the program; anything else is a shared
+// object on disk, loaded with the system's dynamic loader, as the audio library is after
+// the program writes it to a temporary file.
+//
+// The platform's libraries and their exports are the one table below, each function named
+// by its declaration in the system header. The table's reference keeps the function's file
+// in the program: nothing depends on the linker keeping files that nothing else refers to,
+// and an export left out of the table is missing from every run and every test alike.
 //
 // Like Windows, the loader counts the uses of each library: LoadLibraryA of a loaded
 // library gives the same handle again, and only the last FreeLibrary unloads it. A handle
 // is the address of the library's record, so a freed one is recognised and refused.
-#include "ModuleTable.h"
-
 #include <PlatformTestWindows.h>
+#include <d3d9.h>
+#include <dinput.h>
+#include <windows.h>
 
 #include <ctype.h>
 #include <dlfcn.h>
@@ -22,18 +28,55 @@
 #include <list>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace platform {
 
 namespace {
-
-constinit const ModuleExport* firstExport = nullptr;
 
 bool SameText(const char* a, const char* b) {
     for (;; ++a, ++b) {
         if (tolower(static_cast<unsigned char>(*a)) != tolower(static_cast<unsigned char>(*b))) return false;
         if (!*a) return true;
     }
+}
+
+// One exported function of a platform library.
+struct ModuleExport {
+    const char* library;  // the file name, as LoadLibraryA is given it ("d3d9.dll")
+    const char* name;     // the export's name, matched exactly
+    void* address;
+};
+
+// The function's own name is its export's name.
+#define EXPORT(library, function) ModuleExport{library, #function, reinterpret_cast<void*>(&function)}
+
+// Every export of every platform library.
+const ModuleExport kExports[] = {
+    EXPORT("d3d9.dll", Direct3DCreate9),
+    EXPORT("dinput8.dll", DirectInput8Create),
+};
+
+#undef EXPORT
+
+// Exports that tests add (PlatformTest_AddLibraryExport), until the modules are reset.
+std::vector<ModuleExport>& AddedExports() {
+    static std::vector<ModuleExport> added;
+    return added;
+}
+
+// The address a library exports under that name, or null; with no name, any export of
+// the library (to tell a platform library from a file on disk). The table first, then
+// what tests added.
+void* FindExport(const char* library, const char* name) {
+    const auto matches = [&](const ModuleExport& e) {
+        return SameText(e.library, library) && (!name || strcmp(e.name, name) == 0);
+    };
+    for (const ModuleExport& e : kExports)
+        if (matches(e)) return e.address;
+    for (const ModuleExport& e : AddedExports())
+        if (matches(e)) return e.address;
+    return nullptr;
 }
 
 // The file name of a library as Windows reads it: the last part of the path, lower case,
@@ -51,11 +94,7 @@ std::string FileName(const char* name) {
     return file;
 }
 
-bool IsPlatformLibrary(const std::string& file) {
-    for (const ModuleExport* e = ModuleExport::First(); e; e = e->next)
-        if (SameText(e->library, file.c_str())) return true;
-    return false;
-}
+bool IsPlatformLibrary(const std::string& file) { return FindExport(file.c_str(), nullptr) != nullptr; }
 
 std::string ExecutableFolder() {
     char path[PATH_MAX];
@@ -193,13 +232,6 @@ char executableModule;
 
 }  // namespace
 
-ModuleExport::ModuleExport(const char* library_, const char* name_, void* address_)
-    : library(library_), name(name_), address(address_), next(firstExport) {
-    firstExport = this;
-}
-
-const ModuleExport* ModuleExport::First() { return firstExport; }
-
 }  // namespace platform
 
 using platform::Loader;
@@ -221,13 +253,7 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
         SetLastError(ERROR_PROC_NOT_FOUND);
         return nullptr;
     }
-    void* address = nullptr;
-    if (m->platformLibrary) {
-        for (const platform::ModuleExport* e = platform::ModuleExport::First(); e && !address; e = e->next)
-            if (platform::SameText(e->library, m->key.c_str()) && strcmp(e->name, lpProcName) == 0) address = e->address;
-    } else {
-        address = dlsym(m->handle, lpProcName);
-    }
+    void* address = m->platformLibrary ? platform::FindExport(m->key.c_str(), lpProcName) : dlsym(m->handle, lpProcName);
     if (!address) {
         SetLastError(ERROR_PROC_NOT_FOUND);
         return nullptr;
@@ -271,4 +297,11 @@ void PlatformTest_SetLibraryAbsent(const char* name, bool absent) {
         Loader::Get().absent.erase(file);
 }
 
-void PlatformTest_ResetModules() { Loader::Get().Reset(); }
+void PlatformTest_AddLibraryExport(const char* library, const char* name, void* address) {
+    if (library && name) platform::AddedExports().push_back(platform::ModuleExport{library, name, address});
+}
+
+void PlatformTest_ResetModules() {
+    Loader::Get().Reset();
+    platform::AddedExports().clear();
+}

@@ -5,9 +5,9 @@
 #include <new>
 
 #include "Core/ProgramObjects.h"
+#include "Effect/SceneCamera.h"
 #include "Scene/DecomposeMatrix.h"
 #include "Scene/RenderView.h"
-#include "Scene/SceneCamera.h"
 
 namespace {
 

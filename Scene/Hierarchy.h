@@ -25,11 +25,11 @@
 #include "Core/OrderedMap.h"
 #include "Core/String.h"
 #include "Core/Types.h"
+#include "D3d/OcclusionQuery.h"
 #include "Effect/Material.h"
 #include "Effect/RenderContext.h"
 #include "Scene/AnimState.h"
 #include "Scene/NodeTransform.h"
-#include "Scene/OcclusionQuery.h"
 
 class Hierarchy;
 class RenderView;

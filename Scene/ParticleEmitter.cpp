@@ -433,8 +433,6 @@ bool ParticleEmitter::Draw(Material* material) {
 
 namespace {
 
-constexpr i32 kCombineTextureDiffuse = 6;
-
 // The texture a node names, through the model's search folders; null when it names none
 // or the file is not found.
 Texture* LoadNodeTexture(const HandleParam& props, SearchPathSet& paths) {

@@ -9,10 +9,10 @@
 #include "Core/Log.h"
 #include "Core/ProgramObjects.h"
 #include "D3d/Application.h"
+#include "Effect/BoxVisibility.h"
 #include "Effect/LightSet.h"
 #include "Effect/Material.h"
 #include "Effect/RenderQueue.h"
-#include "Scene/BoxVisibility.h"
 #include "Scene/Hierarchy.h"
 
 namespace {

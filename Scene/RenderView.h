@@ -19,7 +19,7 @@
 #include "Core/Object.h"
 #include "Core/Types.h"
 #include "Effect/LightingInfo.h"
-#include "Scene/SceneCamera.h"
+#include "Effect/SceneCamera.h"
 
 class Effect;
 class Hierarchy;

@@ -25,8 +25,8 @@
 #include "Core/Types.h"
 #include "D3d/EventReceiver.h"
 #include "D3d/InputDevice.h"
+#include "Effect/SceneCamera.h"
 #include "Gui/RichTextWindow.h"
-#include "Scene/SceneCamera.h"
 #include "Screen/SceneParams.h"
 #include "Screen/ScreenSaver.h"
 

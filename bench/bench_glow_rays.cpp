@@ -12,7 +12,7 @@
 #include "Core/Timer.h"
 #include "D3d/Application.h"
 #include "Dunmerrow/GlowRayMesh.h"
-#include "Scene/SceneCamera.h"
+#include "Effect/SceneCamera.h"
 
 #include <PlatformTestD3d9.h>
 #include <benchmark/benchmark.h>

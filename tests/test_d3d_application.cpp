@@ -4,7 +4,7 @@
 // Windows (under Wine's Direct3D) as well as on the Linux platform layer.
 #include "D3d/Application.h"
 #include "D3d/DeviceContext.h"
-#include "Scene/OcclusionQuery.h"
+#include "D3d/OcclusionQuery.h"
 #include "tests/DeviceSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Integer rectangles: the two readings and their intersection.
-#include "Gui/IntRect.h"
+#include "Core/IntRect.h"
 
 #include <gtest/gtest.h>
 

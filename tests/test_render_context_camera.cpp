@@ -1,7 +1,7 @@
 // A render context taking a camera: a dirty camera is brought up to date first, an
 // up-to-date one is copied as it stands, and only the view slots and the eye change.
 #include "Effect/RenderContext.h"
-#include "Scene/SceneCamera.h"
+#include "Effect/SceneCamera.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The frustum test against the default camera (at the origin, looking along +z with up +y,
 // near 1, far 1000, a field of view of pi/3 and aspect 0.75), and the projected size of a
 // box: at most 1, growing as the box approaches, finite around the eye.
-#include "Scene/BoxVisibility.h"
+#include "Effect/BoxVisibility.h"
 
 #include <d3dx9.h>
 #include <gtest/gtest.h>

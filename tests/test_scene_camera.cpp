@@ -2,7 +2,7 @@
 // rebuilds the projection), the corner pair of each plane for every sign of its normal,
 // and the frustum planes against point containment worked out from the camera's own
 // geometry on random cameras.
-#include "Scene/SceneCamera.h"
+#include "Effect/SceneCamera.h"
 
 #include <d3dx9.h>
 #include <gtest/gtest.h>

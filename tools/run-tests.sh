@@ -1,5 +1,6 @@
 #!/bin/sh
 # The test command. In order:
+# - the layering: no engine folder includes a folder above it (tools/check-layers.sh);
 # - the fuzz step: every input that ever failed, then the same fixed inputs for each target
 #   on every machine;
 # - Corvane for Linux, optimised: each test binary run whole from an empty folder, then
@@ -20,6 +21,7 @@ JOBS=$(nproc 2>/dev/null || echo 4)
 SHARDS=4
 SHUFFLE_SEED=20261210
 
+sh tools/check-layers.sh
 sh tools/run-fuzz.sh --check
 
 # Runs test binary $2 of preset $1 from an empty folder of its own under build/$1/runs/,

@@ -14,10 +14,10 @@
 #include "Dunmerrow/ViewCell.h"
 #include "Effect/Material.h"
 #include "Effect/RenderContext.h"
+#include "Effect/SceneCamera.h"
 #include "Scene/Hierarchy.h"
-#include "Scene/RenderView.h"
 #include "Scene/ParticleEmitter.h"
-#include "Scene/SceneCamera.h"
+#include "Scene/RenderView.h"
 #include "tests/EffectTestSupport.h"
 
 #include "D3d/Texture.h"

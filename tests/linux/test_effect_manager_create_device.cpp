@@ -8,8 +8,8 @@
 #include "Core/MemoryBuffer.h"
 #include "Effect/BumpEnvEffect.h"
 #include "Effect/DistortEffect.h"
+#include "Effect/SceneCamera.h"
 #include "Effect/ShadowMappedEffect.h"
-#include "Scene/SceneCamera.h"
 #include "tools/ShaderVariants.h"
 
 #include <filesystem>

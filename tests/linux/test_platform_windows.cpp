@@ -6,8 +6,6 @@
 #include <PlatformTest.h>
 #include <PlatformTestWindows.h>
 
-#include "Platform/ModuleTable.h"
-
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -41,8 +39,8 @@ LRESULT CALLBACK OtherProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
+// The export of a platform library the tests add: "corvanetest.dll".
 int TestExport(int x) { return x * 3; }
-CORVANE_PLATFORM_EXPORT("corvanetest.dll", TestExport);
 
 constexpr UINT kNoClientSize = 0x0800;  // WINDOWPOS flags that Windows does not publish
 constexpr UINT kNoClientMove = 0x1000;
@@ -53,6 +51,7 @@ protected:
     void SetUp() override {
         PlatformTest_ResetWindows();
         PlatformTest_ResetModules();
+        PlatformTest_AddLibraryExport("corvanetest.dll", "TestExport", reinterpret_cast<void*>(&TestExport));
         PlatformTest_UseSystemClock();
         g_answers.clear();
         g_onMessage = nullptr;

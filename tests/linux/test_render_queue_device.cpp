@@ -8,12 +8,12 @@
 #include "Core/DrawItem.h"
 #include "D3d/Application.h"
 #include "D3d/DeviceContext.h"
+#include "D3d/OcclusionQuery.h"
 #include "D3d/StateCache.h"
 #include "Effect/DebugBox.h"
 #include "Effect/Material.h"
 #include "Effect/RenderQueue.h"
-#include "Scene/OcclusionQuery.h"
-#include "Scene/SceneCamera.h"
+#include "Effect/SceneCamera.h"
 
 #include <memory>
 #include <string.h>

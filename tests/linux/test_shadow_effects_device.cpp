@@ -4,8 +4,8 @@
 // the techniques the renderer's kind of map chooses.
 #include "EffectClassSupport.h"
 
+#include "Effect/SceneCamera.h"
 #include "Effect/ShadowMappedEffect.h"
-#include "Scene/SceneCamera.h"
 
 #include <cstring>
 #include <memory>

@@ -1,7 +1,7 @@
 // The matrices come from D3DX's left-handed builders; the view-projection goes through the
 // kind-driven product and the planes through the culling code's own reader, so the camera
 // and the box test agree on what a plane is.
-#include "Scene/SceneCamera.h"
+#include "Effect/SceneCamera.h"
 
 #include <d3dx9.h>
 

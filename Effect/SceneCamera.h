@@ -14,7 +14,7 @@
 #include "Core/Matrix.h"
 #include "Core/Types.h"
 #include "Core/Vector.h"
-#include "Scene/BoxVisibility.h"
+#include "Effect/BoxVisibility.h"
 
 class SceneCamera {
 public:

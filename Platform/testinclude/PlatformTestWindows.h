@@ -73,5 +73,9 @@ bool PlatformTest_ScreenSaverRunning();
 // Makes LoadLibraryA of that library fail with ERROR_MOD_NOT_FOUND (true) or work again
 // (false), as on a machine with or without it. Handles already given out stay valid.
 void PlatformTest_SetLibraryAbsent(const char* name, bool absent);
-// Unloads every library loaded through LoadLibraryA and makes every library present again.
+// Adds an export to the platform's libraries, as if the library of that file name (a new
+// one or one of the platform's own) exported `address` under `name`.
+void PlatformTest_AddLibraryExport(const char* library, const char* name, void* address);
+// Unloads every library loaded through LoadLibraryA, makes every library present again and
+// forgets the exports tests added.
 void PlatformTest_ResetModules();

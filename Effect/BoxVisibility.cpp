@@ -1,4 +1,4 @@
-#include "Scene/BoxVisibility.h"
+#include "Effect/BoxVisibility.h"
 
 #include "Core/Vector.h"
 

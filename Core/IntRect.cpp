@@ -1,4 +1,4 @@
-#include "Gui/IntRect.h"
+#include "Core/IntRect.h"
 
 namespace {
 // Corner form in 64 bits, so that origin + size cannot overflow.

@@ -1,4 +1,4 @@
-#include "Scene/OcclusionQuery.h"
+#include "D3d/OcclusionQuery.h"
 
 #include "D3d/DeviceContext.h"
 

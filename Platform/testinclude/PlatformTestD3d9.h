@@ -9,35 +9,10 @@
 
 #include <d3d9.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
-// One adapter as Direct3D reports it. A Direct3D object takes a copy of the table when it
-// is created, as the runtime reads the adapters once.
-struct PlatformTestD3d9Adapter {
-    D3DADAPTER_IDENTIFIER9 identifier;
-    D3DDISPLAYMODE desktop;
-    // The display modes in the order EnumAdapterModes reports them; only display formats
-    // (X8R8G8B8, R5G6B5, X1R5G5B5, A2R10G10B10) have modes.
-    std::vector<D3DDISPLAYMODE> modes;
-    // The device types this adapter has, with their caps.
-    std::map<D3DDEVTYPE, D3DCAPS9> devices;
-    std::vector<D3DFORMAT> renderTargetFormats;
-    std::vector<D3DFORMAT> depthFormats;         // as depth-stencil surfaces
-    std::vector<D3DFORMAT> depthTextureFormats;  // also as textures (shadow maps)
-    std::vector<D3DFORMAT> textureFormats;       // plain textures, surfaces and cube maps
-    std::vector<D3DFORMAT> displacementFormats;  // with D3DUSAGE_DMAP
-    // Texture formats whose levels the device builds itself (D3DUSAGE_AUTOGENMIPMAP);
-    // others are still made, with D3DOK_NOAUTOGEN.
-    std::vector<D3DFORMAT> autoGenMipmapFormats;
-    // Multisample types with their quality-level counts, for every render-target and
-    // depth format but those of multiSampleByFormat, which have their own.
-    std::map<D3DMULTISAMPLE_TYPE, DWORD> multiSample;
-    std::map<D3DFORMAT, std::map<D3DMULTISAMPLE_TYPE, DWORD>> multiSampleByFormat;
-    std::vector<D3DQUERYTYPE> queries;  // the query types CreateQuery supports
-    UINT textureMemory;                 // bytes GetAvailableTextureMem starts from
-};
+#include "Direct3D9Shared.h"
 
 // The default adapter: a HAL device with hardware transform and lighting (pure device
 // allowed), vs_2_0 and ps_2_0, an X8R8G8B8 desktop of 1024x768 at 60 Hz and modes in
@@ -66,10 +41,6 @@ void PlatformTest_D3d9AllowReset(IDirect3DDevice9* device);
 // ready after GetData has answered S_FALSE `pendingPolls` times. Unscripted queries count
 // the render target's pixels when something was drawn between begin and end, else 0,
 // and are ready at once.
-struct PlatformTestOcclusionResult {
-    DWORD pixels;
-    int pendingPolls;
-};
 void PlatformTest_D3d9ScriptOcclusion(const std::vector<PlatformTestOcclusionResult>& results);
 
 // The device's current states, readable even on a pure device; false for an index the
@@ -103,22 +74,6 @@ size_t PlatformTest_D3d9PresentCount();
 unsigned PlatformTest_D3d9ObjectNumber(IUnknown* object);
 
 // Live objects by kind.
-enum class PlatformTestD3d9Kind {
-    Direct3D,
-    Device,
-    VertexBuffer,
-    IndexBuffer,
-    Surface,
-    VertexDeclaration,
-    VertexShader,
-    PixelShader,
-    StateBlock,
-    Query,
-    SwapChain,
-    Texture,
-    CubeTexture,
-    Count
-};
 int PlatformTest_D3d9LiveObjects(PlatformTestD3d9Kind kind);
 
 // Back to the defaults: the default adapter, no failures armed, no device lost, no
