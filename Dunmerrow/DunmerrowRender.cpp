@@ -41,7 +41,6 @@
 namespace {
 
 constexpr f32 kTwoPi = 6.28318530718f;
-constexpr f32 kPi = 3.14159265359f;
 constexpr f32 kFlareMaxAngle = 1.2217305f;  // 70 degrees: further off the view no flare shows
 constexpr f32 kQuadDistance = 25000.0f;     // the sun and moon quads, inside the far plane
 constexpr f32 kLightDistance = 20000.0f;    // the shadow light, back from the box centre

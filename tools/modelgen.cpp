@@ -56,7 +56,6 @@ struct Vertex {
 // The vertex declaration: position FLOAT3 at 0, normal FLOAT3 at 12, texture coordinates
 // FLOAT2 at 24, tangent FLOAT3 at 32, binormal FLOAT3 at 44, then the end element; 32
 // elements of 8 bytes {stream, offset, type, method, usage, usage index}.
-constexpr int kStride = 56;
 constexpr int kMaxIndices = 32767;  // below this count the engine keeps 16-bit indices
 
 std::string DeclarationHex() {
