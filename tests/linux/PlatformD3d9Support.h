@@ -69,4 +69,16 @@ protected:
     }
 };
 
+// The row pitch a new plain surface of the device locks with, or -1 when it cannot be made
+// or locked.
+inline INT PlainSurfacePitch(IDirect3DDevice9* device, UINT width, UINT height, D3DFORMAT format, D3DPOOL pool) {
+    IDirect3DSurface9* surface = nullptr;
+    if (device->CreateOffscreenPlainSurface(width, height, format, pool, &surface, nullptr) != D3D_OK) return -1;
+    D3DLOCKED_RECT locked{};
+    const INT pitch = surface->LockRect(&locked, nullptr, 0) == D3D_OK ? locked.Pitch : -1;
+    if (pitch != -1) surface->UnlockRect();
+    surface->Release();
+    return pitch;
+}
+
 }  // namespace platformd3d9

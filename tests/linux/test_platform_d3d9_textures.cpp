@@ -22,6 +22,7 @@
 namespace {
 
 using platformd3d9::kWindow;
+using platformd3d9::PlainSurfacePitch;
 using platformd3d9::Windowed;
 
 
@@ -241,12 +242,7 @@ TEST_F(D3d9Textures, RowsArePaddedToFourBytesAndBlockRowsKeepTheirBlocks) {
     t->UnlockRect(0);
     t->Release();
     // A plain surface is padded the same way.
-    IDirect3DSurface9* s = nullptr;
-    ASSERT_EQ(device->CreateOffscreenPlainSurface(7, 2, D3DFMT_A8, D3DPOOL_SYSTEMMEM, &s, nullptr), D3D_OK);
-    ASSERT_EQ(s->LockRect(&whole, nullptr, 0), D3D_OK);
-    EXPECT_EQ(whole.Pitch, 8);
-    s->UnlockRect();
-    s->Release();
+    EXPECT_EQ(PlainSurfacePitch(device, 7, 2, D3DFMT_A8, D3DPOOL_SYSTEMMEM), 8);
 }
 
 TEST_F(D3d9Textures, LockRulesFollowThePoolAndTheLocksHeld) {
