@@ -1,5 +1,7 @@
 #include "Core/Bounded.h"
 
+#include "Core/D3dxLibrary.h"
+
 #include <d3dx9math.h>
 
 Vec3 Segment::PointAt(f32 t) const { return p0 + (p1 - p0) * t; }
@@ -89,7 +91,7 @@ bool ComputeBoundsFromVertices(Box& out, const void* vertices, u32 stride, u32 c
     if (count == 0 || !vertices) return false;
     D3DXVECTOR3 lo;
     D3DXVECTOR3 hi;
-    if (FAILED(D3DXComputeBoundingBox(static_cast<const D3DXVECTOR3*>(vertices), count, stride, &lo, &hi))) {
+    if (FAILED(D3dx().ComputeBoundingBox(static_cast<const D3DXVECTOR3*>(vertices), count, stride, &lo, &hi))) {
         return false;
     }
     const f32 l[3] = {lo.x, lo.y, lo.z};
@@ -113,7 +115,7 @@ void Bounded::Transform(Box& out, const Box& box, const Matrix& matrix) {
     for (u32 i = 0; i < 8; ++i) {
         const Vec3 c = Box::Corner(box, i);
         D3DXVECTOR3 v(c.x, c.y, c.z);
-        D3DXVec3TransformCoord(&v, &v, &m);
+        D3dx().Vec3TransformCoord(&v, &v, &m);
         corners[i] = Vec3(v.x, v.y, v.z);
     }
     BoundsOfPoints(out, corners, 8);

@@ -1,5 +1,7 @@
 #include "Core/Geometry.h"
 
+#include "Core/D3dxLibrary.h"
+
 #include <d3dx9math.h>
 
 #include <cmath>
@@ -16,7 +18,7 @@ Vec3 FromD3dx(const D3DXVECTOR3& v) { return Vec3(v.x, v.y, v.z); }
 
 Vec3 Transformed(const Vec3& v, const D3DXMATRIX& m) {
     D3DXVECTOR3 p = ToD3dx(v);
-    D3DXVec3TransformCoord(&p, &p, &m);
+    D3dx().Vec3TransformCoord(&p, &p, &m);
     return FromD3dx(p);
 }
 
@@ -95,8 +97,8 @@ void AnyPerpendicular(Vec3 d, Vec3& out1, Vec3& out2) {
 void DeviateDirection(Vec3& out, Vec3 origin, f32 length, f32 angleX, f32 angleY) {
     D3DXMATRIX rx;
     D3DXMATRIX ry;
-    D3DXMatrixRotationX(&rx, angleX);
-    D3DXMatrixRotationY(&ry, angleY);
+    D3dx().MatrixRotationX(&rx, angleX);
+    D3dx().MatrixRotationY(&ry, angleY);
     const Vec3 turned = Transformed(Transformed(Vec3(0.0f, 0.0f, length), rx), ry);
     out = origin + turned;
 }
@@ -107,13 +109,13 @@ void RandomConeDirection(Vec3& out, Vec3 axis, f32 angle) {
     AnyPerpendicular(axis, unused, u);
     D3DXMATRIX tilt;
     const D3DXVECTOR3 du = ToD3dx(u);
-    D3DXMatrixRotationAxis(&tilt, &du, angle);
+    D3dx().MatrixRotationAxis(&tilt, &du, angle);
     const Vec3 v = Transformed(axis, tilt);
 
     const f32 r = static_cast<f32>(std::rand() % 32767) * kTwoPi * kRandToUnit;
     D3DXMATRIX spin;
     const D3DXVECTOR3 da = ToD3dx(axis);
-    D3DXMatrixRotationAxis(&spin, &da, r);
+    D3dx().MatrixRotationAxis(&spin, &da, r);
     out = Transformed(v, spin);
 }
 

@@ -1,5 +1,7 @@
 #include "Core/Matrix.h"
 
+#include "Core/D3dxLibrary.h"
+
 #include <d3dx9math.h>
 
 #include <cstring>
@@ -177,7 +179,7 @@ void MulByScale(Matrix& result, const Matrix& a, const Matrix& b) {
 }
 
 void MulGeneral(Matrix& result, const Matrix& a, const Matrix& b) {
-    D3DXMatrixMultiply(AsD3dx(result), AsD3dx(a), AsD3dx(b));
+    D3dx().MatrixMultiply(AsD3dx(result), AsD3dx(a), AsD3dx(b));
     result.kind = 0;
     result.valid = 1;
 }

@@ -7,6 +7,7 @@
 
 #include <string.h>
 
+#include "Core/D3dxLibrary.h"
 #include "Core/ProgramObjects.h"
 #include "Core/Timer.h"
 #include "D3d/DeviceContext.h"
@@ -214,20 +215,20 @@ bool Texture::LoadFromSource() {
     if (kind & TEX_EMPTY) {
         if (noPixels) return true;
         if (isCube)
-            hr = D3DXCreateCubeTexture(device, p.width, p.levels, p.usage, p.format, p.pool, &cubeTexture);
+            hr = D3dx().CreateCubeTexture(device, p.width, p.levels, p.usage, p.format, p.pool, &cubeTexture);
         else
-            hr = D3DXCreateTexture(device, p.width, p.height, p.levels, p.usage, p.format, p.pool, &texture);
+            hr = D3dx().CreateTexture(device, p.width, p.height, p.levels, p.usage, p.format, p.pool, &texture);
         if (FAILED(hr)) return false;
         if (!AfterCreate()) return false;
         return WriteSavedLevels();
     }
     if (kind & TEX_FROM_DISK) {
         if (isCube)
-            hr = D3DXCreateCubeTextureFromFileExA(device, fileName.c_str(), p.width, p.levels, p.usage, p.format,
+            hr = D3dx().CreateCubeTextureFromFileExA(device, fileName.c_str(), p.width, p.levels, p.usage, p.format,
                                                   p.pool, filter, mipFilter, colorKey, &imageInfo, nullptr,
                                                   &cubeTexture);
         else
-            hr = D3DXCreateTextureFromFileExA(device, fileName.c_str(), p.width, p.height, p.levels, p.usage,
+            hr = D3dx().CreateTextureFromFileExA(device, fileName.c_str(), p.width, p.height, p.levels, p.usage,
                                               p.format, p.pool, filter, mipFilter, colorKey, &imageInfo, nullptr,
                                               &texture);
     } else if (kind & (TEX_FROM_MEMFILE | TEX_FROM_MEMORY)) {
@@ -238,11 +239,11 @@ bool Texture::LoadFromSource() {
             if (!path.ReadAll(sourceData, borrowed)) return false;
         }
         if (isCube)
-            hr = D3DXCreateCubeTextureFromFileInMemoryEx(device, sourceData.data(), sourceData.size(), p.width,
+            hr = D3dx().CreateCubeTextureFromFileInMemoryEx(device, sourceData.data(), sourceData.size(), p.width,
                                                          p.levels, p.usage, p.format, p.pool, filter, mipFilter,
                                                          colorKey, &imageInfo, nullptr, &cubeTexture);
         else
-            hr = D3DXCreateTextureFromFileInMemoryEx(device, sourceData.data(), sourceData.size(), p.width,
+            hr = D3dx().CreateTextureFromFileInMemoryEx(device, sourceData.data(), sourceData.size(), p.width,
                                                      p.height, p.levels, p.usage, p.format, p.pool, filter,
                                                      mipFilter, colorKey, &imageInfo, nullptr, &texture);
     }
@@ -326,10 +327,10 @@ bool Texture::LoadIntoParent() {
     RECT target{rect.left, rect.top, rect.right, rect.bottom};
     HRESULT hr;
     if (kind & TEX_FROM_DISK)
-        hr = D3DXLoadSurfaceFromFileA(surface, nullptr, &target, fileName.c_str(), nullptr, filter, colorKey,
+        hr = D3dx().LoadSurfaceFromFileA(surface, nullptr, &target, fileName.c_str(), nullptr, filter, colorKey,
                                       &imageInfo);
     else
-        hr = sourceData.size() ? D3DXLoadSurfaceFromFileInMemory(surface, nullptr, &target, sourceData.data(),
+        hr = sourceData.size() ? D3dx().LoadSurfaceFromFileInMemory(surface, nullptr, &target, sourceData.data(),
                                                                  sourceData.size(), nullptr, filter, colorKey,
                                                                  &imageInfo)
                                : E_FAIL;
@@ -451,7 +452,7 @@ bool Texture::UnlockRect(u32 level) {
 bool Texture::SaveToFile(const String& file) {
     IDirect3DTexture9* tex = GetD3DTexture();
     if (!tex) return false;
-    return SUCCEEDED(D3DXSaveTextureToFileA(file.c_str(), D3DXIFF_DDS, tex, nullptr));
+    return SUCCEEDED(D3dx().SaveTextureToFileA(file.c_str(), D3DXIFF_DDS, tex, nullptr));
 }
 
 TexCoordRect Texture::GetTexCoordRect() {
@@ -522,7 +523,7 @@ bool Texture::SaveLevels() {
 bool Texture::FilterMipLevels() {
     IDirect3DBaseTexture9* base = GetBaseTexture();
     if (!base) return false;
-    return SUCCEEDED(D3DXFilterTexture(base, nullptr, 0, D3DX_FILTER_TRIANGLE));
+    return SUCCEEDED(D3dx().FilterTexture(base, nullptr, 0, D3DX_FILTER_TRIANGLE));
 }
 
 namespace {
@@ -620,7 +621,7 @@ Texture* Texture::BuildNormalMap(Texture* source, D3DFORMAT format, u32 flags, u
     if (!made->CreateEmpty(TEX_EMPTY, desc.Width, desc.Height, sourceTexture->GetLevelCount(), 0, format,
                            D3DPOOL_MANAGED, false, true) ||
         !made->texture ||
-        FAILED(D3DXComputeNormalMap(made->texture, sourceTexture, nullptr, flags, channel, amplitude))) {
+        FAILED(D3dx().ComputeNormalMap(made->texture, sourceTexture, nullptr, flags, channel, amplitude))) {
         delete made;
         return nullptr;
     }

@@ -1,5 +1,7 @@
 #include "D3d/VertexDeclaration.h"
 
+#include "Core/D3dxLibrary.h"
+
 #include <d3dx9.h>
 #include <string.h>
 
@@ -96,7 +98,7 @@ int VertexDeclaration::AddElement(u8 type, u8 method, u8 usage, u8 usageIndex) {
 
 bool VertexDeclaration::SetFVF(u32 fvf) {
     D3DVERTEXELEMENT9 converted[MAX_FVF_DECL_SIZE];
-    if (FAILED(D3DXDeclaratorFromFVF(fvf, converted))) return false;
+    if (FAILED(D3dx().DeclaratorFromFVF(fvf, converted))) return false;
     u32 count = 0;
     while (count < MAX_FVF_DECL_SIZE && !IsEndMarker(converted[count])) ++count;
     // D3DX has room for more elements than a layout holds.
@@ -109,7 +111,7 @@ bool VertexDeclaration::SetFVF(u32 fvf) {
 u32 VertexDeclaration::GetFVF(u32 stream) const {
     const VertexDeclaration single = ExtractStream(stream, 0);
     DWORD fvf = 0;
-    if (FAILED(D3DXFVFFromDeclarator(single.elements, &fvf))) return 0;
+    if (FAILED(D3dx().FVFFromDeclarator(single.elements, &fvf))) return 0;
     return fvf;
 }
 

@@ -9,6 +9,7 @@
 // back only when they were saved.
 #include "Effect/Effect.h"
 
+#include "Core/D3dxLibrary.h"
 #include "Core/ProgramObjects.h"
 #include "D3d/StateCache.h"
 #include "D3d/Texture.h"
@@ -63,7 +64,7 @@ D3DXMATRIX ToD3dx(const Matrix& m) {
 // A position into object space: the full transform, projected back to w = 1.
 D3DXVECTOR4 ObjectPoint(const Vec3& point, const D3DXMATRIX& inverseWorld) {
     D3DXVECTOR3 v(point.x, point.y, point.z);
-    D3DXVec3TransformCoord(&v, &v, &inverseWorld);
+    D3dx().Vec3TransformCoord(&v, &v, &inverseWorld);
     return D3DXVECTOR4(v.x, v.y, v.z, 1.0f);
 }
 

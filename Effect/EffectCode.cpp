@@ -6,6 +6,7 @@
 
 #include <direct.h>
 
+#include "Core/D3dxLibrary.h"
 #include "Core/Log.h"
 #include "Core/MemFile.h"
 #include "Core/Stream.h"
@@ -261,7 +262,7 @@ bool EffectCode::Build(const SHADERDESC& from, bool fromRestore) {
         patht sourcePath = from.path;
         if (!sourcePath.ReadAll(source, borrowed)) source.Free();
         ID3DXEffectCompiler* compiler = nullptr;
-        HRESULT hr = D3DXCreateEffectCompiler(reinterpret_cast<LPCSTR>(source.data()), source.size(), defines.data,
+        HRESULT hr = D3dx().CreateEffectCompiler(reinterpret_cast<LPCSTR>(source.data()), source.size(), defines.data,
                                               nullptr, 0, &compiler, &errors);
         if (FAILED(hr) || !compiler) {
             LogChannel& log = LogWarnings();
@@ -304,10 +305,10 @@ bool EffectCode::Build(const SHADERDESC& from, bool fromRestore) {
     if (!fromRestore) Register();
     IDirect3DDevice9* device = TheDevice();
     if (!device) made = false;
-    if (made && from.pool && !from.pool->pool && FAILED(D3DXCreateEffectPool(&from.pool->pool)))
+    if (made && from.pool && !from.pool->pool && FAILED(D3dx().CreateEffectPool(&from.pool->pool)))
         from.pool->pool = nullptr;
     if (made) {
-        const HRESULT hr = D3DXCreateEffect(device, data.data(), data.size(), nullptr, nullptr, from.flags,
+        const HRESULT hr = D3dx().CreateEffect(device, data.data(), data.size(), nullptr, nullptr, from.flags,
                                             from.pool ? from.pool->pool : nullptr, &effect, &errors);
         if (FAILED(hr) || !effect) {
             effect = nullptr;

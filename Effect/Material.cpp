@@ -12,6 +12,7 @@
 
 #include <d3dx9.h>
 
+#include "Core/D3dxLibrary.h"
 #include "Core/RenderDefaults.h"
 #include "D3d/StateCache.h"
 #include "D3d/Texture.h"
@@ -401,7 +402,7 @@ Matrix InverseOf(const Matrix& m) {
     D3DXMATRIX out;
     std::memcpy(&in, m.m, sizeof m.m);
     Matrix result = IdentityMatrix;
-    if (D3DXMatrixInverse(&out, nullptr, &in)) std::memcpy(result.m, &out, sizeof result.m);
+    if (D3dx().MatrixInverse(&out, nullptr, &in)) std::memcpy(result.m, &out, sizeof result.m);
     result.kind = 0;
     result.valid = 1;
     return result;

@@ -8,6 +8,7 @@
 
 #include <d3dx9.h>
 
+#include "Core/D3dxLibrary.h"
 #include "Effect/SceneCamera.h"
 
 namespace {
@@ -45,7 +46,7 @@ const Matrix& RenderContext::GetInverseWorld() {
     D3DXMATRIX in;
     D3DXMATRIX out;
     std::memcpy(&in, world.m, sizeof world.m);
-    if (D3DXMatrixInverse(&out, nullptr, &in)) {
+    if (D3dx().MatrixInverse(&out, nullptr, &in)) {
         std::memcpy(inverseWorld.m, &out, sizeof inverseWorld.m);
     } else {
         inverseWorld = IdentitySlot();

@@ -3,6 +3,8 @@
 // and the box test agree on what a plane is.
 #include "Effect/SceneCamera.h"
 
+#include "Core/D3dxLibrary.h"
+
 #include <d3dx9.h>
 
 namespace {
@@ -17,7 +19,7 @@ void MatrixLookDir(Matrix& out, const Vec3& eye, const Vec3& direction, const Ve
     const D3DXVECTOR3 from = ToD3dx(eye);
     const D3DXVECTOR3 at = ToD3dx(eye + direction);
     const D3DXVECTOR3 upVector = ToD3dx(up);
-    D3DXMatrixLookAtLH(AsD3dx(out), &from, &at, &upVector);
+    D3dx().MatrixLookAtLH(AsD3dx(out), &from, &at, &upVector);
     out.kind = 0;
     out.valid = 1;
 }
@@ -89,10 +91,10 @@ const FrustumPlane* SceneCamera::GetFrustum() {
 void SceneCamera::Update() {
     if (projectionDirty) {
         if (perspective) {
-            D3DXMatrixPerspectiveFovLH(AsD3dx(projection), fieldOfView, aspect, nearPlane, farPlane);
+            D3dx().MatrixPerspectiveFovLH(AsD3dx(projection), fieldOfView, aspect, nearPlane, farPlane);
         } else {
             farPlane = nearPlane + orthoDepth;
-            D3DXMatrixOrthoLH(AsD3dx(projection), orthoWidth, orthoHeight, nearPlane, farPlane);
+            D3dx().MatrixOrthoLH(AsD3dx(projection), orthoWidth, orthoHeight, nearPlane, farPlane);
         }
         projection.kind = 0;
         projection.valid = 1;

@@ -4,6 +4,7 @@
 // "ShadowMap".
 #include "Effect/ShadowMappedEffect.h"
 
+#include "Core/D3dxLibrary.h"
 #include "D3d/Texture.h"
 #include "Effect/Light.h"
 #include "Effect/Material.h"
@@ -149,7 +150,7 @@ void ShadowMappedEffect::SetShadowParams(SceneCamera& eyeCamera, ShadowMapRender
 
     const D3DXMATRIX view = ToD3dx(eyeCamera.GetView());
     D3DXMATRIX inverse;
-    if (!D3DXMatrixInverse(&inverse, nullptr, &view)) D3DXMatrixIdentity(&inverse);
+    if (!D3dx().MatrixInverse(&inverse, nullptr, &view)) D3DXMatrixIdentity(&inverse);
     const Matrix lightViewProjection = renderer.GetCamera().GetViewProjection();
     const Matrix viewToLight = Matrix::Product(FromD3dx(inverse), lightViewProjection);
     const D3DXMATRIX viewToTexture = ToD3dx(Matrix::Product(viewToLight, ShadowTextureMatrix(size)));

@@ -2,6 +2,7 @@
 // sends it with the D3DX call its type needs. Maps a layer lacks fall back to the
 // program-wide fallback texture where a missing texture would leave the shader sampling
 // whatever the last draw bound.
+#include "Core/D3dxLibrary.h"
 #include "Core/Geometry.h"
 #include "D3d/Texture.h"
 #include "Effect/Material.h"
@@ -61,7 +62,7 @@ D3DXVECTOR3 ObjectEye(StandardEffect& e) {
     RenderContext& context = *e.GetContext();
     const D3DXMATRIX inverse = ToD3dx(context.GetInverseWorld());
     D3DXVECTOR3 eye(context.eye.x, context.eye.y, context.eye.z);
-    D3DXVec3TransformCoord(&eye, &eye, &inverse);
+    D3dx().Vec3TransformCoord(&eye, &eye, &inverse);
     return eye;
 }
 
@@ -104,7 +105,7 @@ void EyeCube(StandardEffect& e, u32) {
         if (e.GetMaterial()->GetMatrix(String("ObjToCube"), named)) cube = ToD3dx(named);
     }
     D3DXVECTOR3 eye = ObjectEye(e);
-    D3DXVec3TransformCoord(&eye, &eye, &cube);
+    D3dx().Vec3TransformCoord(&eye, &eye, &cube);
     SendVector(e, eye.x, eye.y, eye.z, 1.0f);
 }
 

@@ -1,5 +1,6 @@
 #include "Gui/WindowManager.h"
 
+#include "Core/D3dxLibrary.h"
 #include "Core/Log.h"
 #include "D3d/Geometry.h"
 #include "D3d/InlineObjectFactory.h"
@@ -84,7 +85,7 @@ MeshObject* WindowManager::AddMesh(Window* window, const GeometryDesc& desc, Mat
     }
     if (material->context) {
         Matrix& projection = material->context->projection;
-        D3DXMatrixPerspectiveFovLH(reinterpret_cast<D3DXMATRIX*>(projection.m), kFieldOfView, kAspect, near_, far_);
+        D3dx().MatrixPerspectiveFovLH(reinterpret_cast<D3DXMATRIX*>(projection.m), kFieldOfView, kAspect, near_, far_);
         projection.kind = 0;
         projection.valid = 1;
     }

@@ -13,6 +13,7 @@
 // is the address of the library's record, so a freed one is recognised and refused.
 #include <PlatformTestWindows.h>
 #include <d3d9.h>
+#include <d3dx9.h>
 #include <dinput.h>
 #include <windows.h>
 
@@ -55,6 +56,39 @@ struct ModuleExport {
 const ModuleExport kExports[] = {
     EXPORT("d3d9.dll", Direct3DCreate9),
     EXPORT("dinput8.dll", DirectInput8Create),
+    // What the engine looks up of D3DX; the tests call the rest of it directly.
+    EXPORT("d3dx9_43.dll", D3DXComputeBoundingBox),
+    EXPORT("d3dx9_43.dll", D3DXComputeNormalMap),
+    EXPORT("d3dx9_43.dll", D3DXCreateCubeTexture),
+    EXPORT("d3dx9_43.dll", D3DXCreateCubeTextureFromFileExA),
+    EXPORT("d3dx9_43.dll", D3DXCreateCubeTextureFromFileInMemoryEx),
+    EXPORT("d3dx9_43.dll", D3DXCreateEffect),
+    EXPORT("d3dx9_43.dll", D3DXCreateEffectCompiler),
+    EXPORT("d3dx9_43.dll", D3DXCreateEffectPool),
+    EXPORT("d3dx9_43.dll", D3DXCreateMesh),
+    EXPORT("d3dx9_43.dll", D3DXCreateTexture),
+    EXPORT("d3dx9_43.dll", D3DXCreateTextureFromFileExA),
+    EXPORT("d3dx9_43.dll", D3DXCreateTextureFromFileInMemoryEx),
+    EXPORT("d3dx9_43.dll", D3DXDeclaratorFromFVF),
+    EXPORT("d3dx9_43.dll", D3DXFVFFromDeclarator),
+    EXPORT("d3dx9_43.dll", D3DXFilterTexture),
+    EXPORT("d3dx9_43.dll", D3DXLoadSurfaceFromFileA),
+    EXPORT("d3dx9_43.dll", D3DXLoadSurfaceFromFileInMemory),
+    EXPORT("d3dx9_43.dll", D3DXMatrixInverse),
+    EXPORT("d3dx9_43.dll", D3DXMatrixLookAtLH),
+    EXPORT("d3dx9_43.dll", D3DXMatrixMultiply),
+    EXPORT("d3dx9_43.dll", D3DXMatrixOrthoLH),
+    EXPORT("d3dx9_43.dll", D3DXMatrixPerspectiveFovLH),
+    EXPORT("d3dx9_43.dll", D3DXMatrixRotationAxis),
+    EXPORT("d3dx9_43.dll", D3DXMatrixRotationQuaternion),
+    EXPORT("d3dx9_43.dll", D3DXMatrixRotationX),
+    EXPORT("d3dx9_43.dll", D3DXMatrixRotationY),
+    EXPORT("d3dx9_43.dll", D3DXMatrixScaling),
+    EXPORT("d3dx9_43.dll", D3DXMatrixTranslation),
+    EXPORT("d3dx9_43.dll", D3DXQuaternionRotationMatrix),
+    EXPORT("d3dx9_43.dll", D3DXQuaternionSlerp),
+    EXPORT("d3dx9_43.dll", D3DXSaveTextureToFileA),
+    EXPORT("d3dx9_43.dll", D3DXVec3TransformCoord),
 };
 
 #undef EXPORT

@@ -4,6 +4,7 @@
 // them and the animation range of the load.
 #include "Scene/AdvScene.h"
 
+#include "Core/D3dxLibrary.h"
 #include "Core/Log.h"
 #include "Core/Memory.h"
 #include "Core/ProgramObjects.h"
@@ -271,7 +272,7 @@ void AdvScene::BindPose(Hierarchy* node, const Matrix& parentWorld) {
         Matrix inverse = IdentityMatrix;
         // A singular world (a bone scaled to nothing) has no inverse: the bone then skins
         // with its world alone instead of with whatever the inversion left behind.
-        if (D3DXMatrixInverse(&out, nullptr, &in)) {
+        if (D3dx().MatrixInverse(&out, nullptr, &in)) {
             std::memcpy(inverse.m, &out, sizeof inverse.m);
             inverse.kind = 0;
             inverse.valid = 1;

@@ -1,6 +1,7 @@
 #include "Scene/MeshData.h"
 
 #include "Core/Array.h"
+#include "Core/D3dxLibrary.h"
 #include "Core/ElementArray.h"
 #include "Core/Memory.h"
 #include "D3d/DeviceContext.h"
@@ -32,7 +33,7 @@ ID3DXMesh* MeshData::CreateD3DXMesh(const FrameSequence& mesh, DWORD options, bo
     const u32 faces = mesh.indices.count / 3;
     const u32 count = mesh.vertices.vertexCount;
     ID3DXMesh* d3dxMesh = nullptr;
-    if (FAILED(D3DXCreateMesh(faces, count, options, mesh.vertices.layout.Elements(), device, &d3dxMesh)))
+    if (FAILED(D3dx().CreateMesh(faces, count, options, mesh.vertices.layout.Elements(), device, &d3dxMesh)))
         return nullptr;
     if (!copy) return d3dxMesh;
 
@@ -156,7 +157,7 @@ void TransformVertices(void* bytes, u32 stride, u32 count, const Matrix& m, i32 
     for (u32 i = 0; i < count; ++i, vertex += stride) {
         D3DXVECTOR3 p;
         memcpy(&p, vertex, 12);
-        D3DXVec3TransformCoord(&p, &p, &dm);
+        D3dx().Vec3TransformCoord(&p, &p, &dm);
         memcpy(vertex, &p, 12);
         if (!normals) continue;
         f32 n[3];

@@ -3,6 +3,8 @@
 // that an identity or a pure translation stays cheap in the products that follow.
 #include "Scene/NodeTransform.h"
 
+#include "Core/D3dxLibrary.h"
+
 #include <d3dx9.h>
 
 namespace {
@@ -35,7 +37,7 @@ Matrix& FixedTransform::GetMatrix(Matrix& out) {
     return out;
 }
 
-bool ScaleTransform::GetMatrix(f32, Matrix& out) { return MatrixOfVector(out, D3DXMatrixScaling, scale, PureScale); }
+bool ScaleTransform::GetMatrix(f32, Matrix& out) { return MatrixOfVector(out, D3dx().MatrixScaling, scale, PureScale); }
 
 bool OrientationTransform::GetMatrix(f32, Matrix& out) {
     out = Matrix::FromAxes(Vec3(), direction, up);
@@ -43,7 +45,7 @@ bool OrientationTransform::GetMatrix(f32, Matrix& out) {
 }
 
 bool PositionTransform::GetMatrix(f32, Matrix& out) {
-    return MatrixOfVector(out, D3DXMatrixTranslation, position, PureTranslation);
+    return MatrixOfVector(out, D3dx().MatrixTranslation, position, PureTranslation);
 }
 
 bool NodeTransform::QueryType(u32 typeId, void** out) {

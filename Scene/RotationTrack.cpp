@@ -1,5 +1,7 @@
 #include "Scene/RotationTrack.h"
 
+#include "Core/D3dxLibrary.h"
+
 namespace {
 
 enum class Side { Outgoing, Incoming };
@@ -8,7 +10,7 @@ D3DXQUATERNION ValueOf(const KeyData& key) { return D3DXQUATERNION(key.x, key.y,
 
 D3DXQUATERNION Slerp(const D3DXQUATERNION& a, const D3DXQUATERNION& b, f32 s) {
     D3DXQUATERNION out;
-    D3DXQuaternionSlerp(&out, &a, &b, s);
+    D3dx().QuaternionSlerp(&out, &a, &b, s);
     return out;
 }
 
@@ -91,7 +93,7 @@ bool RotationTrack::Evaluate(f32 t, D3DXQUATERNION& out) {
 bool RotationTrackObject::GetMatrix(f32 time, Matrix& out) {
     D3DXQUATERNION q;
     if (!Evaluate(time, q)) return false;
-    D3DXMatrixRotationQuaternion(reinterpret_cast<D3DXMATRIX*>(out.m), &q);
+    D3dx().MatrixRotationQuaternion(reinterpret_cast<D3DXMATRIX*>(out.m), &q);
     // A rotation says nothing the kind bits can use.
     out.kind = 0;
     out.valid = 0;

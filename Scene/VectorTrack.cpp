@@ -1,5 +1,7 @@
 #include "Scene/VectorTrack.h"
 
+#include "Core/D3dxLibrary.h"
+
 #include <d3dx9math.h>
 
 namespace {
@@ -95,9 +97,9 @@ bool MatrixOfValue(VectorTrack& track, f32 time, Matrix& out, VectorMatrixFn bui
 }  // namespace
 
 bool VectorTrackObject::GetMatrix(f32 time, Matrix& out) {
-    return MatrixOfValue(*this, time, out, D3DXMatrixTranslation, PureTranslation);
+    return MatrixOfValue(*this, time, out, D3dx().MatrixTranslation, PureTranslation);
 }
 
 bool NodeVectorTrack::GetMatrix(f32 time, Matrix& out) {
-    return MatrixOfValue(*this, time, out, D3DXMatrixScaling, PureScale);
+    return MatrixOfValue(*this, time, out, D3dx().MatrixScaling, PureScale);
 }

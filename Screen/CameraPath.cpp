@@ -7,6 +7,7 @@
 // together about the camera's axes, so the pair stays a frame however long one flies.
 #include "Screen/CameraPath.h"
 
+#include "Core/D3dxLibrary.h"
 #include "Core/Path.h"
 #include "Core/Stream.h"
 #include "Core/UdfBinaryTree.h"
@@ -53,7 +54,7 @@ Vec3 Cross(const Vec3& a, const Vec3& b) {
 D3DXMATRIX RotationAbout(const Vec3& axis, f32 angle) {
     D3DXMATRIX m;
     const D3DXVECTOR3 a(axis.x, axis.y, axis.z);
-    D3DXMatrixRotationAxis(&m, &a, angle);
+    D3dx().MatrixRotationAxis(&m, &a, angle);
     return m;
 }
 
@@ -81,7 +82,7 @@ bool CameraBase::Evaluate(f32 timeMs) {
     D3DXQUATERNION rotation(0.0f, 0.0f, 0.0f, 1.0f);
     rotation_track_.Evaluate(timeMs, rotation);
     D3DXMATRIX r;
-    D3DXMatrixRotationQuaternion(&r, &rotation);
+    D3dx().MatrixRotationQuaternion(&r, &rotation);
     direction_ = Vec3(r._31, r._32, r._33);  // +z carried by the rotation
     up_ = Vec3(r._21, r._22, r._23);         // +y carried by the rotation
     dirty_ = 1;
@@ -105,15 +106,15 @@ bool CameraBase::GetTimeRange(TimeRange& out) {
 Matrix& CameraBase::BuildView(Matrix& out) {
     if (dirty_) {
         D3DXMATRIX scaling;
-        D3DXMatrixScaling(&scaling, scale_.x, scale_.y, scale_.z);
+        D3dx().MatrixScaling(&scaling, scale_.x, scale_.y, scale_.z);
         const D3DXVECTOR3 eye(position_.x, position_.y, position_.z);
         const D3DXVECTOR3 at(position_.x + direction_.x, position_.y + direction_.y, position_.z + direction_.z);
         const D3DXVECTOR3 up(up_.x, up_.y, up_.z);
         D3DXMATRIX look;
-        D3DXMatrixLookAtLH(&look, &eye, &at, &up);
+        D3dx().MatrixLookAtLH(&look, &eye, &at, &up);
         D3DXMATRIX scaled;
-        D3DXMatrixMultiply(&scaled, &scaling, &look);
-        D3DXMatrixMultiply(reinterpret_cast<D3DXMATRIX*>(view_.m), &scaled,
+        D3dx().MatrixMultiply(&scaled, &scaling, &look);
+        D3dx().MatrixMultiply(reinterpret_cast<D3DXMATRIX*>(view_.m), &scaled,
                            reinterpret_cast<const D3DXMATRIX*>(parent_.m));
         view_.kind = 0;
         view_.valid = 1;
@@ -215,7 +216,7 @@ void CameraPath::Step() {
         const Vec3 cameraX = Normalized(Cross(u, d));
         const D3DXMATRIX pitch = RotationAbout(cameraX, static_cast<f32>(dy) * kPitchPerPixel * turn_factor_);
         const D3DXMATRIX yaw = RotationAbout(Normalized(u), static_cast<f32>(dx) * kYawPerPixel * turn_factor_);
-        D3DXMatrixMultiply(&turn, &pitch, &yaw);
+        D3dx().MatrixMultiply(&turn, &pitch, &yaw);
     }
     SetOrientation(TurnBy(GetDirection(), turn), TurnBy(u, turn));
 }
@@ -230,7 +231,7 @@ D3DXQUATERNION RotationFromFrame(const Vec3& direction, const Vec3& up) {
     m._21 = y.x, m._22 = y.y, m._23 = y.z;
     m._31 = z.x, m._32 = z.y, m._33 = z.z;
     D3DXQUATERNION q;
-    D3DXQuaternionRotationMatrix(&q, &m);
+    D3dx().QuaternionRotationMatrix(&q, &m);
     return q;
 }
 

@@ -211,13 +211,17 @@ bool CheckDirectXVersion(const NoDirectXTexts& texts) {
     DWORD packed = 0;
     char text[kCheckTextBytes];
     if (SUCCEEDED(GetDirectXVersion(&packed, text, kCheckTextBytes)) && packed >= kVersion90) return true;
-    const INT_PTR answer = DialogBoxParamA(nullptr, MAKEINTRESOURCEA(IDD_NO_DIRECTX), nullptr, NoDirectXDlgProc,
-                                           reinterpret_cast<LPARAM>(&texts));
-    if (answer == IDOK) ShellExecuteA(nullptr, "open", texts.url, nullptr, nullptr, SW_SHOWNORMAL);
+    OfferDirectXDownload(texts);
     return false;
 }
 
-bool CheckDirectXVersion() {
+void OfferDirectXDownload(const NoDirectXTexts& texts) {
+    const INT_PTR answer = DialogBoxParamA(nullptr, MAKEINTRESOURCEA(IDD_NO_DIRECTX), nullptr, NoDirectXDlgProc,
+                                           reinterpret_cast<LPARAM>(&texts));
+    if (answer == IDOK) ShellExecuteA(nullptr, "open", texts.url, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+NoDirectXTexts SaverNoDirectXTexts() {
     NoDirectXTexts texts;
     if (const ScreenSaver* saver = TheSaver) {
         texts.download = saver->messages.Text(Message::NoDxButtonDownload);
@@ -226,8 +230,10 @@ bool CheckDirectXVersion() {
         texts.title = saver->messages.Text(Message::NoDxTitle);
         texts.url = saver->DownloadDxUrl.value.c_str();
     }
-    return CheckDirectXVersion(texts);
+    return texts;
 }
+
+bool CheckDirectXVersion() { return CheckDirectXVersion(SaverNoDirectXTexts()); }
 
 INT_PTR CALLBACK NoDirectXDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {

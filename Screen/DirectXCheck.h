@@ -3,7 +3,9 @@
 // cannot answer, read from the file versions of the system's DirectX libraries. Below 9.0
 // dialog 107 offers the download page in the browser. The result is advice only: the
 // program goes on either way, and a machine truly without DirectX 9 fails later, at the
-// creation of the device.
+// creation of the device. The full-screen modes also need the D3DX library, which comes
+// only with the DirectX end-user runtime; without it they offer the same download
+// (OfferDirectXDownload) and end.
 //
 // A packed version is major << 16 | minor << 8 | letter, the letter 0 for none and 1 to 26
 // for 'a' to 'z': 9.0c is 0x90003. A file version is VS_FIXEDFILEINFO's file version, the
@@ -46,5 +48,9 @@ bool CheckDirectXVersion(const NoDirectXTexts& texts);
 // The same with the texts of the saver's message table and its "download_dx9_url" (empty
 // texts while no saver exists).
 bool CheckDirectXVersion();
+// Shows dialog 107 and, on Download, opens the address.
+void OfferDirectXDownload(const NoDirectXTexts& texts);
+// The saver's texts of dialog 107 (empty while no saver exists).
+NoDirectXTexts SaverNoDirectXTexts();
 // The procedure of dialog 107; its creation parameter is the NoDirectXTexts.
 INT_PTR CALLBACK NoDirectXDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

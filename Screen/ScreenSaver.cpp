@@ -197,7 +197,7 @@ bool ScreenSaver::Create(HINSTANCE instance_, HWND parent) {
     LoadConfig();
     LoadSettings();
     // Advice only: a machine without DirectX 9 fails later, at the device's creation.
-    CheckDirectXVersion();
+    directXOffered = !CheckDirectXVersion();
     return true;
 }
 

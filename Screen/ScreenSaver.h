@@ -98,6 +98,8 @@ public:
     // The web pages the DirectX check and the dialog's Visit button open.
     StringParameter DownloadDxUrl;
     StringParameter WebSiteUrl;
+    // Set when Create's DirectX check found no DirectX 9 and has offered the download.
+    bool directXOffered = false;
 
     // The preview's start-up message pump runs while this is set.
     u8 WaitFlag = 0;

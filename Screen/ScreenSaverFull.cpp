@@ -4,6 +4,7 @@
 // (fonts, effects, the scene) run.
 #include "Screen/ScreenSaverFull.h"
 
+#include "Core/D3dxLibrary.h"
 #include "Core/HandleParam.h"
 #include "Core/Log.h"
 #include "Core/ProgramObjects.h"
@@ -19,6 +20,7 @@
 #include "Effect/LightSet.h"
 #include "Gui/WindowManager.h"
 #include "Screen/CameraPath.h"
+#include "Screen/DirectXCheck.h"
 
 #include <new>
 #include <stdlib.h>
@@ -106,6 +108,12 @@ bool ScreenSaver::Full::Create(HINSTANCE instance_, HWND parent) {
     LogInfo().Write(CreateSite(__LINE__)).Print("Full mode.");
     if (!ScreenSaver::Create(instance_, parent)) {
         LogErrors().Write(CreateSite(__LINE__)).Print("Can't create general");
+        return false;
+    }
+    if (!D3dxLoaded()) {
+        // Nothing of the scene can be made without D3DX; the loader has logged what is
+        // missing, and the dialog offers the runtime that brings it (once).
+        if (!directXOffered) OfferDirectXDownload(SaverNoDirectXTexts());
         return false;
     }
     if (!CreateSaverWindow()) {
