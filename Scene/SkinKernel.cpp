@@ -230,7 +230,10 @@ bool SkinKernel::BlendScalar(const SkinBlendJob& job) {
     return true;
 }
 
-__attribute__((target("sse"))) bool SkinKernel::BlendSse(const SkinBlendJob& job) {
+// The blend keeps its SSE operands on the stack, which must then be 16-byte aligned; the
+// 32-bit calling convention promises only 4, so the routine aligns its own frame rather
+// than trust every caller (a thread's entry, a callback of the system) to have done it.
+__attribute__((target("sse"), force_align_arg_pointer)) bool SkinKernel::BlendSse(const SkinBlendJob& job) {
     if (!Sound(job)) return false;
     const SkinData& skin = *job.skin;
     const u32 n = job.source->vertices.vertexCount;
