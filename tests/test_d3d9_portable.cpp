@@ -127,7 +127,9 @@ TEST(D3d9Layouts, RecordsHaveTheRuntimesLayout) {
     EXPECT_EQ(sizeof(D3DVERTEXBUFFER_DESC), 24u);
     EXPECT_EQ(sizeof(D3DINDEXBUFFER_DESC), 20u);
     EXPECT_EQ(sizeof(D3DMATRIX), 64u);
-    EXPECT_EQ(sizeof(D3DADAPTER_IDENTIFIER9), 1104u);
+    // The x86 headers pack the structure to 4 bytes, so its 8-byte DriverVersion adds no
+    // padding at the end there; the fields lie at the same offsets in both.
+    EXPECT_EQ(sizeof(D3DADAPTER_IDENTIFIER9), sizeof(void*) == 8 ? 1104u : 1100u);
     EXPECT_EQ(offsetof(D3DADAPTER_IDENTIFIER9, DriverVersion), 1056u);
     EXPECT_EQ(offsetof(D3DADAPTER_IDENTIFIER9, WHQLLevel), 1096u);
     // The window handle is a pointer; everything around it is 32 bits.
