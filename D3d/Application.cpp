@@ -178,7 +178,11 @@ bool Application::CreateDevice() {
     static const u32 kBehavior[] = {D3DCREATE_SOFTWARE_VERTEXPROCESSING, D3DCREATE_MIXED_VERTEXPROCESSING,
                                     D3DCREATE_HARDWARE_VERTEXPROCESSING,
                                     D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_PUREDEVICE};
-    const u32 flags = current.vertexProcessing < 4 ? kBehavior[current.vertexProcessing] : kBehavior[0];
+    // Without FPU_PRESERVE the runtime sets the x87 unit of this thread to 24-bit precision,
+    // and the 32-bit program does every float and double sum there: from then on a number
+    // as "4294902015" would parse as 4294902016, and a colour key would miss its colour.
+    const u32 flags =
+        (current.vertexProcessing < 4 ? kBehavior[current.vertexProcessing] : kBehavior[0]) | D3DCREATE_FPU_PRESERVE;
     IDirect3DDevice9* made = nullptr;
     if (FAILED(d3d->CreateDevice(current.adapterOrdinal, current.deviceType, window, flags, &presentParams, &made)) ||
         !made) {

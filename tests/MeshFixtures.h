@@ -158,7 +158,8 @@ inline IDirect3DDevice9* HeadlessDevice() {
         p.SwapEffect = D3DSWAPEFFECT_DISCARD;
         p.hDeviceWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234));
         p.Windowed = TRUE;
-        d3d->CreateDevice(0, D3DDEVTYPE_HAL, p.hDeviceWindow, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &made);
+        d3d->CreateDevice(0, D3DDEVTYPE_HAL, p.hDeviceWindow, D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE,
+                          &p, &made);
         return made;
     }();
     return device;

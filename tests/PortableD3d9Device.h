@@ -31,8 +31,8 @@ protected:
         params.BackBufferFormat = D3DFMT_UNKNOWN;
         params.EnableAutoDepthStencil = TRUE;
         params.AutoDepthStencilFormat = D3DFMT_D24S8;
-        if (FAILED(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
-                                     &params, &device)))
+        if (FAILED(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                     D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE, &params, &device)))
             GTEST_SKIP() << "no windowed device here";
     }
     void TearDown() override {

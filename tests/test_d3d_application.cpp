@@ -2,6 +2,9 @@
 // the device with its registered objects, the declaration cache, the window procedure's
 // hook and the release paths. These use only the engine and the real API, so they run on
 // Windows (under Wine's Direct3D) as well as on the Linux platform layer.
+#include "Core/TextData.h"
+#include "Core/TextNode.h"
+#include "Core/WString.h"
 #include "D3d/Application.h"
 #include "D3d/DeviceContext.h"
 #include "D3d/OcclusionQuery.h"
@@ -176,6 +179,29 @@ TEST(Application, QueriesAndCapsOfTheDevice) {
         EXPECT_EQ(pixels, 0u);  // nothing drawn
         EXPECT_FALSE(query.GetData(pixels));  // a result is read once
     }
+    app.ReleaseDevice();
+    DestroyWindow(app.GetWindow());
+}
+
+// Direct3D sets the x87 unit of the thread that makes a device to a float's 24 bits of
+// precision unless it is asked to keep it, and the 32-bit program does all its float and
+// double arithmetic there: a colour key of 4294902015 (magenta) would then read 4294902016.
+TEST(Application, TheDeviceLeavesTheProgramItsDoublePrecision) {
+    Application app;
+    REQUIRE_WINDOWED_DEVICE(app);
+    volatile double sum = 1.0;
+    sum = sum + 1e-10;  // lost in 24 bits, kept in 53
+    EXPECT_GT(sum, 1.0);
+    TextDataTree document;
+    TextNode* current = nullptr;
+    ASSERT_TRUE(TextData::ParseStatementForm(document, WString::FromNarrow("ColorKey = 4294902015"), current, nullptr,
+                                             TextData::kLineForm));
+    ASSERT_TRUE(TextData::ParseStatementForm(document, WString::FromNarrow("Largest = 2147483647"), current, nullptr,
+                                             TextData::kLineForm));
+    ASSERT_NE(document.GetChild("ColorKey"), nullptr);
+    ASSERT_NE(document.GetChild("Largest"), nullptr);
+    EXPECT_EQ(document.GetChild("ColorKey")->GetReal(), 4294902015.0);
+    EXPECT_EQ(document.GetChild("Largest")->GetInt(), 2147483647);
     app.ReleaseDevice();
     DestroyWindow(app.GetWindow());
 }

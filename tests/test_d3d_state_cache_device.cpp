@@ -30,8 +30,8 @@ TEST(StateCacheDevice, FiltersWhatReachesARealDevice) {
     params.BackBufferFormat = D3DFMT_UNKNOWN;
     params.hDeviceWindow = window;
     IDirect3DDevice9* device = nullptr;
-    if (FAILED(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
-                                 &params, &device))) {
+    if (FAILED(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                 D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE, &params, &device))) {
         d3d->Release();
         DestroyWindow(window);
         GTEST_SKIP() << "no device can be created here";

@@ -385,7 +385,7 @@ TEST_F(RunDeviceDialogTest, OkWithAWindowedChoiceRecreatesTheDevice) {
     ASSERT_NE(app.device, nullptr);
     EXPECT_EQ(app.windowedSettings.backBufferFormat, D3DFMT_A8R8G8B8);
     EXPECT_EQ(app.presentParams.BackBufferFormat, D3DFMT_A8R8G8B8);
-    EXPECT_EQ(app.behaviorFlags, static_cast<u32>(D3DCREATE_SOFTWARE_VERTEXPROCESSING));
+    EXPECT_EQ(app.behaviorFlags, static_cast<u32>(D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE));
 }
 
 }  // namespace
