@@ -1,9 +1,10 @@
 #!/bin/sh
 # Checks what a user of the product sees and hears on real runtimes: the 64-bit Windows
-# build under Wine in a virtual X server at 1024 x 768 (Mesa's software renderer behind
-# Wine's Direct3D 9), read back from screenshots of the root window and from what the
-# program plays into an ALSA "file" device, and the Linux build's sound through SDL's
-# "disk" driver. One line per check; any failure makes the exit status 1.
+# build (or with "x86" the product's own 32-bit build, under 32-bit Wine) under Wine in a
+# virtual X server at 1024 x 768 (Mesa's software renderer behind Wine's Direct3D 9), read
+# back from screenshots of the root window and from what the saver (corvane.scr) plays
+# into an ALSA "file" device, and, with x64, the Linux build's sound through SDL's "disk"
+# driver. One line per check; any failure makes the exit status 1.
 #   dialog    the settings dialog (/c) and its About box: no control overlaps another (a
 #             group box holds the controls of its group) and none leaves its dialog;
 #   loading   the loading screen: no line along the inner edges of its corner images
@@ -14,11 +15,15 @@
 #             cross a stroke more than once, never a solid box;
 #   music     under Wine and on Linux: silent at first, sound within 2 s of the scene (of
 #             the output's opening on Linux, where nothing is shown), and louder 5 s after
-#             it starts than 1.5 s after (the volume's ramp).
+#             it starts than 1.5 s after (the volume's ramp);
+#   nod3dx    without the D3DX library (a Windows without the DirectX end-user runtime):
+#             /c still shows the settings dialog, and /s shows the DirectX dialog, logs
+#             the missing library and, the dialog closed, ends by itself with status 0.
 # The user's settings are written with `wine reg add` into the build's own prefix and
-# removed afterwards. Screenshots, rectangles and captures stay in build/product-check/.
-# Needs the release and windows-x64 builds; tools/setup-debian.sh installs the rest.
-#   usage: tools/check-product.sh
+# removed afterwards. Screenshots, rectangles and captures stay in build/product-check/
+# (build/product-check-x86/ for x86). Needs the release build and the Windows build
+# checked; tools/setup-debian.sh installs the rest.
+#   usage: tools/check-product.sh [x64|x86]
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 if [ "${1:-}" != "--inside-display" ]; then
@@ -26,23 +31,29 @@ if [ "${1:-}" != "--inside-display" ]; then
     echo "FAIL product check: xvfb-run is missing (tools/setup-debian.sh installs it)"
     exit 1
   fi
-  exec xvfb-run -a -s "-screen 0 1024x768x24" sh "$0" --inside-display
+  exec xvfb-run -a -s "-screen 0 1024x768x24" sh "$0" --inside-display "$@"
 fi
+shift
+ARCH=${1:-x64}
+case "$ARCH" in
+  x64) WINDOWS_BUILD=windows-x64 OUT=$ROOT/build/product-check ;;
+  x86) WINDOWS_BUILD=windows-x86 OUT=$ROOT/build/product-check-x86 ;;
+  *) echo "usage: tools/check-product.sh [x64|x86]"; exit 2 ;;
+esac
 for tool in xwd convert python3; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "FAIL product check: $tool is missing (tools/setup-debian.sh installs it)"
     exit 1
   fi
 done
-for built in build/windows-x64/corvane.exe build/windows-x64/tools/dialogrects.exe build/release/corvane \
-  build/windows-x64/generated/images/loading.jpg; do
+for built in build/$WINDOWS_BUILD/corvane.scr build/$WINDOWS_BUILD/tools/dialogrects.exe build/release/corvane \
+  build/$WINDOWS_BUILD/generated/images/loading.jpg; do
   if [ ! -e "$ROOT/$built" ]; then
     echo "FAIL product check: $built is not built"
     exit 1
   fi
 done
 . "$ROOT/tools/wine-env.sh"
-OUT=$ROOT/build/product-check
 rm -rf "$OUT"
 mkdir -p "$OUT"
 WORK=$(mktemp -d)
@@ -476,7 +487,7 @@ done
 
 # ---- the settings dialog and its About box
 cd "$BUILD"
-"$WINE" ./corvane.exe /c >/dev/null 2>&1 &
+"$WINE" ./corvane.scr /c >/dev/null 2>&1 &
 RECTS=$OUT/dialog-rects.txt
 if "$WINE" ./tools/dialogrects.exe "" --wait 60 2>"$WORK/dialogrects.err" | tr -d '\r' > "$RECTS" && [ -s "$RECTS" ]; then
   shoot dialog
@@ -500,7 +511,7 @@ wait
 # ---- the saver: loading screen, scene, overlays and music
 CAPTURE=$AUDIO_HOME/capture.raw
 rm -f "$CAPTURE"
-"$WINE" ./corvane.exe /s >/dev/null 2>&1 &
+"$WINE" ./corvane.scr /s >/dev/null 2>&1 &
 $CHECK watch "$OUT" "$BUILD/generated/images/loading.jpg" "$CAPTURE" 75 > "$OUT/timeline-wine.json" || status=1
 "$WINESERVER" -k >/dev/null 2>&1 || true
 wait
@@ -514,17 +525,65 @@ if [ -f "$CAPTURE" ]; then mv "$CAPTURE" "$OUT/music-wine.raw"; fi
 $CHECK pictures "$OUT" "$BUILD/generated/images/loading.jpg" || status=1
 $CHECK music wine-music "$OUT/timeline-wine.json" scene "$OUT/music-wine.raw" || status=1
 
-# ---- the Linux build's music, from an empty folder, with a registry of its own
-mkdir -p "$WORK/linux"
-cd "$WORK/linux"
-SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$OUT/music-linux.raw" CORVANE_EXIT_AFTER_MS=9000 \
-  CORVANE_REGISTRY_FILE="$WORK/linux-registry" \
-  $CHECK follow "$OUT/music-linux.raw" 60 "$ROOT/build/release/corvane" /s > "$OUT/timeline-linux.json" || status=1
-$CHECK music linux-music "$OUT/timeline-linux.json" opened "$OUT/music-linux.raw" || status=1
-cd "$ROOT"
+# ---- without D3DX: the settings dialog as always; the saver's DirectX dialog, closed by
+# its Cancel button, after which the saver must end by itself
+NO_D3DX="$WINEDLLOVERRIDES;d3dx9_43="
+NODX_TITLE=$(sed -n 's/^Mes_NODX_Title *= *"\(.*\)".*/\1/p' "$ROOT/Media/Config/Messages.txt" | tr -d '\r')
+problems=""
+WINEDLLOVERRIDES=$NO_D3DX "$WINE" ./corvane.scr /c >/dev/null 2>&1 &
+if "$WINE" ./tools/dialogrects.exe "${CAPTION:-}" --wait 60 >/dev/null 2>&1; then
+  shoot nod3dx-settings
+  "$WINE" ./tools/dialogrects.exe "${CAPTION:-}" --close --wait 5 >/dev/null 2>&1 || true
+else
+  problems="$problems; /c showed no settings dialog"
+fi
+"$WINESERVER" -k >/dev/null 2>&1 || true
+wait
+rm -f errors.log
+WINEDLLOVERRIDES=$NO_D3DX "$WINE" ./corvane.scr /s >/dev/null 2>&1 &
+saver=$!
+if "$WINE" ./tools/dialogrects.exe "$NODX_TITLE" --wait 60 >/dev/null 2>&1; then
+  shoot nod3dx-saver
+  "$WINE" ./tools/dialogrects.exe "$NODX_TITLE" --close --wait 5 >/dev/null 2>&1 || true
+else
+  problems="$problems; /s showed no dialog \"$NODX_TITLE\""
+fi
+waited=0
+while kill -0 "$saver" 2>/dev/null && [ "$waited" -lt 30 ]; do
+  sleep 1
+  waited=$((waited + 1))
+done
+if kill -0 "$saver" 2>/dev/null; then
+  problems="$problems; /s still ran 30 s after its dialog closed"
+  kill "$saver" 2>/dev/null || true
+fi
+ended=0
+wait "$saver" || ended=$?
+[ "$ended" -eq 0 ] || problems="$problems; /s ended with status $ended"
+grep -q "d3dx9_43.dll is missing" errors.log 2>/dev/null || problems="$problems; errors.log does not name d3dx9_43.dll"
+"$WINESERVER" -k >/dev/null 2>&1 || true
+wait
+if [ -z "$problems" ]; then
+  echo "PASS nod3dx      /c showed the settings dialog; /s showed \"$NODX_TITLE\", logged d3dx9_43.dll missing and ended with status 0"
+else
+  echo "FAIL nod3dx      ${problems#; }"
+  status=1
+fi
+
+# ---- the Linux build's music, from an empty folder, with a registry of its own (once,
+# with the x64 check: it is the same build)
+if [ "$ARCH" = x64 ]; then
+  mkdir -p "$WORK/linux"
+  cd "$WORK/linux"
+  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$OUT/music-linux.raw" CORVANE_EXIT_AFTER_MS=9000 \
+    CORVANE_REGISTRY_FILE="$WORK/linux-registry" \
+    $CHECK follow "$OUT/music-linux.raw" 60 "$ROOT/build/release/corvane" /s > "$OUT/timeline-linux.json" || status=1
+  $CHECK music linux-music "$OUT/timeline-linux.json" opened "$OUT/music-linux.raw" || status=1
+  cd "$ROOT"
+fi
 
 if [ "$status" -ne 0 ]; then
-  echo "the product check failed; screenshots and captures are in build/product-check/"
+  echo "the product check of $WINDOWS_BUILD failed; screenshots and captures are in ${OUT#"$ROOT"/}/"
   exit 1
 fi
-echo "the product check passed; screenshots and captures are in build/product-check/"
+echo "the product check of $WINDOWS_BUILD passed; screenshots and captures are in ${OUT#"$ROOT"/}/"

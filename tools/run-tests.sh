@@ -11,6 +11,9 @@
 # - Corvane for Windows (x86, the product, and x64) against the real headers and
 #   libraries, the portable tests of the x64 build under Wine, and a check of what the
 #   product shows and plays under Wine and on Linux;
+# - the product's x86 build: neither saver imports D3DX (which Windows lacks without the
+#   DirectX end-user runtime); where the kernel runs 32-bit programs, its portable tests
+#   under 32-bit Wine and the product check of it (elsewhere one line says they are left);
 # - a short headless run of the saver, as the README runs it;
 # - the checkout must then be as it was: a new or changed file that git does not ignore
 #   fails the run.
@@ -77,6 +80,19 @@ for preset in windows-x86 windows-x64; do
 done
 sh tools/run-wine-tests.sh
 sh tools/check-product.sh
+for saver in i686:windows-x86 x86_64:windows-x64; do
+  imports=$("${saver%%:*}-w64-mingw32-objdump" -p "build/${saver#*:}/corvane.scr" | grep "DLL Name:")
+  if echo "$imports" | grep -qi "d3dx9"; then
+    echo "build/${saver#*:}/corvane.scr imports D3DX, which a Windows without the DirectX runtime lacks"
+    exit 1
+  fi
+done
+if sh tools/can-run-i386.sh; then
+  WINDOWS_BUILD=windows-x86 sh tools/run-wine-tests.sh
+  sh tools/check-product.sh x86
+else
+  echo "this machine's kernel does not run 32-bit programs: the x86 build's tests and product check are left out"
+fi
 
 # The README's run command, short: the saver ends by the key the platform presses, which
 # is exit code 1.

@@ -1,0 +1,24 @@
+#!/bin/sh
+# Exits 0 when this machine's kernel executes 32-bit x86 programs, which 32-bit Wine needs:
+# a kernel built without IA-32 emulation, or started with it turned off, refuses them
+# ("Exec format error"). The probe is the smallest such program, written here byte by
+# byte so that nothing needs to be installed for it: an ELF header, one segment, and the
+# three instructions of exit(0) through int 0x80.
+set -eu
+PROBE=$(mktemp)
+trap 'rm -f "$PROBE"' EXIT
+{
+  # e_ident: ELFCLASS32, little-endian, version 1.
+  printf '\177ELF\001\001\001\000\000\000\000\000\000\000\000\000'
+  # An executable for the 386, its entry right after the headers (0x08048054), one
+  # 32-byte program header at offset 52, no sections.
+  printf '\002\000\003\000\001\000\000\000\124\200\004\010\064\000\000\000\000\000\000\000'
+  printf '\000\000\000\000\064\000\040\000\001\000\000\000\000\000\000\000'
+  # The one loadable segment: the whole 96-byte file at 0x08048000, readable and executable.
+  printf '\001\000\000\000\000\000\000\000\000\200\004\010\000\200\004\010'
+  printf '\140\000\000\000\140\000\000\000\005\000\000\000\000\020\000\000'
+  # mov eax, 1 (exit); mov ebx, 0; int 0x80
+  printf '\270\001\000\000\000\273\000\000\000\000\315\200'
+} > "$PROBE"
+chmod +x "$PROBE"
+"$PROBE" 2>/dev/null
