@@ -7,7 +7,10 @@
 #include "OutputSink.h"
 #include "SampleDecoder.h"
 
+#include <stdio.h>
+
 #include <memory>
+#include <string>
 
 #if defined(_WIN32)
 // AudioLibrary.def names the exports, without the stdcall decoration.
@@ -93,7 +96,14 @@ AUDIO_EXPORT HSAMPLE AUDIOAPI_CALL BASS_SampleLoad(BOOL mem, const void* file, Q
     std::vector<int16_t> frames;
     const uint8_t* bytes = static_cast<const uint8_t*>(file);
     if (offset > 0x7FFFFFFF) return 0;
-    if (!SampleDecoder::Decode(bytes + offset, length, d.rate, frames)) return 0;
+    std::string why;
+    if (!SampleDecoder::Decode(bytes + offset, length, d.rate, frames, &why)) {
+        // The library has no log of the program's: its line goes to the error output, where
+        // a refused file's reason (which page, which header) can still be read.
+        fprintf(stderr, "corvane_audio: a sample of %lu bytes is refused: %s\n", static_cast<unsigned long>(length),
+                why.c_str());
+        return 0;
+    }
     return d.mixer.AddSample(std::move(frames), max, flags);
 }
 

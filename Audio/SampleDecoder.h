@@ -1,14 +1,21 @@
 // Turns an OGG Vorbis or WAV file held in memory into the one form the mixer plays:
 // 16-bit stereo frames at the output rate. Decoding and resampling happen once, when a
-// sample is loaded, so that the mixer's thread only adds and scales. The input is
-// untrusted: every length is checked against the bytes that are there, and a file that
-// would decode to more than kMaxFrames frames is refused rather than filling memory.
+// sample is loaded, so that the mixer's thread only adds and scales; the decoder's blocks
+// go straight into the final buffer (StereoOutput), which for OGG Vorbis is sized once
+// from the frames the stream's last pages claim. The input is untrusted: every length is
+// checked against the bytes that are there, an OGG stream's framing and headers are
+// checked before the decoder sees them (OggPages, VorbisHeaders), and a file that would
+// decode to more than kMaxFrames frames is refused rather than filling memory.
 #pragma once
 
 #include <stddef.h>
 #include <stdint.h>
 
+#include <string>
 #include <vector>
+
+struct OggLink;
+struct VorbisFormat;
 
 class SampleDecoder {
 public:
@@ -16,20 +23,20 @@ public:
     static constexpr size_t kMaxFrames = size_t(32) << 20;
 
     // Decodes `bytes` (OGG Vorbis by its "OggS" mark, else WAV by "RIFF" "WAVE") into
-    // interleaved left/right frames at `rate`; a mono file plays on both sides, a file
-    // of more channels keeps its first two. False (out emptied) on anything it cannot
-    // read or that holds no frame.
-    static bool Decode(const uint8_t* bytes, size_t size, uint32_t rate, std::vector<int16_t>& out);
+    // interleaved left/right frames at `rate`. A mono file plays on both sides; a Vorbis
+    // stream of more channels is mixed down by the format's order of them (L, C, R for
+    // three; L, C, R, rear L, rear R, LFE for 5.1), a WAV file of more keeps its first two.
+    // The links of a chained OGG file play one after another, each at its own rate and
+    // channel count. False (out emptied, `why` saying what was refused where one is
+    // given) on anything it cannot read or that holds no frame.
+    static bool Decode(const uint8_t* bytes, size_t size, uint32_t rate, std::vector<int16_t>& out,
+                       std::string* why = nullptr);
 
 private:
-    // The decoded frames before resampling: interleaved floats, one or two channels.
-    struct Pcm {
-        std::vector<float> samples;
-        uint32_t channels = 0;
-        uint32_t rate = 0;
-    };
-    static bool DecodeOgg(const uint8_t* bytes, size_t size, Pcm& pcm);
-    static bool DecodeWav(const uint8_t* bytes, size_t size, Pcm& pcm);
-    // Linear interpolation from the file's rate to `rate`, to stereo 16-bit.
-    static bool Resample(const Pcm& pcm, uint32_t rate, std::vector<int16_t>& out);
+    static bool DecodeOgg(const uint8_t* bytes, size_t size, uint32_t rate, std::vector<int16_t>& out,
+                          std::string& why);
+    static bool DecodeLink(const uint8_t* bytes, const OggLink& link, const VorbisFormat& format, uint32_t rate,
+                           std::vector<int16_t>& out, std::string& why);
+    static bool DecodeWav(const uint8_t* bytes, size_t size, uint32_t rate, std::vector<int16_t>& out,
+                          std::string& why);
 };

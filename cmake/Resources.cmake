@@ -102,15 +102,33 @@ if(CORVANE_MUSICGEN_COMMAND AND CORVANE_OGGENC)
     COMMENT "Synthesising and encoding the music"
     VERBATIM)
   if(NOT CMAKE_CROSSCOMPILING)
-    # A half-second 441 Hz tone for the decoder's tests and the fuzz seeds.
-    set(CORVANE_GENERATED_tone.ogg ${CORVANE_GENERATED_DIR}/audio-fixtures/tone.ogg)
+    # The decoder's tests, benchmarks and fuzz seeds: a half-second 441 Hz tone, the same
+    # made mono at 8 and 22.05 kHz and kept stereo at 48 kHz by the encoder's resampler, a
+    # chained stream (the tone, then the 22.05 kHz mono one), six channels (5.1), and a
+    # minute of the tone for the benchmarks. The serial numbers are fixed, which oggenc
+    # otherwise draws at random, so every build writes the same bytes.
+    set(fixtures ${CORVANE_GENERATED_DIR}/audio-fixtures)
+    set(CORVANE_AUDIO_FIXTURE_DIR ${fixtures})
+    file(MAKE_DIRECTORY ${fixtures})
+    set(CORVANE_GENERATED_tone.ogg ${fixtures}/tone.ogg)
+    set(encode ${CORVANE_OGGENC} --quiet -q 3)
     add_custom_command(
-      OUTPUT ${CORVANE_GENERATED_tone.ogg}
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${CORVANE_GENERATED_DIR}/audio-fixtures
-      COMMAND ${CORVANE_MUSICGEN_COMMAND} tone ${CORVANE_GENERATED_DIR}/audio-fixtures/tone.wav 0.5 441
-      COMMAND ${CORVANE_OGGENC} --quiet -q 3 -o ${CORVANE_GENERATED_tone.ogg} ${CORVANE_GENERATED_DIR}/audio-fixtures/tone.wav
+      OUTPUT ${CORVANE_GENERATED_tone.ogg} ${fixtures}/mono-8000.ogg ${fixtures}/mono-22050.ogg
+             ${fixtures}/stereo-48000.ogg ${fixtures}/chained.ogg ${fixtures}/surround.ogg ${fixtures}/minute.ogg
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${fixtures}
+      COMMAND ${CORVANE_MUSICGEN_COMMAND} tone ${fixtures}/tone.wav 0.5 441
+      COMMAND ${encode} --serial 1 -o ${fixtures}/tone.ogg ${fixtures}/tone.wav
+      COMMAND ${encode} --serial 2 --downmix --resample 8000 -o ${fixtures}/mono-8000.ogg ${fixtures}/tone.wav
+      COMMAND ${encode} --serial 3 --downmix --resample 22050 -o ${fixtures}/mono-22050.ogg ${fixtures}/tone.wav
+      COMMAND ${encode} --serial 4 --resample 48000 -o ${fixtures}/stereo-48000.ogg ${fixtures}/tone.wav
+      COMMAND sh -c "cat tone.ogg mono-22050.ogg > chained.ogg"
+      COMMAND ${CORVANE_MUSICGEN_COMMAND} surround ${fixtures}/surround.wav 0.5 441
+      COMMAND ${encode} --serial 5 -o ${fixtures}/surround.ogg ${fixtures}/surround.wav
+      COMMAND ${CORVANE_MUSICGEN_COMMAND} tone ${fixtures}/minute.wav 60 441
+      COMMAND ${encode} --serial 6 -o ${fixtures}/minute.ogg ${fixtures}/minute.wav
       DEPENDS ${CORVANE_MUSICGEN_COMMAND}
-      COMMENT "Encoding the audio test tone"
+      WORKING_DIRECTORY ${fixtures}
+      COMMENT "Encoding the audio test streams"
       VERBATIM)
   endif()
 elseif(CORVANE_RARPACK_COMMAND)

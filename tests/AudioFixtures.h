@@ -1,6 +1,9 @@
 // Sounds for the audio library's tests, benchmarks and fuzz seeds: WAV files built in
-// memory from a formula, so every expected level is known exactly.
+// memory from a formula, so every expected level is known exactly; and the pages of an
+// OGG stream, to change one and make its checksums right again.
 #pragma once
+
+#include "OggPages.h"
 
 #include <stdint.h>
 #include <string.h>
@@ -67,6 +70,35 @@ inline int Peak(const int16_t* samples, size_t count, size_t first) {
     int peak = 0;
     for (size_t i = first; i < count; i += 2) peak = std::max(peak, std::abs(static_cast<int>(samples[i])));
     return peak;
+}
+
+// Where every whole page of an OGG stream lies (its offset and length), in order.
+struct OggSpan {
+    size_t at, length;
+};
+inline std::vector<OggSpan> OggPageSpans(const std::vector<uint8_t>& ogg) {
+    constexpr size_t kHeader = 27, kSegments = 26;
+    std::vector<OggSpan> pages;
+    for (size_t at = 0; ogg.size() - at >= kHeader && memcmp(ogg.data() + at, "OggS", 4) == 0;) {
+        const size_t segments = ogg[at + kSegments];
+        if (ogg.size() - at - kHeader < segments) break;
+        size_t length = kHeader + segments;
+        for (size_t i = 0; i < segments; ++i) length += ogg[at + kHeader + i];
+        if (length > ogg.size() - at) break;
+        pages.push_back({at, length});
+        at += length;
+    }
+    return pages;
+}
+
+// Writes every page's checksum anew, so that a stream changed on purpose (or by the fuzzer)
+// reaches the checks behind the framing's.
+inline void RepairOggChecksums(std::vector<uint8_t>& ogg) {
+    constexpr size_t kChecksumAt = 22;
+    for (const OggSpan& page : OggPageSpans(ogg)) {
+        const uint32_t crc = OggPages::Checksum(ogg.data() + page.at, page.length);
+        for (int b = 0; b < 4; ++b) ogg[page.at + kChecksumAt + b] = static_cast<uint8_t>(crc >> (8 * b));
+    }
 }
 
 }  // namespace audiofixtures

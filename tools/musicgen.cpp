@@ -5,6 +5,8 @@
 //   musicgen piece OUT.wav           the ambient piece: a drone, pads over four chords and
 //                                    a slow arpeggio in a ping-pong echo, 2 1/2 minutes
 //   musicgen tone OUT.wav SEC HZ     a sine at half level on both channels (test fixtures)
+//   musicgen surround OUT.wav SEC HZ six channels (5.1), the sine in the centre and the
+//                                    rear left alone (test fixtures)
 //
 // Synthesis is additive: every voice is a handful of sines with its own envelope, summed
 // in doubles, echoed, faded in and out, and scaled so that the loudest sample is at 80%.
@@ -128,9 +130,11 @@ void Put(std::vector<uint8_t>& out, uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
-bool WriteWav(const char* path, const Stereo& sound) {
-    const uint32_t frames = static_cast<uint32_t>(sound.left.size());
-    const uint32_t dataBytes = frames * 4;
+// A 16-bit WAV at kRate of the given channels, in the WAV order of channels.
+bool WriteWav(const char* path, const std::vector<std::vector<double>>& channels) {
+    const uint32_t frames = static_cast<uint32_t>(channels[0].size());
+    const uint32_t frameBytes = static_cast<uint32_t>(channels.size()) * 2;
+    const uint32_t dataBytes = frames * frameBytes;
     std::vector<uint8_t> bytes;
     bytes.reserve(44 + dataBytes);
     auto text = [&](const char* t) { bytes.insert(bytes.end(), t, t + 4); };
@@ -140,16 +144,16 @@ bool WriteWav(const char* path, const Stereo& sound) {
     text("fmt ");
     Put(bytes, 16, 4);
     Put(bytes, 1, 2);  // PCM
-    Put(bytes, 2, 2);
+    Put(bytes, static_cast<uint32_t>(channels.size()), 2);
     Put(bytes, kRate, 4);
-    Put(bytes, kRate * 4, 4);
-    Put(bytes, 4, 2);
+    Put(bytes, kRate * frameBytes, 4);
+    Put(bytes, frameBytes, 2);
     Put(bytes, 16, 2);
     text("data");
     Put(bytes, dataBytes, 4);
     for (uint32_t i = 0; i < frames; ++i)
-        for (double v : {sound.left[i], sound.right[i]})
-            Put(bytes, static_cast<uint16_t>(static_cast<int16_t>(lrint(std::clamp(v, -1.0, 1.0) * 32767))), 2);
+        for (const std::vector<double>& channel : channels)
+            Put(bytes, static_cast<uint16_t>(static_cast<int16_t>(lrint(std::clamp(channel[i], -1.0, 1.0) * 32767))), 2);
     FILE* f = fopen(path, "wb");
     if (!f) {
         fprintf(stderr, "musicgen: cannot write %s\n", path);
@@ -159,8 +163,21 @@ bool WriteWav(const char* path, const Stereo& sound) {
     return fclose(f) == 0 && ok;
 }
 
+bool WriteWav(const char* path, const Stereo& sound) {
+    return WriteWav(path, std::vector<std::vector<double>>{sound.left, sound.right});
+}
+
+// Six channels in the WAV order (front left, front right, centre, LFE, rear left, rear
+// right): the tone at half level in the centre and the rear left, the rest silent, so
+// that a mix to stereo shows which channel went where.
+std::vector<std::vector<double>> Surround(double seconds, double hz) {
+    const Stereo tone = Tone(seconds, hz);
+    const std::vector<double> silence(tone.left.size());
+    return {silence, silence, tone.left, silence, tone.left, silence};
+}
+
 int Usage() {
-    fprintf(stderr, "usage: musicgen piece OUT.wav | musicgen tone OUT.wav SECONDS HZ\n");
+    fprintf(stderr, "usage: musicgen piece OUT.wav | musicgen tone|surround OUT.wav SECONDS HZ\n");
     return 2;
 }
 
@@ -168,10 +185,11 @@ int Usage() {
 
 int main(int argc, char** argv) {
     if (argc == 3 && strcmp(argv[1], "piece") == 0) return WriteWav(argv[2], Piece()) ? 0 : 1;
-    if (argc == 5 && strcmp(argv[1], "tone") == 0) {
+    if (argc == 5 && (strcmp(argv[1], "tone") == 0 || strcmp(argv[1], "surround") == 0)) {
         const double seconds = atof(argv[3]), hz = atof(argv[4]);
         if (!(seconds > 0 && seconds <= 60 && hz > 0 && hz < kRate / 2)) return Usage();
-        return WriteWav(argv[2], Tone(seconds, hz)) ? 0 : 1;
+        const bool written = argv[1][0] == 't' ? WriteWav(argv[2], Tone(seconds, hz)) : WriteWav(argv[2], Surround(seconds, hz));
+        return written ? 0 : 1;
     }
     return Usage();
 }

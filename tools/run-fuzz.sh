@@ -232,6 +232,11 @@ audio_sample_seeds() {
   if command -v oggenc >/dev/null 2>&1; then
     oggenc --quiet --serial 1 -q 0 -o "$dir/tone.ogg" "$dir/tone.wav"
     oggenc --quiet --serial 2 -q 0 --downmix -o "$dir/mono.ogg" "$dir/high.wav"
+    # A chained stream (two links of other rates and channel counts) and six channels.
+    oggenc --quiet --serial 3 -q 0 --downmix --resample 8000 -o "$SEEDS/low.ogg" "$dir/high.wav"
+    cat "$dir/tone.ogg" "$SEEDS/low.ogg" > "$dir/chained.ogg"
+    "$OUT/tools/musicgen" surround "$SEEDS/surround.wav" 0.02 441
+    oggenc --quiet --serial 4 -q 0 -o "$dir/surround.ogg" "$SEEDS/surround.wav"
   fi
 }
 
