@@ -211,7 +211,7 @@ void MaterialLayer::SetBlendMode(i32 kind) {
         destBlend = D3DBLEND_ZERO;
         break;
     case kBlendModulate2X:
-    case 100:
+    case kBlendUnnamed:
         srcBlend = D3DBLEND_DESTCOLOR;
         destBlend = D3DBLEND_SRCCOLOR;
         break;
@@ -240,19 +240,22 @@ bool MaterialLayer::Equals(const MaterialLayer& other) const {
 
 namespace {
 
-constexpr i32 kKindNone = 100;  // no combine kind named
 constexpr f32 kTwoPassDepthBias = 1e-5f;
 
 bool NameHas(const String& name, const char* word) { return name.FindNoCase(String(word), false) >= 0; }
 
 // The combine kind a layer's blend-kind name asks for; the first word found wins, so
-// "AddSigned" is never taken for "Add".
+// "AddSigned" is never taken for "Add". The texture operation is also the blend kind of a
+// pass that the layer begins.
+static_assert(kBlendModulate == i32(D3DTOP_MODULATE) && kBlendModulate2X == i32(D3DTOP_MODULATE2X) &&
+                  kBlendAdditive == i32(D3DTOP_ADD) && kBlendOwnFactors == i32(D3DTOP_ADDSIGNED),
+              "a blend-kind name's texture operation is its pass's blend kind");
 i32 CombineKindOf(const String& name) {
     if (NameHas(name, "LightMap") || NameHas(name, "Modulate2X")) return D3DTOP_MODULATE2X;
     if (NameHas(name, "Modulate")) return D3DTOP_MODULATE;
     if (NameHas(name, "AddSigned")) return D3DTOP_ADDSIGNED;
     if (NameHas(name, "Add") || NameHas(name, "Chrome")) return D3DTOP_ADD;
-    return kKindNone;
+    return kBlendUnnamed;
 }
 
 i32 ClampedLayerCount(i32 count) { return count < 0 ? 0 : (count > 3 ? 3 : count); }
@@ -288,7 +291,7 @@ void Material::BuildPasses() {
             passLayer = -1;
             stage = -1;
             if (!layer.blendEnabled) {
-                if (i == 0 && kind == kKindNone) {
+                if (i == 0 && kind == kBlendUnnamed) {
                     layer.blendEnabled = 0;
                     layer.srcBlend = D3DBLEND_SRCALPHA;
                     layer.destBlend = D3DBLEND_INVSRCALPHA;

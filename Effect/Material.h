@@ -103,13 +103,16 @@ enum MaterialMapIndex : u32 {
     kMaterialMapCount = 7,
 };
 
-// The blend kinds of MaterialLayer::SetBlendMode, as source and destination factors.
+// The blend kinds of MaterialLayer::SetBlendMode, as source and destination factors. A
+// layer's blend-kind name gives a texture operation that also serves as its pass's blend
+// kind, so the kinds that a name can give share the operation's value.
 enum BlendKind : i32 {
     kBlendOff = 1,         // no blending (the factors made ready: source alpha, its inverse)
     kBlendModulate = 4,    // destination colour, zero
     kBlendModulate2X = 5,  // destination colour, source colour
     kBlendAdditive = 7,    // source alpha, one
     kBlendOwnFactors = 8,  // blending on with the layer's own factors
+    kBlendUnnamed = 100,   // a blend-kind name that names no kind: as kBlendModulate2X
 };
 
 struct MaterialLayer {
@@ -147,8 +150,8 @@ struct MaterialLayer {
     MaterialLayer& operator=(const MaterialLayer& other) = default;
     MaterialLayer& Assign(const MaterialLayer& other) { return *this = other; }
 
-    // Blending on unless kind is kBlendOff, then the factors of the kind (BlendKind; 100 is
-    // kBlendModulate2X too); other kinds keep the factors.
+    // Blending on unless kind is kBlendOff, then the factors of the kind (BlendKind); other
+    // kinds keep the factors.
     void SetBlendMode(i32 kind);
     bool Equals(const MaterialLayer& other) const;
     Texture* BaseTexture() const { return samplers[kBaseMap].texture; }

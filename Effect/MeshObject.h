@@ -11,7 +11,7 @@
 // vertices are drawn with fog off, and fog is back on whichever way Draw returns.
 #pragma once
 
-#include "Core/DrawItem.h"
+#include "Effect/DrawItem.h"
 #include "Core/OrderedMap.h"
 #include "Core/Types.h"
 #include "D3d/Geometry.h"

@@ -7,17 +7,13 @@
 #include "Effect/RenderContext.h"
 
 class DrawItem;
-class Hierarchy;
 class Material;
 class OcclusionQuery;
 
 struct RenderItem {
     u8 occlusion = 0;  // drawn inside the occlusion query of its scene node
     i32 priority = 0;  // orders overlapping transparent items
-    // The scene node the item came from, and the occlusion query it owns: the node
-    // outlives every item made of it.
-    Hierarchy* node = nullptr;
-    OcclusionQuery* query = nullptr;
+    OcclusionQuery* query = nullptr;  // the query of the item's scene node, which outlives the item
     DrawItem* drawable = nullptr;  // null: an occlusion-only item whose box is drawn
     Material* material = nullptr;
     RenderContext context;

@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-#include "Core/DrawItem.h"
+#include "Effect/DrawItem.h"
 #include "D3d/OcclusionQuery.h"
 #include "Effect/DebugBox.h"
 #include "Effect/Effect.h"

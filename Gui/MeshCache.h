@@ -7,7 +7,7 @@
 // the mesh. Meshes are kept, and drawn, in the order they were made.
 #pragma once
 
-#include "Core/DrawItem.h"
+#include "Effect/DrawItem.h"
 #include "Core/Types.h"
 
 #include <vector>

@@ -288,9 +288,9 @@ bool AdvScene::ReadMaterialStates(UdfNode* entry, Hierarchy* node, const Materia
     }
     if (ReadPropString(entry, String("Blend"), text) || ReadPropString(entry, String("Blending"), text)) {
         if (String::EqualsText(text, "additive"))
-            first.SetBlendMode(7);
+            first.SetBlendMode(kBlendAdditive);
         else if (String::EqualsText(text, "multiply"))
-            first.SetBlendMode(4);
+            first.SetBlendMode(kBlendModulate);
     }
     SamplerDesc& diffuse = first.samplers[kBaseMap];
     if (ReadPropString(entry, String("MinFilter"), text)) diffuse.minFilter = LookUpWord(kFilterWords, text);

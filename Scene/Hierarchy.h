@@ -17,7 +17,7 @@
 #pragma once
 
 #include "Core/Bounded.h"
-#include "Core/DrawItem.h"
+#include "Effect/DrawItem.h"
 #include "Core/HandleParam.h"
 #include "Core/List.h"
 #include "Core/Matrix.h"

@@ -162,7 +162,6 @@ bool CullSceneNodes(Hierarchy* node, RenderView& view) {
             item = new (std::nothrow) RenderItem;
             if (item) {
                 item->occlusion = query ? 1 : 0;
-                item->node = node;
                 item->query = &node->query;
                 context = &item->context;
             }

@@ -110,8 +110,6 @@ public:
     // Sets every control of the settings dialog from the settings and lists the video
     // modes; without Direct3D 9 tells the user and ends the dialog with 0 (false).
     bool RefreshSettingsDialog(HWND dialog);
-    // The desktop's display mode of adapter 0 when the dialog last listed the modes.
-    D3DDISPLAYMODE DesktopMode{};
     // The modes the dialog's video-mode entries point at, until the list is filled again.
     std::deque<D3DDISPLAYMODE> ListedModes;
 

@@ -43,10 +43,7 @@ Texture* LoadResourceTexture(u16 number) {
 
 }  // namespace
 
-D3DDISPLAYMODE DesktopMode{};
 MemoryBuffer* MediaArchive = nullptr;
-
-void ResetDesktopMode() { DesktopMode = D3DDISPLAYMODE{}; }
 
 patht MediaPath(const String& name) {
     patht path(String("Media/") + name);
@@ -140,7 +137,6 @@ bool ScreenSaver::Full::Create(HINSTANCE instance_, HWND parent) {
         LogWarnings().Write(CreateSite(__LINE__)).Print("Cannot mount the media archive");
     }
 
-    ::DesktopMode = GetDesktopDisplayMode();
     const IntRect screen = GetScreenRect();
     ScreenScale = static_cast<f32>(screen.right) * 0.0009765625f;
 

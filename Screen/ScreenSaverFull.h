@@ -182,10 +182,6 @@ private:
     void DrawScreenQuad(Texture* texture, f32 opacity, const IntRect& rect);
 };
 
-// The desktop's display mode found at start-up.
-extern D3DDISPLAYMODE DesktopMode;
-void ResetDesktopMode();
-
 // "Media/" + name, in the mounted archive first (search flags 3: disk, then archive).
 patht MediaPath(const String& name);
 // One texture loaded by MediaPath(name) with the default request; null on failure.

@@ -149,7 +149,6 @@ bool ScreenSaver::RefreshSettingsDialog(HWND dialog) {
 
     D3DDISPLAYMODE desktop{};
     if (FAILED(d3d->GetAdapterDisplayMode(0, &desktop))) desktop = D3DDISPLAYMODE{};
-    DesktopMode = desktop;
 
     // The list is emptied before the modes its entries point at are dropped.
     SendDlgItemMessageA(dialog, IDC_VIDEO_MODE, CB_RESETCONTENT, 0, 0);

@@ -52,7 +52,6 @@ struct SceneFrame {
         ResetTheSaver();
         ResetProductSettings();
         ResetDebugMode();
-        ResetDesktopMode();
         TheWindowManager().Reset();
         TheEffectManager().Reset();
         std::ofstream("settings.txt", std::ios::binary) << "\xEF\xBB\xBF"

@@ -106,6 +106,9 @@ TEST(Box, BoundsFromVertices) {
     Box box;
     ASSERT_TRUE(ComputeBoundsFromVertices(box, vertices, sizeof(Vertex), 3));
     ExpectBoxNear(box, MakeBox(1, 2, 1.5f, 6, 8, 3), 0);
+    // One vertex is a box of no size around it.
+    ASSERT_TRUE(ComputeBoundsFromVertices(box, &vertices[1], sizeof(Vertex), 1));
+    ExpectBoxNear(box, MakeBox(4, -2, 1, 0, 0, 0), 0);
     box = MakeBox(7, 7, 7, 7, 7, 7);
     EXPECT_FALSE(ComputeBoundsFromVertices(box, vertices, sizeof(Vertex), 0));
     EXPECT_FALSE(ComputeBoundsFromVertices(box, nullptr, sizeof(Vertex), 3));

@@ -436,10 +436,10 @@ TEST(MaterialTransparency, TheLayerRulesInOrder) {
 TEST(MaterialTransparency, BlendingSortsUnlessItOnlyMultiplies) {
     Material m;
     EXPECT_FALSE(m.IsBlended());
-    m.layers[0].SetBlendMode(7);
+    m.layers[0].SetBlendMode(kBlendAdditive);
     EXPECT_TRUE(m.IsBlended());
     EXPECT_TRUE(m.NeedsSorting());
-    m.layers[0].SetBlendMode(4);  // DESTCOLOR x ZERO
+    m.layers[0].SetBlendMode(kBlendModulate);  // DESTCOLOR x ZERO
     EXPECT_FALSE(m.IsBlended());
     EXPECT_FALSE(m.IsTransparent(5));
 }
@@ -484,13 +484,13 @@ TEST_F(MaterialDevice, RenderStatesForDepthAlphaTestAndBlending) {
          {RS(D3DRS_ALPHATESTENABLE, 0), RS(D3DRS_ALPHABLENDENABLE, 1), RS(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA),
           RS(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA)}},
         {"additive blend of an opaque layer",
-         [](Material& m) { m.layers[0].SetBlendMode(7); },
+         [](Material& m) { m.layers[0].SetBlendMode(kBlendAdditive); },
          {RS(D3DRS_ALPHATESTENABLE, 0), RS(D3DRS_ALPHABLENDENABLE, 1), RS(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA),
           RS(D3DRS_DESTBLEND, D3DBLEND_ONE)}},
         {"transparent and blended takes the layer's factors",
          [](Material& m) {
              m.layers[0].vertexAlpha = 1;
-             m.layers[0].SetBlendMode(4);
+             m.layers[0].SetBlendMode(kBlendModulate);
          },
          {RS(D3DRS_ALPHAREF, 1), RS(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL), RS(D3DRS_ALPHATESTENABLE, 1),
           RS(D3DRS_ALPHABLENDENABLE, 1), RS(D3DRS_SRCBLEND, D3DBLEND_DESTCOLOR), RS(D3DRS_DESTBLEND, D3DBLEND_ZERO)}},

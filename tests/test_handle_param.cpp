@@ -1,4 +1,4 @@
-#include "Core/DrawItem.h"
+#include "Effect/DrawItem.h"
 #include "Core/HandleParam.h"
 
 #include <gtest/gtest.h>

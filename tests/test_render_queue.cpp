@@ -3,7 +3,7 @@
 // selection, passes and ends. The effect drawable opens and closes the effect by the batch
 // flags as the mesh draw does, so "begun once, ended once" is asserted on what the effect
 // received.
-#include "Core/DrawItem.h"
+#include "Effect/DrawItem.h"
 #include "Effect/DebugBox.h"
 #include "Effect/Effect.h"
 #include "Effect/Material.h"

@@ -1,8 +1,8 @@
 // The rich-text window with a fixed-cell font (8 x 10 pixel cells on a 128 x 64 atlas):
 // raw text shown literally, the quads of "100" as they reach the vertex buffer (layout
 // 324), the meshes it files with the window manager and gives back (when the lock mode
-// changes and when the window goes), a window destroyed with a pending redraw, the clip
-// and the text extent the clock measures.
+// changes, when the window goes, and when the text no longer uses their charset), a
+// window destroyed with a pending redraw, the clip and the text extent the clock measures.
 #include "Gui/RichTextWindow.h"
 
 #include "D3d/Geometry.h"
@@ -41,6 +41,36 @@ std::vector<Vertex> ReadVertices(MeshObject* mesh, u32 count) {
     out.assign(v, v + count);
     d3d->Unlock();
     return out;
+}
+
+// The cell font again, split into two charsets with an atlas each: the capitals and signs
+// (32 to 96) in one, the small letters and what follows (97 to 126) in the other.
+bool LoadTwoAtlasFont() {
+    TheFontManager().Clear();
+    const std::string stem = std::string("richtext_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::string names;
+    std::vector<std::string> files;
+    const int ranges[2][2] = {{32, 96}, {97, 126}};
+    for (int i = 0; i < 2; ++i) {
+        const std::string bmp = stem + "_" + std::to_string(i) + ".bmp";
+        const std::string css = stem + "_" + std::to_string(i) + ".css";
+        files.push_back(bmp);
+        files.push_back(css);
+        if (!texsupport::WriteFile(bmp, texsupport::MakeBmp(kAtlasWidth, kAtlasHeight,
+                                                           [](unsigned, unsigned) { return 0xFFFFFFFFu; })) ||
+            !texsupport::WriteText(css, "Name = \"" + bmp + "\"; CharWidth = 8; CharHeight = 10; CharsPerLine = 16; " +
+                                            "StartChar = " + std::to_string(ranges[i][0]) +
+                                            "; EndChar = " + std::to_string(ranges[i][1]) + ";"))
+            return false;
+        names += (i ? ", \"" : "\"") + css + "\"";
+    }
+    TextDataTree doc;
+    const bool loaded =
+        TextData::LoadText(WString::FromNarrow(("Styles[0].Size = 14; Styles[0].Charsets = array(" + names + ");").c_str()),
+                           doc, nullptr, TextData::kStatementForm) &&
+        TheFontManager().LoadFontFromTree(doc, patht(""), 0);
+    for (const std::string& file : files) std::remove(file.c_str());
+    return loaded;
 }
 
 class RichTextWindowTest : public DeviceTest {
@@ -162,6 +192,25 @@ TEST_F(RichTextWindowTest, MeshesAreFiledUnderTheRootAndGivenBackWhenTheWindowGo
     ASSERT_TRUE(empty->Render());
     EXPECT_EQ(empty->GlyphMeshCount(), 0u);
     EXPECT_EQ(empty->BackgroundMesh(), nullptr);
+}
+
+TEST_F(RichTextWindowTest, AMeshOfACharsetTheTextNoLongerUsesGoesBack) {
+    ASSERT_TRUE(LoadTwoAtlasFont());
+    std::unique_ptr<RichTextWindow> window(Make());
+    window->SetRawText(WString(u"Ab"));
+    ASSERT_TRUE(window->Render());
+    ASSERT_EQ(window->GlyphMeshCount(), 2u);
+    Texture* capitals = window->GlyphMeshTexture(0);
+    ASSERT_NE(capitals, window->GlyphMeshTexture(1));
+    EXPECT_EQ(TheWindowManager().TransparentMeshes(window.get()).size(), 3u);
+
+    // Only capitals now: the small letters' mesh leaves the window and the manager, so no
+    // quad of the old "b" is drawn any more.
+    window->SetRawText(WString(u"AB"));
+    ASSERT_TRUE(window->Render());
+    ASSERT_EQ(window->GlyphMeshCount(), 1u);
+    EXPECT_EQ(window->GlyphMeshTexture(0), capitals);
+    EXPECT_EQ(TheWindowManager().TransparentMeshes(window.get()).size(), 2u);
 }
 
 TEST_F(RichTextWindowTest, AWindowDestroyedWithAPendingRedrawLeavesTheFrameSignal) {

@@ -3,7 +3,7 @@
 // flags, parent links and bone binding, the world-matrix pass with its stack, the bounds
 // pass, Animate once per pass, the "bones" statistic, and playing animations in the three
 // modes.
-#include "Core/DrawItem.h"
+#include "Effect/DrawItem.h"
 #include "Core/ProgramObjects.h"
 #include "Core/Timer.h"
 #include "Scene/Hierarchy.h"

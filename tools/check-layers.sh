@@ -11,7 +11,7 @@
 # folder reaches into the platform's own files, the tests or the tools; and the platform's
 # test interface belongs to the tests, so nothing the program is made of includes it.
 #
-# Prints each offending include as file:line and exits 1 when there is one.
+# Prints each offending include or name as file:line and exits 1 when there is one.
 #   usage: sh tools/check-layers.sh
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -83,8 +83,54 @@ for hit in $(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]([A-Za-
   refuse "$hit" "includes the platform's test interface, which only tests may"
 done
 
+# Includes are not the only way to point up: a header of the foundation or the device
+# layer that names a class of a folder above it, even through a forward declaration, makes
+# the lower layer speak of a meaning it cannot hold (a drawable that draws "with a
+# Material" lives where materials do). The classes each folder defines at file scope in
+# its headers, as "Name Folder" lines, and every identifier of a Core or D3d header outside
+# its comments is matched against those of the folders above; a forward declaration must
+# also name a class that Core or D3d defines.
+classes_of() {
+  for header in "$1"/*.h; do
+    sed -nE 's/^(template <[^>]*> )?(class|struct|union|enum( class)?) ([A-Za-z_][A-Za-z0-9_]*)( final)?[[:space:]]*[:{].*/\4/p' "$header"
+    sed -nE 's/^(template <[^>]*> )?(class|struct|union|enum( class)?) ([A-Za-z_][A-Za-z0-9_]*)( final)?[[:space:]]*$/\4/p' "$header"
+  done | sort -u | sed "s|\$| $1|"
+}
+higher=$(for folder in Effect Scene Gui Screen Dunmerrow; do classes_of "$folder"; done)
+lower=$(for folder in Core D3d; do classes_of "$folder"; done)
+for hit in $(printf '%s\n' "$higher" | awk -v lower="$lower" '
+  BEGIN { n = split(lower, l, "\n"); for (i = 1; i <= n; i++) { split(l[i], f, " "); below[f[1]] = 1 } }
+  FNR == 1 && FILENAME != "-" { file = FILENAME }
+  FILENAME == "-" { if (!($1 in below)) above[$1] = $2; next }
+  {
+    line = $0
+    sub(/\/\/.*/, "", line)
+    forward = line ~ /^[[:space:]]*(class|struct|union|enum( class)?) [A-Za-z_][A-Za-z0-9_]*;/
+    if (forward && line ~ /^(class|struct|union|enum)/) {
+      name = line
+      sub(/^(class|struct|union|enum( class)?) /, "", name)
+      sub(/;.*/, "", name)
+      if (!(name in above) && !(name in below)) print file ":" FNR ":" name ":nowhere"
+    }
+    gsub(/"([^"\\]|\\.)*"/, "", line)
+    gsub(/[^A-Za-z0-9_]+/, " ", line)
+    k = split(line, words, " ")
+    for (i = 1; i <= k; i++)
+      if (words[i] in above && !seen[FNR, words[i]]++) print file ":" FNR ":" words[i] ":" above[words[i]]
+  }' - Core/*.h D3d/*.h); do
+  place=${hit%:*:*}
+  rest=${hit#"$place":}
+  name=${rest%%:*}
+  where=${rest#*:}
+  if [ "$where" = nowhere ]; then
+    refuse "$place" "declares $name, a class that neither Core nor D3d defines"
+  else
+    refuse "$place" "names $name, a class of $where/, which is above it"
+  fi
+done
+
 if [ "$failed" -ne 0 ]; then
-  echo "check-layers: an include above breaks the order Core < D3d < Effect < Scene, Gui < Screen < Dunmerrow" >&2
+  echo "check-layers: an include or a name above breaks the order Core < D3d < Effect < Scene, Gui < Screen < Dunmerrow" >&2
   exit 1
 fi
-echo "check-layers: every include points down"
+echo "check-layers: every include and every name of Core and D3d points down"

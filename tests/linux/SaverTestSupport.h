@@ -46,7 +46,6 @@ inline World EnterFreshWorld(const std::string& prefix) {
     ResetTheSaver();
     ResetProductSettings();
     ResetDebugMode();
-    ResetDesktopMode();
     TheWindowManager().Reset();
     TheEffectManager().Reset();
     return world;

@@ -2,7 +2,8 @@
 // key and button events, double clicks at the interval's edge, one move per batch, the
 // keyboard first, typed characters, the pointer tracked from the device in full screen,
 // lost input, a Create that failed, the notification events' lifetime, the pointer scaled
-// by a new screen size, and Windows mouse moves left of the client area.
+// by a new screen size, Windows mouse moves left of the client area, and the windowed
+// pointer in the window's own coordinates.
 #include "D3d/Application.h"
 #include "D3d/InputDevice.h"
 #include <PlatformTest.h>
@@ -237,4 +238,20 @@ TEST_F(InputDeviceTest, WindowedTheCursorIsTheArrow) {
     SetCursor(nullptr);
     input->HandleMessage(app->GetWindow(), WM_SETCURSOR, 0, 0);
     EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_ARROW));
+}
+
+TEST_F(InputDeviceTest, WindowedThePointerIsInTheWindowsClientCoordinates) {
+    ASSERT_TRUE(Open());
+    HWND window = app->GetWindow();
+    ASSERT_TRUE(SetWindowPos(window, nullptr, 200, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER));
+    POINT origin{0, 0};
+    ASSERT_TRUE(ClientToScreen(window, &origin));
+    ASSERT_GE(origin.x, 200);
+    ASSERT_GE(origin.y, 100);
+    POINT cursor{};
+    ASSERT_TRUE(GetCursorPos(&cursor));
+    PlatformTest_MouseMove(origin.x + 30 - cursor.x, origin.y + 20 - cursor.y);
+    ASSERT_TRUE(input->Poll(0));
+    // Not the screen position: a hit test would land 200 pixels right of the pointer.
+    EXPECT_EQ(input->GetPosition(), IntPair(30, 20));
 }

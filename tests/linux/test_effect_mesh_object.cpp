@@ -135,7 +135,7 @@ TEST_F(MeshDevice, TheFixedFunctionPathSetsUpTheLayerThenDraws) {
     material.layerCount = 2;
     material.layers[0].lit = 1;
     material.layers[1].lit = 1;
-    material.layers[1].SetBlendMode(7);
+    material.layers[1].SetBlendMode(kBlendAdditive);
     ASSERT_TRUE(mesh.Draw(&material));
     const Calls log = Log();
     const size_t vertexShader = IndexOf(log, "SetVertexShader(null)");

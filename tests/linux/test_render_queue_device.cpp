@@ -5,7 +5,7 @@
 // shows what was drawn between a query's begin and end.
 #include "PlatformD3d9Support.h"
 
-#include "Core/DrawItem.h"
+#include "Effect/DrawItem.h"
 #include "D3d/Application.h"
 #include "D3d/DeviceContext.h"
 #include "D3d/OcclusionQuery.h"

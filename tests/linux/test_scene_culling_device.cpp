@@ -7,7 +7,7 @@
 // z = 10 is in view, one at z = -10 is behind it.
 #include "PlatformD3d9Support.h"
 
-#include "Core/DrawItem.h"
+#include "Effect/DrawItem.h"
 #include "Core/ProgramObjects.h"
 #include "D3d/Application.h"
 #include "D3d/DeviceContext.h"

@@ -2,7 +2,8 @@
 // buffer (read back by locking it), when a pass blends, restores or leaves the buffer
 // alone (a lock armed to fail tells whether the draw locked at all), the pose kept for
 // later passes on default-pool and system-memory buffers, a restore before any pose was
-// kept, a mesh without its bones, and a target that has only positions.
+// kept, a mesh without its bones, a blend the kernel refuses, and a target that has only
+// positions.
 #include "Core/Timer.h"
 #include "D3d/Application.h"
 #include "D3d/DeviceContext.h"
@@ -295,6 +296,24 @@ TEST_P(SkinnedMeshDevice, AMeshWithoutItsBonesReportsFalseWithoutALock) {
         EXPECT_EQ(Draws(), 1u);
         EXPECT_EQ(Contents(mesh), before);
     }
+}
+
+TEST_P(SkinnedMeshDevice, ABlendTheKernelRefusesIsReportedAndKeepsNoPose) {
+    SkinnedMesh mesh;
+    Prepare(mesh, false);
+    const Matrix first = Translation(1.0f, 2.0f, 3.0f);
+    model->bones[1] = first;
+    ASSERT_TRUE(Draw(mesh, 0));
+    // The skin names a bone more than the mesh holds matrices for: the kernel writes
+    // nothing, and the draw shows what the target held without the new pose.
+    model->skin.boneNames.Add(String("bone2"));
+    model->bones[1] = Translation(-5.0f, 0.0f, 0.0f);
+    PlatformTest_D3d9ClearCallLog();
+    EXPECT_FALSE(Draw(mesh, kKeep));
+    EXPECT_EQ(Draws(), 1u);
+    EXPECT_NE(Positions(mesh, 32)[0].x, Moved(model->bones[1])[0].x);
+    // Nothing was blended, so nothing is kept for a later pass to restore.
+    EXPECT_FALSE(mesh.HasKeptPose());
 }
 
 TEST_P(SkinnedMeshDevice, APositionOnlyTargetGetsPositionsAndTheSourcesOtherElements) {

@@ -1,4 +1,4 @@
-#include "Core/DrawItem.h"
+#include "Effect/DrawItem.h"
 
 u32 DrawItemTypeId() { return TypeIdOf<DrawItem>(); }
 

@@ -1,6 +1,7 @@
 // The drawable interface that meshes and the window system's drawable items share. Its
 // Object and Bounded parts are virtual bases, so a class that is drawable through more
-// than one path still has one reference count and one box.
+// than one path still has one reference count and one box. It sits with the materials,
+// because drawing is always drawing with one; the foundation below knows neither.
 #pragma once
 
 #include "Core/Bounded.h"
