@@ -10,15 +10,20 @@
 // D3DXCheckTextureRequirements. The top level is scaled with the filter (D3DX_DEFAULT:
 // triangle); lower levels come from the file when it holds them at the right sizes, else
 // from the level above with the mip filter (D3DX_DEFAULT: box). Texels equal to a non-zero
-// colour key, compared as A8R8G8B8, become transparent black before any scaling. A texture
-// in video memory is filled through a system-memory copy, as the runtime allows no lock of
-// it. Compressed data goes in as its blocks when the texture keeps the file's format.
+// colour key, compared as A8R8G8B8, become transparent black before any scaling. Without
+// a filter, the texels of a 2D texture beyond a smaller image are transparent black, those
+// of a cube's faces opaque black, as D3DX leaves them. A texture in video memory is filled
+// through a system-memory copy, as the runtime allows no lock of it. Compressed data goes in
+// as its blocks when the texture keeps the file's format; DDS texels of the wide formats
+// (channels of more than 8 bits, floating point) go into a texture of their own format
+// without passing through eight bits, and floating-point texels go into no other format.
 #include "D3dx9TexPixels.h"
 #include "Image.h"
 #include "ImageFilter.h"
 #include "ImageFormat.h"
 
 #include <d3dx9.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -121,6 +126,48 @@ IDirect3DSurface9* LevelOf(IDirect3DBaseTexture9* texture, UINT face, UINT level
     return s;
 }
 
+// Fills a texture of the format the image's wide texels are stored in, straight from them:
+// a level the file holds at the texture's size is copied as it is, the top level at another
+// size is scaled from the file's, and a level the file lacks is made from the one above.
+// The scaling works on the texels' own values, so nothing passes through eight bits.
+HRESULT FillFromStoredTexels(IDirect3DBaseTexture9* texture, const PlatformImage::Image& image, DWORD topKind,
+                             DWORD mipKind, D3DCOLOR colorKey) {
+    const UINT faces = texture->GetType() == D3DRTYPE_CUBETEXTURE ? 6 : 1;
+    const UINT levels = texture->GetLevelCount();
+    const UINT fileFace = std::min<UINT>(image.faces, faces) - 1;  // the last face the file holds
+    const D3DFORMAT format = static_cast<D3DFORMAT>(image.pixelFormat);
+    for (UINT face = 0; face < faces; ++face) {
+        IDirect3DSurface9* above = nullptr;
+        for (UINT level = 0; level < levels; ++level) {
+            IDirect3DSurface9* s = LevelOf(texture, face, level);
+            if (!s) {
+                if (above) above->Release();
+                return D3DERR_INVALIDCALL;
+            }
+            D3DSURFACE_DESC d;
+            s->GetDesc(&d);
+            const PlatformImage::Surface* stored =
+                level < image.info.mipLevels ? &image.Level(std::min(face, fileFace), level) : nullptr;
+            HRESULT hr;
+            if (level == 0 || (stored && face <= fileFace && stored->width == d.Width && stored->height == d.Height)) {
+                const RECT all{0, 0, LONG(stored->width), LONG(stored->height)};
+                hr = D3DXLoadSurfaceFromMemory(s, nullptr, nullptr, stored->bytes.data(), format, stored->pitch, nullptr,
+                                               &all, level == 0 ? topKind : mipKind, colorKey);
+            } else {
+                hr = D3DXLoadSurfaceFromSurface(s, nullptr, nullptr, above, nullptr, nullptr, mipKind, 0);
+            }
+            if (above) above->Release();
+            above = s;
+            if (FAILED(hr)) {
+                above->Release();
+                return hr;
+            }
+        }
+        if (above) above->Release();
+    }
+    return D3D_OK;
+}
+
 // Fills every level of every face of `texture` from the decoded image.
 HRESULT FillTexture(IDirect3DBaseTexture9* texture, PlatformImage::Image& image, DWORD filter, DWORD mipFilter,
                     D3DCOLOR colorKey) {
@@ -133,9 +180,28 @@ HRESULT FillTexture(IDirect3DBaseTexture9* texture, PlatformImage::Image& image,
         s->GetDesc(&top);
         s->Release();
     }
+    const DWORD topKind = FilterKind(filter, D3DX_FILTER_TRIANGLE);
+    if (!topKind) return D3DERR_INVALIDCALL;
+    // The mip filter's high bits count DDS levels to skip; a kind it does not name is the
+    // box, as a mip filter never makes a load fail.
+    DWORD mipKind = FilterKind(mipFilter == D3DX_DEFAULT ? D3DX_DEFAULT : mipFilter & 0x03FFFFFF, D3DX_FILTER_BOX);
+    if (!mipKind) mipKind = D3DX_FILTER_BOX;
+    std::string error;
+    const uint32_t held = image.pixelFormat;
+    if (held != PlatformImage::Format::kA8R8G8B8 && !PlatformImage::IsBlockFormat(held)) {
+        if (held == uint32_t(top.Format)) return FillFromStoredTexels(texture, image, topKind, mipKind, colorKey);
+        // Squeezing values of any range into another format would be a guess at what the
+        // caller wants; an error says so instead.
+        if (IsFloatFormat(static_cast<D3DFORMAT>(held))) {
+            fprintf(stderr, "D3DX: floating-point texels of format %u are loaded only into a texture of that format, "
+                            "not of format %u\n",
+                    held, unsigned(top.Format));
+            return E_NOTIMPL;
+        }
+        if (!PlatformImage::DecompressImage(&image, &error)) return D3DXERR_INVALIDDATA;
+    }
     // Blocks go in untouched when nothing about them changes: the texture's every level is
     // in the file at its size.
-    std::string error;
     bool asBlocks = PlatformImage::IsBlockFormat(image.pixelFormat) && image.pixelFormat == uint32_t(top.Format) &&
                     !colorKey && levels <= image.info.mipLevels;
     for (UINT level = 0; asBlocks && level < levels; ++level) {
@@ -148,12 +214,7 @@ HRESULT FillTexture(IDirect3DBaseTexture9* texture, PlatformImage::Image& image,
     }
     if (!asBlocks && PlatformImage::IsBlockFormat(image.pixelFormat) && !PlatformImage::DecompressImage(&image, &error))
         return D3DXERR_INVALIDDATA;
-    const DWORD topKind = FilterKind(filter, D3DX_FILTER_TRIANGLE);
-    if (!topKind) return D3DERR_INVALIDCALL;
-    // The mip filter's high bits count DDS levels to skip; a kind it does not name is the
-    // box, as a mip filter never makes a load fail.
-    DWORD mipKind = FilterKind(mipFilter == D3DX_DEFAULT ? D3DX_DEFAULT : mipFilter & 0x03FFFFFF, D3DX_FILTER_BOX);
-    if (!mipKind) mipKind = D3DX_FILTER_BOX;
+    const uint32_t beyond = faces == 1 ? 0u : PlatformImage::kFilterNoneFill;  // what no filter leaves
     const UINT fileFaces = std::min<UINT>(image.faces, faces);
     for (UINT face = 0; face < faces; ++face) {
         PlatformImage::Surface above;
@@ -174,9 +235,10 @@ HRESULT FillTexture(IDirect3DBaseTexture9* texture, PlatformImage::Image& image,
                 if (level == 0 || fromFile) {
                     PlatformImage::Surface source = image.Level(std::min(face, fileFaces - 1), level == 0 ? 0 : level);
                     KeyOut(source, colorKey);
-                    if (!PlatformImage::Resize(source, d.Width, d.Height, level == 0 ? topKind : mipKind, &next, &error))
+                    if (!PlatformImage::Resize(source, d.Width, d.Height, level == 0 ? topKind : mipKind, &next, &error,
+                                               beyond))
                         hr = D3DERR_INVALIDCALL;
-                } else if (!PlatformImage::Resize(above, d.Width, d.Height, mipKind, &next, &error)) {
+                } else if (!PlatformImage::Resize(above, d.Width, d.Height, mipKind, &next, &error, beyond)) {
                     hr = D3DERR_INVALIDCALL;
                 }
                 if (SUCCEEDED(hr)) hr = PutLevel(s, next);
@@ -218,7 +280,8 @@ HRESULT MakeAndFill(IDirect3DDevice9* device, D3DPOOL pool, DWORD usage, Make ma
 
 HRESULT Decode(LPCVOID data, UINT size, DWORD mipFilter, PlatformImage::Image& image) {
     std::string error;
-    if (!PlatformImage::Decode(data, size, &image, &error)) return D3DXERR_INVALIDDATA;
+    if (!PlatformImage::Decode(data, size, &image, &error, PlatformImage::Texels::kWideAsStored))
+        return D3DXERR_INVALIDDATA;
     if (mipFilter != D3DX_DEFAULT)
         PlatformImage::SkipLevels(&image, (mipFilter >> D3DX_SKIP_DDS_MIP_LEVELS_SHIFT) & D3DX_SKIP_DDS_MIP_LEVELS_MASK);
     return D3D_OK;
@@ -381,7 +444,7 @@ HRESULT WINAPI D3DXSaveTextureToFileA(LPCSTR path, D3DXIMAGE_FILEFORMAT fileForm
                 for (uint32_t r = 0; r < rows; ++r)
                     out.bytes.insert(out.bytes.end(), bits + size_t(r) * locked.Pitch,
                                      bits + size_t(r) * locked.Pitch + out.pitch);
-            } else if (TexelBytes(d.Format)) {
+            } else if (TexelBytes(d.Format) && !IsFloatFormat(d.Format)) {
                 out.ResetArgb(d.Width, d.Height);
                 const Plane plane = ReadPlane(d.Format, bits, locked.Pitch, d.Width, d.Height);
                 for (size_t i = 0; i < plane.texels.size(); ++i) out.Argb()[i] = ToArgb(plane.texels[i]);

@@ -3,6 +3,8 @@
 // eight bytes, so one reader and one writer serve them all.
 #include "D3dx9TexPixels.h"
 
+#include "ImageFormat.h"
+
 #include <math.h>
 #include <string.h>
 
@@ -25,6 +27,7 @@ struct Layout {
     uint8_t bytes;
     bool isSigned;
     Field fields[4];
+    bool isFloat = false;  // each field a half (16 bits) or a float (32 bits) at its byte
 };
 
 // Bump formats keep U in red's place and V in green's, as D3DX reads them into colours.
@@ -52,6 +55,12 @@ constexpr Layout kLayouts[] = {
     {D3DFMT_V8U8, 2, true, {{R, 0, 8}, {G, 8, 8}, {None, 0, 0}, {None, 0, 0}}},
     {D3DFMT_Q8W8V8U8, 4, true, {{R, 0, 8}, {G, 8, 8}, {B, 16, 8}, {A, 24, 8}}},
     {D3DFMT_V16U16, 4, true, {{R, 0, 16}, {G, 16, 16}, {None, 0, 0}, {None, 0, 0}}},
+    {D3DFMT_R16F, 2, false, {{R, 0, 16}, {None, 0, 0}, {None, 0, 0}, {None, 0, 0}}, true},
+    {D3DFMT_G16R16F, 4, false, {{R, 0, 16}, {G, 16, 16}, {None, 0, 0}, {None, 0, 0}}, true},
+    {D3DFMT_A16B16G16R16F, 8, false, {{R, 0, 16}, {G, 16, 16}, {B, 32, 16}, {A, 48, 16}}, true},
+    {D3DFMT_R32F, 4, false, {{R, 0, 32}, {None, 0, 0}, {None, 0, 0}, {None, 0, 0}}, true},
+    {D3DFMT_G32R32F, 8, false, {{R, 0, 32}, {G, 32, 32}, {None, 0, 0}, {None, 0, 0}}, true},
+    {D3DFMT_A32B32G32R32F, 16, false, {{R, 0, 32}, {G, 32, 32}, {B, 64, 32}, {A, 96, 32}}, true},
 };
 
 const Layout* Find(D3DFORMAT format) {
@@ -72,6 +81,25 @@ float& Slot(Texel& t, Channel c) {
     }
 }
 
+float ReadNumber(const Field& f, const uint8_t* texel) {
+    const uint8_t* at = texel + f.shift / 8;
+    if (f.bits == 16) return PlatformImage::HalfToFloat(uint16_t(at[0] | at[1] << 8));
+    float value;
+    memcpy(&value, at, 4);
+    return value;
+}
+
+void WriteNumber(const Field& f, float value, uint8_t* texel) {
+    uint8_t* at = texel + f.shift / 8;
+    if (f.bits == 16) {
+        const uint16_t half = PlatformImage::FloatToHalf(value);
+        at[0] = uint8_t(half);
+        at[1] = uint8_t(half >> 8);
+    } else {
+        memcpy(at, &value, 4);
+    }
+}
+
 }  // namespace
 
 UINT TexelBytes(D3DFORMAT format) {
@@ -84,6 +112,11 @@ bool IsSignedFormat(D3DFORMAT format) {
     return layout && layout->isSigned;
 }
 
+bool IsFloatFormat(D3DFORMAT format) {
+    const Layout* layout = Find(format);
+    return layout && layout->isFloat;
+}
+
 bool IsBlockFormat(D3DFORMAT format) {
     return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 || format == D3DFMT_DXT4 ||
            format == D3DFMT_DXT5;
@@ -93,6 +126,11 @@ Texel ReadTexel(D3DFORMAT format, const uint8_t* at) {
     Texel t{0, 0, 0, 1};
     const Layout* layout = Find(format);
     if (!layout) return t;
+    if (layout->isFloat) {
+        for (const Field& f : layout->fields)
+            if (f.channel != None) Slot(t, f.channel) = ReadNumber(f, at);
+        return t;
+    }
     uint64_t word = 0;
     memcpy(&word, at, layout->bytes);  // little-endian, as the formats are defined
     for (const Field& f : layout->fields) {
@@ -118,6 +156,12 @@ Texel ReadTexel(D3DFORMAT format, const uint8_t* at) {
 void WriteTexel(D3DFORMAT format, const Texel& texel, uint8_t* at) {
     const Layout* layout = Find(format);
     if (!layout) return;
+    if (layout->isFloat) {
+        Texel copy = texel;
+        for (const Field& f : layout->fields)
+            if (f.channel != None) WriteNumber(f, Slot(copy, f.channel), at);
+        return;
+    }
     uint64_t word = 0;
     for (const Field& f : layout->fields) {
         if (f.channel == None) continue;

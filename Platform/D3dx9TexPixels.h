@@ -3,7 +3,9 @@
 //
 // Colour channels are 0..1 in unsigned formats and -1..1 in the signed (bump) formats; a
 // format without alpha reads as opaque and writes no alpha; a luminance format writes the
-// weighted sum of red, green and blue. Writing rounds to the nearest step and clamps.
+// weighted sum of red, green and blue. Writing rounds to the nearest step and clamps. The
+// floating-point formats hold any value, read and written as it is; a colour channel they
+// lack reads 0.
 #pragma once
 
 #include <d3d9.h>
@@ -23,6 +25,7 @@ struct Texel {
 // formats among them).
 UINT TexelBytes(D3DFORMAT format);
 bool IsSignedFormat(D3DFORMAT format);
+bool IsFloatFormat(D3DFORMAT format);
 bool IsBlockFormat(D3DFORMAT format);
 Texel ReadTexel(D3DFORMAT format, const uint8_t* at);
 void WriteTexel(D3DFORMAT format, const Texel& texel, uint8_t* at);

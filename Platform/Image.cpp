@@ -48,12 +48,12 @@ bool ReadInfo(const void* data, size_t size, Info* info, std::string* error) {
     }
 }
 
-bool Decode(const void* data, size_t size, Image* image, std::string* error) {
+bool Decode(const void* data, size_t size, Image* image, std::string* error, Texels texels) {
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
     *image = Image();
     bool ok;
     switch (DetectFileFormat(data, size)) {
-        case kFileDds: ok = DecodeDds(bytes, size, image, error); break;
+        case kFileDds: ok = DecodeDds(bytes, size, image, error, texels == Texels::kWideAsStored); break;
         case kFilePng: ok = DecodePng(bytes, size, image, error); break;
         case kFileJpg: ok = DecodeJpeg(bytes, size, image, error); break;
         case kFileBmp: ok = DecodeBmp(bytes, size, image, error); break;

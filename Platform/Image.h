@@ -6,7 +6,8 @@
 //
 // A decoded image keeps the file's own pixel format in its info and holds its pixels as
 // A8R8G8B8 (one little-endian 0xAARRGGBB word per texel), except block-compressed DDS data,
-// which stays in its blocks. Every reader treats its input as hostile: a damaged or
+// which stays in its blocks, and, when asked, DDS texels that eight bits a channel would
+// cut short, which stay as the file stores them. Every reader treats its input as hostile: a damaged or
 // truncated file fails with a reason, never reads past its end, and never allocates more
 // than the file can account for.
 #pragma once
@@ -108,7 +109,8 @@ struct Info {
     uint32_t fileFormat = kFileUnknown;
 };
 
-// One level of one face: rows of A8R8G8B8 texels, or rows of 4x4 blocks for DXT data.
+// One level of one face: rows of A8R8G8B8 texels, rows of 4x4 blocks for DXT data, or rows
+// of texels in the file's own format, packed tight.
 struct Surface {
     uint32_t width = 0;
     uint32_t height = 0;
@@ -125,7 +127,7 @@ struct Surface {
 struct Image {
     Info info;                                 // as the file describes itself
     uint32_t faces = 1;                        // 6 for a cube map
-    uint32_t pixelFormat = Format::kA8R8G8B8;  // what the surfaces hold: A8R8G8B8 or a DXT format
+    uint32_t pixelFormat = Format::kA8R8G8B8;  // what the surfaces hold: A8R8G8B8, or the file's own format
     std::vector<Surface> surfaces;             // face after face, each face's levels largest first
 
     Surface& Level(uint32_t face, uint32_t level) { return surfaces[face * info.mipLevels + level]; }
@@ -141,8 +143,13 @@ FileFormat DetectFileFormat(const void* data, size_t size);
 // reads, are damaged, or are too short for what they claim.
 bool ReadInfo(const void* data, size_t size, Info* info, std::string* error);
 
+// How a decoded image holds its texels: all as A8R8G8B8 (DXT blocks aside), or with DDS
+// texels of a wide format (a channel of more than 8 bits, or floating point) kept as the
+// file stores them, so that a texture of that format can take them without loss.
+enum class Texels { kArgb, kWideAsStored };
+
 // Decodes the whole file: every face and every mip level it holds.
-bool Decode(const void* data, size_t size, Image* image, std::string* error);
+bool Decode(const void* data, size_t size, Image* image, std::string* error, Texels texels = Texels::kArgb);
 
 // A single-level 2D image of `width` x `height` A8R8G8B8 texels set to `fill`, described
 // as `format` (what the image would be remembered as).

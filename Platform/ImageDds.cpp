@@ -50,6 +50,14 @@ uint32_t ChainLength(uint32_t w, uint32_t h, uint32_t d) {
 
 uint32_t Dim(uint32_t size, uint32_t level) { return std::max<uint32_t>(size >> level, 1); }
 
+// The format a DDS file's masks describe and the format D3DX names for them differ for
+// ten-bit colour (see ImageDds.h); this turns one into the other, both ways.
+uint32_t TenBitTwin(uint32_t format) {
+    if (format == Format::kA2R10G10B10) return Format::kA2B10G10R10;
+    if (format == Format::kA2B10G10R10) return Format::kA2R10G10B10;
+    return format;
+}
+
 bool ReadFormat(const uint8_t* data, uint32_t* format, std::string* error) {
     const uint32_t flags = Le32(data + kPfFlagsAt);
     const uint32_t bits = Le32(data + kBitCountAt);
@@ -70,7 +78,7 @@ bool ReadFormat(const uint8_t* data, uint32_t* format, std::string* error) {
     } else if (flags & kPfLuminance) {
         *format = FormatFromMasks(MaskKind::kLuminance, bits, r, g, b, a);
     } else if (flags & kPfRgb) {
-        *format = FormatFromMasks(MaskKind::kRgb, bits, r, g, b, a);
+        *format = TenBitTwin(FormatFromMasks(MaskKind::kRgb, bits, r, g, b, a));
     } else if (flags & kPfAlpha) {
         *format = FormatFromMasks(MaskKind::kAlpha, bits, r, g, b, a);
     } else {
@@ -132,10 +140,11 @@ bool ReadDdsInfo(const uint8_t* data, size_t size, Info* info, std::string* erro
     return true;
 }
 
-bool DecodeDds(const uint8_t* data, size_t size, Image* image, std::string* error) {
+bool DecodeDds(const uint8_t* data, size_t size, Image* image, std::string* error, bool keepWideTexels) {
     Header h;
     if (!ReadDdsInfo(data, size, &image->info, error) || !ReadHeader(data, size, &h, error)) return false;
     const bool blocks = IsBlockFormat(h.format);
+    const bool asStored = blocks || (keepWideTexels && IsWideFormat(h.format));
     if (!blocks && !CanConvertFormat(h.format) && h.format != Format::kP8)
         return Fail(error, "DDS texels of a format that is not read");
     uint32_t palette[256];
@@ -147,7 +156,7 @@ bool DecodeDds(const uint8_t* data, size_t size, Image* image, std::string* erro
         }
     }
     image->faces = h.faces;
-    image->pixelFormat = blocks ? h.format : Format::kA8R8G8B8;
+    image->pixelFormat = asStored ? h.format : Format::kA8R8G8B8;
     image->surfaces.resize(static_cast<size_t>(h.faces) * h.levels);
     const uint8_t* at = data + h.dataOffset;
     for (uint32_t face = 0; face < h.faces; ++face) {
@@ -156,7 +165,7 @@ bool DecodeDds(const uint8_t* data, size_t size, Image* image, std::string* erro
             const uint32_t w = Dim(h.width, level), ht = Dim(h.height, level);
             const uint64_t row = RowBytes(h.format, w);
             const uint64_t bytes = LevelBytes(h.format, w, ht);
-            if (blocks) {
+            if (asStored) {
                 s.width = w;
                 s.height = ht;
                 s.pitch = static_cast<uint32_t>(row);
@@ -211,7 +220,7 @@ bool EncodeDds(const Image& image, uint32_t format, std::vector<uint8_t>* out, s
     w.Zeros(11 * 4);
     MaskKind kind;
     uint32_t bits = 0, r = 0, g = 0, b = 0, a = 0, pfFlags = 0, fourCC = 0;
-    if (MasksOfFormat(format, &kind, &bits, &r, &g, &b, &a)) {
+    if (MasksOfFormat(TenBitTwin(format), &kind, &bits, &r, &g, &b, &a)) {
         switch (kind) {
             case MaskKind::kRgb: pfFlags = kPfRgb; break;
             case MaskKind::kLuminance: pfFlags = kPfLuminance; break;

@@ -110,13 +110,14 @@ bool HalveByBox(const Surface& src, uint32_t width, uint32_t height, Surface* ou
 
 }  // namespace
 
-bool Resize(const Surface& src, uint32_t width, uint32_t height, uint32_t filter, Surface* out, std::string* error) {
+bool Resize(const Surface& src, uint32_t width, uint32_t height, uint32_t filter, Surface* out, std::string* error,
+            uint32_t noneFill) {
     const uint32_t kind = filter & 0xFF;
     if (kind < kFilterNone || kind > kFilterBox) return Fail(error, "unknown filter");
     if (width == 0 || height == 0 || src.width == 0 || src.height == 0) return Fail(error, "resizing from or to nothing");
     if (width > kMaxDimension || height > kMaxDimension) return Fail(error, "resizing beyond 16384 texels a side");
     Surface result;
-    result.ResetArgb(width, height, kFilterNoneFill);
+    result.ResetArgb(width, height, noneFill);
     if (kind == kFilterNone) {
         for (uint32_t y = 0; y < std::min(height, src.height); ++y)
             std::copy_n(src.Argb() + static_cast<size_t>(y) * src.width, std::min(width, src.width),

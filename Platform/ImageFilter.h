@@ -23,8 +23,10 @@ constexpr uint32_t kFilterMirrorV = 1u << 17;
 // The colour that D3DX_FILTER_NONE leaves where the source has no texel.
 constexpr uint32_t kFilterNoneFill = 0xFF000000u;
 
-// Scales `src` to `width` x `height`. False for an unknown filter or an empty size.
-bool Resize(const Surface& src, uint32_t width, uint32_t height, uint32_t filter, Surface* out, std::string* error);
+// Scales `src` to `width` x `height`; without a filter, texels the source lacks are
+// `noneFill`. False for an unknown filter or an empty size.
+bool Resize(const Surface& src, uint32_t width, uint32_t height, uint32_t filter, Surface* out, std::string* error,
+            uint32_t noneFill = kFilterNoneFill);
 
 // The number of levels of a full chain down to 1 x 1.
 uint32_t MipChainLength(uint32_t width, uint32_t height);

@@ -360,6 +360,14 @@ bool IsPackedPairFormat(uint32_t format) {
     return layout && layout->kind == Kind::kPacked;
 }
 
+bool IsWideFormat(uint32_t format) {
+    const Layout* layout = Find(format);
+    if (!layout) return false;
+    if (layout->kind == Kind::kHalf || layout->kind == Kind::kFloat) return true;
+    if (layout->kind != Kind::kChannels) return false;
+    return std::any_of(std::begin(layout->c), std::end(layout->c), [](const Channel& c) { return c.bits > 8; });
+}
+
 bool FormatHasAlpha(uint32_t format) {
     const Layout* layout = Find(format);
     if (!layout) return false;
@@ -575,10 +583,10 @@ bool CompressDxt(uint32_t format, const Surface& argb, std::vector<uint8_t>* blo
 }
 
 bool DecompressImage(Image* image, std::string* error) {
-    if (!IsBlockFormat(image->pixelFormat)) return true;
+    if (image->pixelFormat == Format::kA8R8G8B8) return true;
     for (Surface& s : image->surfaces) {
         Surface decoded;
-        if (!DecompressDxt(image->pixelFormat, s.bytes.data(), s.bytes.size(), s.width, s.height, &decoded, error))
+        if (!SurfaceFromFormat(image->pixelFormat, s.bytes.data(), s.bytes.size(), s.width, s.height, &decoded, error))
             return false;
         s = std::move(decoded);
     }

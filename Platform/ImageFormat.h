@@ -27,6 +27,9 @@ bool IsBlockFormat(uint32_t format);
 // UYVY, YUY2 and their kin: two texels share their colour, so widths count in pairs.
 bool IsPackedPairFormat(uint32_t format);
 bool FormatHasAlpha(uint32_t format);
+// Whether A8R8G8B8 would cut the format's texels short: a channel of more than 8 bits, or
+// floating point.
+bool IsWideFormat(uint32_t format);
 // Whether ToArgb and FromArgb handle the format (the channel and floating-point formats;
 // palette formats convert to A8R8G8B8 only, with their palette).
 bool CanConvertFormat(uint32_t format);
@@ -54,8 +57,9 @@ bool DecompressDxt(uint32_t format, const uint8_t* blocks, size_t size, uint32_t
                    Surface* argb, std::string* error);
 bool CompressDxt(uint32_t format, const Surface& argb, std::vector<uint8_t>* blocks, std::string* error);
 
-// A whole image: DXT surfaces decoded to A8R8G8B8 (the remembered format stays), or
-// A8R8G8B8 surfaces coded into a DXT format (which the image then also remembers).
+// A whole image: surfaces held in another format (DXT blocks, texels kept as stored)
+// decoded to A8R8G8B8 (the remembered format stays), or A8R8G8B8 surfaces coded into a DXT
+// format (which the image then also remembers).
 bool DecompressImage(Image* image, std::string* error);
 bool CompressImage(Image* image, uint32_t format, std::string* error);
 

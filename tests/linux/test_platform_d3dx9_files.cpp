@@ -280,4 +280,132 @@ TEST_F(D3dx9Files, TexelsAreCodedIntoBlocksAndDecodedOutOfThem) {
     t->Release();
 }
 
+TEST_F(D3dx9Files, TexelsBeyondAnUnfilteredImageAreTransparentBlack) {
+    const std::vector<uint8_t> tga = File(Picture(3, 3), PlatformImage::kFileTga);
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(Load(device, tga, D3DX_DEFAULT, D3DX_DEFAULT, 1, D3DFMT_UNKNOWN, 0, nullptr, &t, D3DPOOL_MANAGED,
+                   D3DX_FILTER_NONE),
+              D3D_OK);
+    D3DSURFACE_DESC d;
+    t->GetLevelDesc(0, &d);
+    ASSERT_EQ(d.Width, 4u);
+    ASSERT_EQ(d.Height, 4u);
+    EXPECT_EQ(d.Format, D3DFMT_A8R8G8B8);
+    EXPECT_EQ(TexelAt(t, 0, 2, 2), Pattern(2, 2));
+    for (UINT i = 0; i < 4; ++i) {
+        EXPECT_EQ(TexelAt(t, 0, 3, i), 0x00000000u) << "column 3, row " << i;
+        EXPECT_EQ(TexelAt(t, 0, i, 3), 0x00000000u) << "row 3, column " << i;
+    }
+    t->Release();
+}
+
+// A 2x2 DDS file put together field by field: its pixel-format description and the texels
+// of its one level as they lie in the file.
+struct DdsTexels {
+    uint32_t pfFlags, fourCC, bits, r, g, b, a;
+    std::vector<uint8_t> texels;
+
+    std::vector<uint8_t> File() const {
+        std::vector<uint8_t> out;
+        auto u32 = [&](uint32_t v) {
+            for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+        };
+        const uint32_t flags = 0x1007;  // DDSD_CAPS, HEIGHT, WIDTH, PIXELFORMAT
+        for (uint32_t v : {0x20534444u, 124u, flags, 2u, 2u, 0u, 0u, 1u}) u32(v);
+        for (int i = 0; i < 11; ++i) u32(0);
+        for (uint32_t v : {32u, pfFlags, fourCC, bits, r, g, b, a, 0x1000u /* DDSCAPS_TEXTURE */, 0u, 0u, 0u, 0u})
+            u32(v);
+        out.insert(out.end(), texels.begin(), texels.end());
+        return out;
+    }
+};
+
+std::vector<uint8_t> Halves(std::initializer_list<uint16_t> halves) {
+    std::vector<uint8_t> out;
+    for (uint16_t h : halves) out.insert(out.end(), {static_cast<uint8_t>(h), static_cast<uint8_t>(h >> 8)});
+    return out;
+}
+
+std::vector<uint8_t> Floats(std::initializer_list<float> floats) {
+    std::vector<uint8_t> out(floats.size() * 4);
+    memcpy(out.data(), floats.begin(), out.size());
+    return out;
+}
+
+// The bytes of a level's rows, without what a pitch adds beyond them.
+std::vector<uint8_t> LevelRows(IDirect3DTexture9* t, UINT level, UINT rowBytes) {
+    D3DSURFACE_DESC d;
+    D3DLOCKED_RECT l;
+    if (FAILED(t->GetLevelDesc(level, &d)) || FAILED(t->LockRect(level, &l, nullptr, D3DLOCK_READONLY))) return {};
+    std::vector<uint8_t> out;
+    for (UINT y = 0; y < d.Height; ++y) {
+        const uint8_t* row = static_cast<const uint8_t*>(l.pBits) + size_t(y) * l.Pitch;
+        out.insert(out.end(), row, row + rowBytes);
+    }
+    t->UnlockRect(level);
+    return out;
+}
+
+TEST_F(D3dx9Files, WideDdsTexelsLoadInTheirOwnFormatAsTheFileHoldsThem) {
+    constexpr uint32_t kRgbAlpha = 0x41, kLuminance = 0x20000, kFourCC = 0x4;  // DDPF_ flags
+    struct Row {
+        D3DFORMAT format;
+        D3DFORMAT asked;
+        DdsTexels dds;
+    };
+    const Row rows[] = {
+        {D3DFMT_L16, D3DFMT_L16, {kLuminance, 0, 16, 0xFFFF, 0, 0, 0, Halves({0x0193, 0xFFFF, 0x0000, 0x8001})}},
+        // Red's mask in the top bits names the format whose red is in the bottom ones.
+        {D3DFMT_A2B10G10R10, D3DFMT_UNKNOWN,
+         {kRgbAlpha, 0, 32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000,
+          {0xFF, 0x03, 0, 0xC0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0x4C}}},
+        {D3DFMT_R16F, D3DFMT_UNKNOWN, {kFourCC, 111, 0, 0, 0, 0, 0, Halves({0x3C00, 0xC000, 0x63D0, 0x3800})}},
+        {D3DFMT_G16R16F, D3DFMT_UNKNOWN,
+         {kFourCC, 112, 0, 0, 0, 0, 0, Halves({0x3C00, 0xC000, 0x63D0, 0x3800, 0x0001, 0x7BFF, 0x8000, 0xBC00})}},
+        {D3DFMT_A16B16G16R16F, D3DFMT_FROM_FILE,
+         {kFourCC, 113, 0, 0, 0, 0, 0,
+          Halves({0x3C00, 0xC000, 0x63D0, 0x3800, 0x0001, 0x7BFF, 0x8000, 0xBC00, 1, 2, 3, 4, 5, 6, 7, 8})}},
+        {D3DFMT_R32F, D3DFMT_UNKNOWN, {kFourCC, 114, 0, 0, 0, 0, 0, Floats({1.0f, 2.0f, 3.0f, 6.0f})}},
+        {D3DFMT_G32R32F, D3DFMT_UNKNOWN,
+         {kFourCC, 115, 0, 0, 0, 0, 0, Floats({1.5f, -3.0f, 100.0f, 0.25f, 7.0f, -0.5f, 1e6f, 2.0f})}},
+        {D3DFMT_A32B32G32R32F, D3DFMT_A32B32G32R32F,
+         {kFourCC, 116, 0, 0, 0, 0, 0,
+          Floats({1.5f, -3.0f, 100.0f, 0.25f, 7.0f, -0.5f, 1e6f, 2.0f, 0.0f, 1.0f, -1.0f, 4.0f, 8.0f, 16.0f, 32.0f,
+                 64.0f})}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "format " << row.format);
+        const std::vector<uint8_t> file = row.dds.File();
+        IDirect3DTexture9* t = nullptr;
+        D3DXIMAGE_INFO info{};
+        ASSERT_EQ(Load(device, file, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, row.asked, 0, &info, &t), D3D_OK);
+        EXPECT_EQ(info.Format, row.format);
+        D3DSURFACE_DESC d;
+        t->GetLevelDesc(0, &d);
+        EXPECT_EQ(d.Format, row.format);
+        EXPECT_EQ(t->GetLevelCount(), 2u);
+        EXPECT_EQ(LevelRows(t, 0, UINT(row.dds.texels.size() / 2)), row.dds.texels);
+        t->Release();
+    }
+
+    // The level below comes from the texels' own values, not from eight bits of them.
+    const std::vector<uint8_t> r32f = rows[5].dds.File();
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(Load(device, r32f, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, D3DFMT_UNKNOWN, 0, nullptr, &t), D3D_OK);
+    EXPECT_EQ(LevelRows(t, 1, 4), Floats({3.0f}));
+    t->Release();
+
+    // Read into colours, the ten-bit format's bottom bits are red.
+    const std::vector<uint8_t> tenBits = rows[1].dds.File();
+    ASSERT_EQ(Load(device, tenBits, D3DX_DEFAULT, D3DX_DEFAULT, 1, D3DFMT_A8R8G8B8, 0, nullptr, &t), D3D_OK);
+    EXPECT_EQ(TexelAt(t, 0, 0, 0), 0xFFFF0000u);
+    t->Release();
+
+    // Floating-point texels are not squeezed into a format of another kind.
+    t = reinterpret_cast<IDirect3DTexture9*>(1);
+    EXPECT_EQ(Load(device, rows[2].dds.File(), D3DX_DEFAULT, D3DX_DEFAULT, 1, D3DFMT_A8R8G8B8, 0, nullptr, &t),
+              E_NOTIMPL);
+    EXPECT_EQ(t, nullptr);
+}
+
 }  // namespace
