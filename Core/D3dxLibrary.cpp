@@ -8,7 +8,9 @@ const char kD3dxLibrary[] = "d3dx9_43.dll";
 
 namespace {
 
-const char kLoadSignature[] = "const struct D3dxCalls &__cdecl D3dx(void)";
+// The line goes to the loaders' log, which the full-screen run keeps writing when its
+// channels are switched off: that run is the one that needs the library.
+void LogMissing(const char* what) { DebugLog(String("Error: ") + kD3dxLibrary + what + "\n", String()); }
 
 struct LoadedD3dx {
     D3dxCalls calls;
@@ -17,7 +19,7 @@ struct LoadedD3dx {
     LoadedD3dx() {
         HMODULE library = LoadLibraryA(kD3dxLibrary);
         if (!library) {
-            LogErrors().Write(LOG_SITE(kLoadSignature)).Print(kD3dxLibrary).Print(" is missing");
+            LogMissing(" is missing");
             return;
         }
         loaded = calls.FetchAll(library);
@@ -43,7 +45,7 @@ bool D3dxCalls::FetchAll(HMODULE library) {
     CORVANE_D3DX_FUNCTIONS(CORVANE_D3DX_FETCH)
 #undef CORVANE_D3DX_FETCH
     if (!missing) return true;
-    LogErrors().Write(LOG_SITE(kLoadSignature)).Print(kD3dxLibrary).Print(" lacks ").Print(missing);
+    LogMissing((String(" lacks ") + missing).c_str());
     *this = D3dxCalls();
     return false;
 }

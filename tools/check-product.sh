@@ -18,7 +18,8 @@
 #             it starts than 1.5 s after (the volume's ramp);
 #   nod3dx    without the D3DX library (a Windows without the DirectX end-user runtime):
 #             /c still shows the settings dialog, and /s shows the DirectX dialog, logs
-#             the missing library and, the dialog closed, ends by itself with status 0.
+#             the missing library (to "log") and, the dialog closed, ends by itself with
+#             status 0.
 # The user's settings are written with `wine reg add` into the build's own prefix and
 # removed afterwards. Screenshots, rectangles and captures stay in build/product-check/
 # (build/product-check-x86/ for x86). Needs the release build and the Windows build
@@ -539,7 +540,7 @@ else
 fi
 "$WINESERVER" -k >/dev/null 2>&1 || true
 wait
-rm -f errors.log
+rm -f log
 WINEDLLOVERRIDES=$NO_D3DX "$WINE" ./corvane.scr /s >/dev/null 2>&1 &
 saver=$!
 if "$WINE" ./tools/dialogrects.exe "$NODX_TITLE" --wait 60 >/dev/null 2>&1; then
@@ -560,7 +561,7 @@ fi
 ended=0
 wait "$saver" || ended=$?
 [ "$ended" -eq 0 ] || problems="$problems; /s ended with status $ended"
-grep -q "d3dx9_43.dll is missing" errors.log 2>/dev/null || problems="$problems; errors.log does not name d3dx9_43.dll"
+grep -q "d3dx9_43.dll is missing" log 2>/dev/null || problems="$problems; the loaders' log does not name d3dx9_43.dll"
 "$WINESERVER" -k >/dev/null 2>&1 || true
 wait
 if [ -z "$problems" ]; then
