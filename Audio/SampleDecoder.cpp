@@ -137,7 +137,8 @@ private:
 
 bool SampleDecoder::Decode(const uint8_t* bytes, size_t size, uint32_t rate, std::vector<int16_t>& out,
                            std::string* why) {
-    std::vector<int16_t>().swap(out);
+    // A buffer the caller hands in again is written over where it is large enough.
+    out.clear();
     std::string reason;
     bool ok = false;
     if (!bytes || size < 4) reason = "the file is too short to be a sound";

@@ -28,7 +28,8 @@ public:
     // three; L, C, R, rear L, rear R, LFE for 5.1), a WAV file of more keeps its first two.
     // The links of a chained OGG file play one after another, each at its own rate and
     // channel count. False (out emptied, `why` saying what was refused where one is
-    // given) on anything it cannot read or that holds no frame.
+    // given) on anything it cannot read or that holds no frame. The frames are written
+    // over `out`, whose memory is kept where it is large enough.
     static bool Decode(const uint8_t* bytes, size_t size, uint32_t rate, std::vector<int16_t>& out,
                        std::string* why = nullptr);
 

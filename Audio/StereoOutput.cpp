@@ -29,7 +29,15 @@ bool StereoOutput::Add(const float* left, const float* right, size_t frames) {
     const uint64_t inFrames = inFrames_ + frames;
     if (inFrames > maxFrames_ || first_ + inFrames * to_ / from_ > maxFrames_) return false;
     if (from_ == to_) {
-        for (size_t i = 0; i < frames; ++i) Write(left[i], right[i]);
+        // Converted a block at a time on the stack and appended: the buffer's memory is
+        // written once, where growing it first would fill it with zeros as well.
+        for (size_t done = 0; done < frames;) {
+            const size_t block = std::min(kBlockFrames, frames - done);
+            for (size_t i = 0; i < block; ++i)
+                block_[2 * i] = ToInt16(left[done + i]), block_[2 * i + 1] = ToInt16(right[done + i]);
+            out_.insert(out_.end(), block_, block_ + 2 * block);
+            done += block;
+        }
         written_ += frames;
     } else {
         Resample(left, right, frames);

@@ -32,6 +32,8 @@ private:
     }
     void Resample(const float* left, const float* right, size_t frames);
 
+    static constexpr size_t kBlockFrames = 1024;
+
     std::vector<int16_t>& out_;
     const uint32_t from_, to_;
     const double step_;        // source frames per output frame
@@ -40,4 +42,5 @@ private:
     uint64_t inFrames_ = 0;    // source frames added
     uint64_t written_ = 0;     // output frames written
     float lastLeft_ = 0, lastRight_ = 0;  // the source's latest frame
+    int16_t block_[2 * kBlockFrames];
 };

@@ -19,7 +19,8 @@
 #include <new>
 
 // The heap in use and its peak, counted by the program's operator new and delete below
-// (every allocation carries its size in a header of its own).
+// (every allocation carries its size in a header of its own). They are never inlined: a
+// caller that saw both would take the header's offset for a mismatched free.
 namespace HeapCount {
 std::atomic<size_t> inUse{0}, peak{0};
 constexpr size_t kHeader = 16;  // keeps the block's alignment
@@ -31,7 +32,7 @@ size_t Reset() {
 size_t Peak() { return peak.load(); }
 }  // namespace HeapCount
 
-void* operator new(size_t size) {
+[[gnu::noinline]] void* operator new(size_t size) {
     char* block = static_cast<char*>(malloc(size + HeapCount::kHeader));
     if (!block) abort();  // a benchmark that runs out of memory has nothing to report
     memcpy(block, &size, sizeof size);
@@ -40,7 +41,7 @@ void* operator new(size_t size) {
     }
     return block + HeapCount::kHeader;
 }
-void operator delete(void* p) noexcept {
+[[gnu::noinline]] void operator delete(void* p) noexcept {
     if (!p) return;
     char* block = static_cast<char*>(p) - HeapCount::kHeader;
     size_t size;
