@@ -75,6 +75,7 @@ void MemoryBuffer::BuildIndex() {
 bool MemoryBuffer::Find(const String& name, Found* found) {
     *found = Found();
     if (Size() == 0 || name.IsEmpty()) return false;
+    ++memberLookups;
     RarMemoryFile archive;
     archive.data = Data();
     archive.size = Size();

@@ -54,6 +54,10 @@ public:
     // copy in its write buffer.
     Stream* OpenMember(const String& name, u32 mode) override;
 
+    // How many times a member was looked for (by OpenMember or Contains; a compressed one
+    // is unpacked each time it is found) since the buffer was made.
+    u32 MemberLookups() const { return memberLookups; }
+
     const u8* Data() const { return held ? held->data() : nullptr; }
     u32 Size() const { return held ? held->size() : 0; }
     // True while the bytes are not owned (for example the executable's own resource).
@@ -77,4 +81,5 @@ private:
     Array<RarMember> members;
     StringMapOf<u32> index;  // member name in matching form -> position in members
     bool indexComplete = false;  // every member is listed (else unlisted names walk the file)
+    u32 memberLookups = 0;
 };

@@ -29,6 +29,7 @@
 
 #include "Dunmerrow/GlowRayMesh.h"
 #include "Dunmerrow/MagicHolder.h"
+#include "Dunmerrow/TimeOfDay.h"
 #include "Dunmerrow/ViewCell.h"
 
 class Hierarchy;
@@ -131,6 +132,8 @@ public:
     void ReleaseOwnTextures();
     // Deletes the landmark node, which loading took out of the ground and owns.
     void ReleaseDetachedNodes();
+    // The scene's settings that the time of day is worked out from.
+    DaySettings CurrentDaySettings() const;
 
     // ---- the scene's settings (keys of the screen parameters) -------------------------
     StringParameter MusicFile;
@@ -196,6 +199,25 @@ public:
     static constexpr u32 kOwnTextures = 32;
     Texture* ownTextures[kOwnTextures] = {};
     u32 ownTextureCount = 0;
+
+private:
+    // ---- the steps of RenderScene, in the order it takes them --------------------------
+    struct Frame;
+    // The day part and the device's free texture memory, into the frame's statistics.
+    void PublishStatistics();
+    // The sky boxes, the light map's flicker, the ankh and the colours of the day.
+    void ApplyDay(const TimeOfDay& now);
+    void TurnAnkh();
+    void PlaceSunAndMoon(const TimeOfDay& now, Frame& frame);
+    void AimShadowLights(const TimeOfDay& now, const Frame& frame);
+    void SetUpViews(const TimeOfDay& now, Frame& frame);
+    // The shadow map, every ShadowDelay-th frame; the shadowed effect's parameters always.
+    void RenderShadowPass(Frame& frame);
+    // Sky, ground, landmarks and palms, what the ground view queued, the monument.
+    void RenderWorld(const TimeOfDay& now, Frame& frame);
+    // The palms at each of their positions, when the scene is animated.
+    void CullPalms(RenderView& view);
+    void RenderGlowsAndFlare(const TimeOfDay& now, Frame& frame);
 };
 
 // The product's mode objects: the preview and the configuration dialog of the saver, and

@@ -116,6 +116,8 @@ bool Dunmerrow::LoadCustom() {
     // 1. The flights of the first part of the day (the debug mode keeps its own).
     // Without a first camera list the flights of the scene keys stay.
     if (!DebugMode && Cameras.value.count > 0) Animations.CopyFrom(Cameras.value[0]);
+    // Every day part's flights are read now, so that no frame waits on the archive.
+    for (i32 part = 0; !DebugMode && part < Cameras.value.count; ++part) KeepFlights(Cameras.value[part]);
 
     // 2. The day length, in ms from here on.
     DayLengthSetting = DayLengthMs(DayLengthSetting, DayMinLengthSetting, DayMaxLengthSetting);

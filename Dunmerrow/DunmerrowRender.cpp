@@ -13,6 +13,7 @@
 // frame goes on. The clock freeze is taken only when nobody holds it already, so a caller
 // that froze the clock (a test stepping a day) keeps its frozen time after the frame.
 #include "Dunmerrow/Dunmerrow.h"
+#include "Dunmerrow/TimeOfDay.h"
 
 #include "Core/Bounded.h"
 #include "Core/Log.h"
@@ -46,7 +47,6 @@ constexpr f32 kQuadDistance = 25000.0f;     // the sun and moon quads, inside th
 constexpr f32 kLightDistance = 20000.0f;    // the shadow light, back from the box centre
 constexpr f32 kShadowDepth = 40000.0f;
 constexpr f32 kSkyFadeSpan = 0.04f;          // the last stretch of day fraction before a switch
-constexpr f32 kHorizonGrey = 0.99f;          // shadow grey with the light on the horizon
 constexpr f32 kShadowBias = -0.000205f;
 constexpr f32 kShadowSlope = 1.5f;
 
@@ -319,81 +319,124 @@ f32 Dunmerrow::ShadowExtent(i32 area, f32 y, f32 d) {
 
 // ---- the frame ------------------------------------------------------------------------
 
+// What the steps of one frame share: where the eye stands, the queue and the three views,
+// the light that shines, and what the shadow pass and the world target left for the rest.
+struct Dunmerrow::Frame {
+    explicit Frame(SceneCamera& camera)
+        : eye(camera.GetEye()), viewDir(Normalised(camera.GetDirection())), queue(&camera) {}
+    Vec3 eye;
+    Vec3 viewDir;
+    Vec3 sunPosition{0.0f, 0.0f, 0.0f};
+    RenderQueue queue;
+    RenderView skyView;
+    RenderView monumentView;
+    RenderView groundView;
+    RefHandle<Light> active;
+    ShadowMappedEffect* shadowed = nullptr;
+    bool shadows = false;
+    bool worldBegun = false;
+};
+
 bool Dunmerrow::RenderScene() {
-    // 1. One time for the whole frame; a freeze held by the caller stays the caller's.
+    // One time for the whole frame; a freeze held by the caller stays the caller's.
     const bool frozenBefore = Timer::IsFrozen();
     if (!frozenBefore) Timer::Freeze(true);
-    StatisticsTable& statistics = TheStatistics();
-    statistics.ClearCurrent();
+    TheStatistics().ClearCurrent();
 
-    // 2-4. The day fraction, the flights of the day part, the statistics.
     const f32 t = DayFraction();
     day.fraction = t;
     UpdateCameraLists(t);
-    if (statistics.enabled == 1) {
-        HandleParamMap& record = statistics.Current().children;
-        record.SetInt(String("DayPart"), day.currentDayPart);
-        IDirect3DDevice9* device = TheDevice();
-        const unsigned memory = device ? static_cast<unsigned>(device->GetAvailableTextureMem()) : 0u;
-        char text[24];
-        std::snprintf(text, sizeof text, "%u.", memory);
-        record.SetString(String("FREE TEXTURE MEM"), String::FromText(text));
-    }
+    PublishStatistics();
+    const TimeOfDay now = TimeOfDay::At(t, CurrentDaySettings());
 
-    // 5. The sun climbs in the y-z plane from +z; the moon stands off that plane.
-    const f32 a = kTwoPi * t;
-    const f32 sinA = std::sin(a);
-    const Vec3 sunDir(0.0f, sinA, std::cos(a));
-    const Vec3 moonDir = Normalised(Vec3(1.0f, sinA, std::cos(a))) * -1.0f;
-    const bool daytime = t < 0.5f;
+    Frame frame(ViewCamera);
+    ApplyDay(now);
+    PlaceSunAndMoon(now, frame);
+    AimShadowLights(now, frame);
+    SetUpViews(now, frame);
+    if (IsAnimated.value) palm.GetRoot()->UpdateWorld(frame.skyView);
+    ground.GetRoot()->UpdateWorld(frame.groundView);
 
-    // 6-7. Sky, night weight, light-map flicker.
-    UpdateSky(t);
-    const f32 h = (sinA + 1.0f) * 0.5f;
-    const f32 w = 1.0f - h;
-    day.height = h;
+    frame.worldBegun = BeginTargetWithColour(&world, 50.0f / 255.0f, 50.0f / 255.0f, 50.0f / 255.0f, 1.0f);
+    RenderShadowPass(frame);
+    RenderWorld(now, frame);
+    RenderGlowsAndFlare(now, frame);
+    // The world target onto the screen through the distortion.
+    if (frame.worldBegun) world.End();
+    viewCell.Render(frame.eye, DistAmount.value, now.height);
+
+    if (!frozenBefore) Timer::Freeze(false);
+    const i32 delay = ShadowDelay.value > 1 ? ShadowDelay.value : 1;
+    day.shadowFrame = (day.shadowFrame + 1) % delay;
+    return true;
+}
+
+void Dunmerrow::PublishStatistics() {
+    StatisticsTable& statistics = TheStatistics();
+    if (statistics.enabled != 1) return;
+    HandleParamMap& record = statistics.Current().children;
+    record.SetInt(String("DayPart"), day.currentDayPart);
+    IDirect3DDevice9* device = TheDevice();
+    const unsigned memory = device ? static_cast<unsigned>(device->GetAvailableTextureMem()) : 0u;
+    char text[24];
+    std::snprintf(text, sizeof text, "%u.", memory);
+    record.SetString(String("FREE TEXTURE MEM"), String::FromText(text));
+}
+
+DaySettings Dunmerrow::CurrentDaySettings() const {
+    DaySettings settings;
+    settings.ambientLight = AmbientLight.value;
+    settings.sunLight = SunLight.value;
+    settings.moonLight = MoonLight.value;
+    settings.shadowLightness = ShadowLightness.value;
+    settings.pyramidShadow = PyrShadow.value;
+    settings.maxMagic = MaxMagic.value;
+    settings.bumpEffect = bumpEffect;
+    return settings;
+}
+
+void Dunmerrow::ApplyDay(const TimeOfDay& now) {
+    UpdateSky(now.fraction);
+    day.height = now.height;
     RangeValue flickerRange;
     flickerRange.Set(0.9f, 10.0f, 1.0f, 10.0f);
-    day.flicker = static_cast<f32>(flickerRange.Sample()) * w * 0.8f;
+    day.flicker = static_cast<f32>(flickerRange.Sample()) * now.night * 0.8f;
     if (day.shadowFrame == 0 && lightMap) UpdateLightMap();
+    TurnAnkh();
+    day.groundColour = now.groundColour;
+    day.sunColour = now.sunColour;
+    day.moonColour = now.moonColour;
+    day.shadowGrey = now.shadowGrey;
+}
 
-    // 8. The ankh turns a full circle, then starts over.
+void Dunmerrow::TurnAnkh() {
+    // The ankh turns a full circle, then starts over.
     f32 spin = static_cast<f32>(ankhTimer.Elapsed()) * AnkhSpeed.value;
     if (spin >= kTwoPi) {
         spin = 0.0f;
         ankhTimer.Restart();
     }
     if (ankh) ankh->GetTransform(true).SetUp(std::sin(spin), 0.0f, std::cos(spin));
+}
 
-    // 9. Colours.
-    const f32 s = std::fabs(sinA);
-    day.groundColour = ScaleColour(AmbientLight.value, (h + 0.1f) * 0.9f);
-    day.sunColour = ScaleColour(SunLight.value, s);
-    day.moonColour = ScaleColour(MoonLight.value, s);
-    if (!bumpEffect) {
-        day.sunColour.Set(1.0f, 0.0f, 0.0f, 0.0f);
-        day.moonColour.Set(1.0f, 0.0f, 0.0f, 0.0f);
-    }
-    day.shadowGrey = Grey(ShadowLightness.value * s + (1.0f - s) * kHorizonGrey);
+void Dunmerrow::PlaceSunAndMoon(const TimeOfDay& now, Frame& frame) {
+    // The sun grows near the horizon and near the view's centre.
+    frame.sunPosition = now.sunDirection * kQuadDistance;
+    PlaceNode(sunQuad.GetRoot(), frame.sunPosition);
+    PlaceNode(moonQuad.GetRoot(), now.moonDirection * kQuadDistance);
+    const f32 theta = AngleBetween(frame.sunPosition - frame.eye, frame.viewDir);
+    if (Hierarchy* child = sunQuad.GetRoot()->GetChildren().first ? sunQuad.GetRoot()->GetChildren().first->value : nullptr)
+        SetLayerFactor(child->GetMaterial().layers[0], 1.0f);
+    const f32 h = now.height;
+    const f32 scale = (1.5f - h * h) * (0.7f - theta / kPi) * 55.0f;
+    sunQuad.GetRoot()->GetTransform(true).SetScale(scale, scale, scale);
+}
 
-    // 10. The sun and moon quads; the sun grows near the horizon and near the view's centre.
-    const Vec3 eye = ViewCamera.GetEye();
-    const Vec3 viewDir = Normalised(ViewCamera.GetDirection());
-    const Vec3 sunPosition = sunDir * kQuadDistance;
-    PlaceNode(sunQuad.GetRoot(), sunPosition);
-    PlaceNode(moonQuad.GetRoot(), moonDir * kQuadDistance);
-    {
-        const f32 theta = AngleBetween(sunPosition - eye, viewDir);
-        if (Hierarchy* child = sunQuad.GetRoot()->GetChildren().first ? sunQuad.GetRoot()->GetChildren().first->value : nullptr)
-            SetLayerFactor(child->GetMaterial().layers[0], 1.0f);
-        const f32 scale = (1.5f - h * h) * (0.7f - theta / kPi) * 55.0f;
-        sunQuad.GetRoot()->GetTransform(true).SetScale(scale, scale, scale);
-    }
-
-    // 11-12. The shadow box follows the eye; the lights describe the shadow-casting light.
-    const f32 downward = viewDir.y < 0.0f ? -viewDir.y : 0.0f;
-    const f32 extent = ShadowExtent(ShadowArea.value, eye.y, downward);
-    const Vec3 boxCentre = eye + viewDir * (extent * 0.5f);
+void Dunmerrow::AimShadowLights(const TimeOfDay& now, const Frame& frame) {
+    // The shadow box follows the eye; the lights describe the shadow-casting light.
+    const f32 downward = frame.viewDir.y < 0.0f ? -frame.viewDir.y : 0.0f;
+    const f32 extent = ShadowExtent(ShadowArea.value, frame.eye.y, downward);
+    const Vec3 boxCentre = frame.eye + frame.viewDir * (extent * 0.5f);
     auto setLight = [&](Light* light, const Vec3& dir, const FColor& colour) {
         if (!light) return;
         light->SetEnabled(false);
@@ -405,116 +448,96 @@ bool Dunmerrow::RenderScene() {
         light->SetShadowBox(extent, extent, kShadowDepth);
         light->SetAttenuation(0.1f, 0.004f, 0.00005f);
     };
-    setLight(sunLight.Get(), sunDir, day.sunColour);
-    setLight(moonLight.Get(), moonDir, day.moonColour);
+    setLight(sunLight.Get(), now.sunDirection, day.sunColour);
+    setLight(moonLight.Get(), now.moonDirection, day.moonColour);
+}
 
-    // 13. The queue and the three views, each lit only by what it holds.
-    RenderQueue queue(&ViewCamera);
-    RenderView skyView;
-    RenderView monumentView;
-    RenderView groundView;
+void Dunmerrow::SetUpViews(const TimeOfDay& now, Frame& frame) {
+    // The three views, each lit only by what it holds: the ground view the active light.
     const auto setupView = [&](RenderView& view, bool ambient, const FColor& colour) {
         view.camera = ViewCamera;
         view.flags = kPassViewLighting;
         view.lighting = RefHandle<LightingInfo>(new (std::nothrow) LightingInfo);
         if (view.lighting) view.lighting->ambient = ambient ? colour : Grey(0.0f);
     };
-    setupView(skyView, false, FColor());
-    setupView(monumentView, true, GoldColor.value);
-    setupView(groundView, true, day.groundColour);
-    if (!IsAnimated.value) groundView.queue = &queue;
+    setupView(frame.skyView, false, FColor());
+    setupView(frame.monumentView, true, GoldColor.value);
+    setupView(frame.groundView, true, day.groundColour);
+    if (!IsAnimated.value) frame.groundView.queue = &frame.queue;
 
-    // 14. The active light.
-    RefHandle<Light> active = daytime ? sunLight : moonLight;
-    if (active && groundView.lighting) groundView.lighting->AddLight(active);
-    if (active) day.lightDirection = active->GetDirection();
-    if (daytime) flare.source = sunPosition;
+    frame.active = now.daytime ? sunLight : moonLight;
+    if (frame.active && frame.groundView.lighting) frame.groundView.lighting->AddLight(frame.active);
+    if (frame.active) day.lightDirection = frame.active->GetDirection();
+    if (now.daytime) flare.source = frame.sunPosition;
+}
 
-    // 15. Animation.
-    if (IsAnimated.value) palm.GetRoot()->UpdateWorld(skyView);
-    ground.GetRoot()->UpdateWorld(groundView);
-
-    // 16. Into the world target.
-    const bool worldBegun = BeginTargetWithColour(&world, 50.0f / 255.0f, 50.0f / 255.0f, 50.0f / 255.0f, 1.0f);
-
-    // 17. Shadows.
-    ShadowMappedEffect* shadowed = ShadowsEnabled.value ? FindShadowedEffect() : nullptr;
-    const bool shadows = ShadowsEnabled.value && shadowMap.GetSize() > 0;
-    if (shadows) {
-        if (day.shadowFrame == 0 && active && shadowMap.Begin(active, 1, kShadowBias, kShadowSlope)) {
-            RenderView shadowView;
-            shadowView.camera = shadowMap.GetCamera();
-            // What the light sees says nothing of what the eye will: the nodes' occlusion
-            // queries stay the eye's.
-            shadowView.flags = kPassNoQueries;
-            shadowView.contextTag = TheEffectManager().FindEffect(String("ShadowMap"), 100);
-            // Casters are drawn with their back faces: the front faces' depth would shadow
-            // the lit surfaces themselves.
-            StateCache::SetRenderStateLocked(D3DRS_CULLMODE, D3DCULL_CW, true);
-            CullSceneNodes(ground.GetRoot(), shadowView);
-            if (landmark) CullSceneNodes(landmark, shadowView);
-            CullSceneNodes(landmarkGroup.GetRoot(), shadowView);
-            CullSceneNodes(monuments.GetRoot(), shadowView);
-            if (IsAnimated.value) {
-                for (u32 i = 0; i < palmCount && i < kPalms; ++i) {
-                    PlaceNode(palm.GetRoot(), palmPositions[i]);
-                    CullSceneNodes(palm.GetRoot(), shadowView);
-                }
-            }
-            StateCache::SetRenderStateLocked(D3DRS_CULLMODE, D3DCULL_CCW, false);
-            shadowMap.End();
-            ++day.shadowMapDraws;
-        }
-        if (shadowed) shadowed->SetShadowParams(ViewCamera, shadowMap, 1, day.shadowGrey);
+void Dunmerrow::RenderShadowPass(Frame& frame) {
+    frame.shadowed = ShadowsEnabled.value ? FindShadowedEffect() : nullptr;
+    frame.shadows = ShadowsEnabled.value && shadowMap.GetSize() > 0;
+    if (!frame.shadows) return;
+    if (day.shadowFrame == 0 && frame.active && shadowMap.Begin(frame.active, 1, kShadowBias, kShadowSlope)) {
+        RenderView shadowView;
+        shadowView.camera = shadowMap.GetCamera();
+        // What the light sees says nothing of what the eye will: the nodes' occlusion
+        // queries stay the eye's.
+        shadowView.flags = kPassNoQueries;
+        shadowView.contextTag = TheEffectManager().FindEffect(String("ShadowMap"), 100);
+        // Casters are drawn with their back faces: the front faces' depth would shadow
+        // the lit surfaces themselves.
+        StateCache::SetRenderStateLocked(D3DRS_CULLMODE, D3DCULL_CW, true);
+        CullSceneNodes(ground.GetRoot(), shadowView);
+        if (landmark) CullSceneNodes(landmark, shadowView);
+        CullSceneNodes(landmarkGroup.GetRoot(), shadowView);
+        CullSceneNodes(monuments.GetRoot(), shadowView);
+        CullPalms(shadowView);
+        StateCache::SetRenderStateLocked(D3DRS_CULLMODE, D3DCULL_CCW, false);
+        shadowMap.End();
+        ++day.shadowMapDraws;
     }
+    if (frame.shadowed) frame.shadowed->SetShadowParams(ViewCamera, shadowMap, 1, day.shadowGrey);
+}
 
-    // 18. Sky, sun, moon; the ground.
-    CullSceneNodes(sky.GetRoot(), skyView);
-    CullSceneNodes(sunQuad.GetRoot(), skyView);
-    CullSceneNodes(moonQuad.GetRoot(), skyView);
-    CullSceneNodes(ground.GetRoot(), groundView);
+void Dunmerrow::RenderWorld(const TimeOfDay& now, Frame& frame) {
+    // Sky, sun, moon; the ground.
+    CullSceneNodes(sky.GetRoot(), frame.skyView);
+    CullSceneNodes(sunQuad.GetRoot(), frame.skyView);
+    CullSceneNodes(moonQuad.GetRoot(), frame.skyView);
+    CullSceneNodes(ground.GetRoot(), frame.groundView);
 
-    // 19. The landmarks and the palms, under their own shadow grey.
-    if (shadows) {
-        day.shadowGrey = Grey(PyrShadow.value * s + (1.0f - s) * kHorizonGrey);
-        if (shadowed) shadowed->SetShadowParams(ViewCamera, shadowMap, 1, day.shadowGrey);
+    // The landmarks and the palms, under their own shadow grey.
+    if (frame.shadows) {
+        day.shadowGrey = now.landmarkGrey;
+        if (frame.shadowed) frame.shadowed->SetShadowParams(ViewCamera, shadowMap, 1, day.shadowGrey);
     }
-    if (landmark) CullSceneNodes(landmark, groundView);
-    CullSceneNodes(landmarkGroup.GetRoot(), groundView);
-    if (IsAnimated.value) {
-        for (u32 i = 0; i < palmCount && i < kPalms; ++i) {
-            PlaceNode(palm.GetRoot(), palmPositions[i]);
-            CullSceneNodes(palm.GetRoot(), groundView);
-        }
+    if (landmark) CullSceneNodes(landmark, frame.groundView);
+    CullSceneNodes(landmarkGroup.GetRoot(), frame.groundView);
+    CullPalms(frame.groundView);
+
+    // What the ground view queued; then the monument.
+    frame.queue.Draw();
+    frame.queue.Clear();
+    CullSceneNodes(monuments.GetRoot(), frame.monumentView);
+}
+
+void Dunmerrow::CullPalms(RenderView& view) {
+    if (!IsAnimated.value) return;
+    for (u32 i = 0; i < palmCount && i < kPalms; ++i) {
+        PlaceNode(palm.GetRoot(), palmPositions[i]);
+        CullSceneNodes(palm.GetRoot(), view);
     }
+}
 
-    // 20. What the ground view queued; then the monument.
-    queue.Draw();
-    queue.Clear();
-    CullSceneNodes(monuments.GetRoot(), monumentView);
-
-    // 21. Glows and magic: the rays fade out as the sun rises, the magic grows at night.
-    const i32 magicCount = MagicCount(MaxMagic.value, w);
+void Dunmerrow::RenderGlowsAndFlare(const TimeOfDay& now, Frame& frame) {
+    // The rays fade out as the sun rises, the magic grows at night.
     for (u32 i = 0; i < kGlows; ++i) {
-        glows[i].DrawRays(skyView.camera);
+        glows[i].DrawRays(frame.skyView.camera);
         MaterialLayer& rays = glows[i].RayMaterial().layers[0];
-        SetLayerFactor(rays, w);
+        SetLayerFactor(rays, now.night);
         rays.stages[0].SetCombine(kCombineDiffuseFactor);
-        magic[i].SetCount(magicCount);
-        if (Hierarchy* node = magic[i].Node()) CullSceneNodes(node, skyView);
+        magic[i].SetCount(now.magicCount);
+        if (Hierarchy* node = magic[i].Node()) CullSceneNodes(node, frame.skyView);
     }
-
-    // 22. The flare, unless the landmark stands between the eye and the sun.
+    // The flare, unless the landmark stands between the eye and the sun.
     day.flareNodesDrawn = 0;
-    if (daytime && !LandmarkHides(eye, sunPosition)) RenderFlare(flare, monumentView);
-
-    // 23-24. The world target onto the screen through the distortion.
-    if (worldBegun) world.End();
-    viewCell.Render(eye, DistAmount.value, h);
-
-    // 25.
-    if (!frozenBefore) Timer::Freeze(false);
-    const i32 delay = ShadowDelay.value > 1 ? ShadowDelay.value : 1;
-    day.shadowFrame = (day.shadowFrame + 1) % delay;
-    return true;
+    if (now.daytime && !LandmarkHides(frame.eye, frame.sunPosition)) RenderFlare(flare, frame.monumentView);
 }

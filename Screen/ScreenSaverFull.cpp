@@ -180,6 +180,7 @@ bool ScreenSaver::Full::Create(HINSTANCE instance_, HWND parent) {
     LogInfo().Write(CreateSite(__LINE__)).Print("<<<<Load Custom");
 
     if (!DebugMode) {
+        KeepFlights(Animations);
         DebugHold = 0;
         PathActive = 1;
         PathTime = 0.0f;
@@ -288,8 +289,22 @@ void ScreenSaver::Full::CreateOverlays() {
 // ---- camera flights -------------------------------------------------------------------------
 
 void ScreenSaver::Full::LoadCameraPath(const String& name) {
+    Flights.Read(name, MediaPath(name));
+    PlayFlight(name);
+}
+
+void ScreenSaver::Full::KeepFlights(const StringList& names) {
+    names.ForEach([this](const String& name) {
+        if (Flights.Holds(name)) return;
+        if (Flights.Read(name, MediaPath(name)) == 0)
+            LogWarnings().Write(LogSite(kSource, kLoadPathSignature, __LINE__)).Print("No camera keys in ").Print(name);
+    });
+}
+
+void ScreenSaver::Full::PlayFlight(const String& name) {
     TheStatistics().Current().children.SetString(String("Camera"), name);
-    const u32 keys = ::LoadCameraPath(*FlightPath, MediaPath(name));
+    if (!Flights.Holds(name)) Flights.Read(name, MediaPath(name));
+    const u32 keys = Flights.Copy(name, *FlightPath);
     if (keys == 0) LogWarnings().Write(LogSite(kSource, kLoadPathSignature, __LINE__)).Print("No camera keys in ").Print(name);
     if (DebugMode) {
         DebugKeyCountText.SetRawText(WString::FromInt(static_cast<i32>(FlightPath->PositionTrack().keys.Count()), 10));
@@ -301,7 +316,7 @@ bool ScreenSaver::Full::LoadRandomFlight() {
     if (Animations.count == 0) return false;
     const i32 steps = rand() % Animations.count;
     for (i32 i = 0; i < steps; ++i) Animations.current = Animations.current->next;
-    LoadCameraPath(Animations.Current());
+    PlayFlight(Animations.Current());
     return true;
 }
 

@@ -9,6 +9,8 @@
 // The camera has two parts: FlightPath, the flight being played from a ".cam" path, and
 // Camera, the free camera that input moves in the debug mode and that takes the flight's
 // place at each flight start. Both are owned here and live from construction to destruction.
+// The flights are read at start-up and kept (Flights), so that the frame in which one
+// flight ends and the next begins copies keys instead of waiting on the media.
 #pragma once
 
 #include <windows.h>
@@ -27,6 +29,7 @@
 #include "D3d/InputDevice.h"
 #include "Effect/SceneCamera.h"
 #include "Gui/RichTextWindow.h"
+#include "Screen/FlightLibrary.h"
 #include "Screen/SceneParams.h"
 #include "Screen/ScreenSaver.h"
 
@@ -84,11 +87,17 @@ public:
     // The scene keys, then the common settings.
     void ReadCommonSettings(TextDataTree& document) override;
     void ReadSceneParams(TextDataTree& document);
-    // One flight: stores the name under the program-wide key "Camera", clears FlightPath's
-    // tracks and fills them from "Media/" + name (nothing when the file cannot be opened).
+    // One flight read again from "Media/" + name and kept (nothing when the file cannot be
+    // opened), then played (PlayFlight).
     void LoadCameraPath(const String& name);
+    // Reads and keeps every flight of the list not kept yet; one without keys is logged.
+    void KeepFlights(const StringList& names);
+    // One flight: stores the name under the program-wide key "Camera", clears FlightPath's
+    // tracks and fills them with the kept keys of that name. A flight not kept yet is read
+    // and kept first.
+    void PlayFlight(const String& name);
     // Advances the cursor of Animations by rand() modulo its count (from the current entry,
-    // wrapping) and loads that flight; false, nothing loaded, when Animations is empty.
+    // wrapping) and plays that flight; false, nothing loaded, when Animations is empty.
     bool LoadRandomFlight();
     // The end of a flight: the current entry moves to UsedAnimations (all come back once
     // Animations is empty) and the next is drawn at random; then the flight restarts from
@@ -153,6 +162,8 @@ public:
     // Owned; never null after construction.
     CameraPath* Camera = nullptr;
     CameraBase* FlightPath = nullptr;
+    // Every flight read so far, by name.
+    FlightLibrary Flights;
     FloatArrayParameter CameraPos;
     FloatParameter CameraAngle;
     InputDevice Input;

@@ -286,6 +286,8 @@ void ScreenSaver::Full::HandleDebugKey(u32 key) {
     case kDebugF10:
         if (!WriteCameraPath(*FlightPath, String("Media/c.cam")))
             LogWarnings().Write(Site(kEventSignature)).Print("Cannot write Media/c.cam");
+        else
+            Flights.Read(String("c.cam"), MediaPath(String("c.cam")));  // played from now on as written
         break;
     case kDebugF11:
         LoadCameraPath(String("c.cam"));
