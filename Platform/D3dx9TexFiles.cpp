@@ -214,7 +214,9 @@ HRESULT FillTexture(IDirect3DBaseTexture9* texture, PlatformImage::Image& image,
     }
     if (!asBlocks && PlatformImage::IsBlockFormat(image.pixelFormat) && !PlatformImage::DecompressImage(&image, &error))
         return D3DXERR_INVALIDDATA;
-    const uint32_t beyond = faces == 1 ? 0u : PlatformImage::kFilterNoneFill;  // what no filter leaves
+    // What no filter leaves beyond a smaller image: transparent black in a 2D texture, opaque
+    // black on a cube's faces.
+    const uint32_t beyond = faces == 1 ? 0u : PlatformImage::kFilterNoneFill;
     const UINT fileFaces = std::min<UINT>(image.faces, faces);
     for (UINT face = 0; face < faces; ++face) {
         PlatformImage::Surface above;
@@ -445,6 +447,8 @@ HRESULT WINAPI D3DXSaveTextureToFileA(LPCSTR path, D3DXIMAGE_FILEFORMAT fileForm
                     out.bytes.insert(out.bytes.end(), bits + size_t(r) * locked.Pitch,
                                      bits + size_t(r) * locked.Pitch + out.pitch);
             } else if (TexelBytes(d.Format) && !IsFloatFormat(d.Format)) {
+                // Floating-point texels of any range would be clamped into the A8R8G8B8
+                // words the image library writes from, so they are not saved.
                 out.ResetArgb(d.Width, d.Height);
                 const Plane plane = ReadPlane(d.Format, bits, locked.Pitch, d.Width, d.Height);
                 for (size_t i = 0; i < plane.texels.size(); ++i) out.Argb()[i] = ToArgb(plane.texels[i]);

@@ -1157,6 +1157,29 @@ TEST(ImageDds, HeaderMasksNameTheirFormats) {
     }
 }
 
+TEST(ImageDds, TenBitFormatsAreNamedAsD3dxWritesThemAndWideTexelsCanStayAsStored) {
+    struct Row {
+        uint32_t format, redMask;
+    };
+    for (const Row& row : {Row{Format::kA2B10G10R10, 0x3FF00000}, Row{Format::kA2R10G10B10, 0x3FF}}) {
+        SCOPED_TRACE(testing::Message() << "format " << row.format);
+        const Image image = WithSurfaces({Gradient(4, 4, true)}, 1, 1, row.format);
+        std::vector<uint8_t> file, stored;
+        ASSERT_TRUE(EncodeDds(image, row.format, &file, nullptr));
+        ASSERT_GT(file.size(), 96u);
+        uint32_t red;
+        std::memcpy(&red, file.data() + 92, 4);  // the pixel format's red mask
+        EXPECT_EQ(red, row.redMask);
+        EXPECT_EQ(InfoOk(file).format, row.format);
+        EXPECT_TRUE(SameTexels(DecodeOk(file).surfaces[0], Through(image.surfaces[0], row.format)));
+        Image kept;
+        ASSERT_TRUE(Decode(file.data(), file.size(), &kept, nullptr, Texels::kWideAsStored));
+        EXPECT_EQ(kept.pixelFormat, row.format);
+        ASSERT_TRUE(SurfaceToFormat(image.surfaces[0], row.format, &stored, nullptr));
+        EXPECT_EQ(kept.surfaces[0].bytes, stored);
+    }
+}
+
 TEST(ImageDds, FourCCsNameFormatsAndNumbers) {
     for (uint32_t format : {Format::kDxt1, Format::kDxt3, Format::kA16B16G16R16, Format::kR16F, Format::kR32F,
                             Format::kA32B32G32R32F, Format::kYuy2}) {
