@@ -122,7 +122,7 @@ TEST(ShaderText, AnEntryIsCalledWithTheArgumentsOfItsPass) {
                                "    pass P0\n"
                                "    {\n"
                                "        VertexShader = compile vs_1_1 Vs(2);\n"
-                               "        PixelShader = compile ps_2_0 Ps(true, float3(1, 0.5, 0));\n"
+                               "        PixelShader = compile ps_2_0 Ps(true,\tfloat3(1, 0.5,\n0));\n"
                                "    }\n"
                                "    pass P1 { PixelShader = compile ps_2_0 Ps(false); }\n"
                                "}\n";
@@ -133,7 +133,7 @@ TEST(ShaderText, AnEntryIsCalledWithTheArgumentsOfItsPass) {
     ASSERT_EQ(stages.size(), 3u);
     EXPECT_EQ(stages[0].arguments, "2");
     EXPECT_EQ(stages[0].line, 10);
-    EXPECT_EQ(stages[1].arguments, "true, float3(1, 0.5, 0)");
+    EXPECT_EQ(stages[1].arguments, "true, float3(1, 0.5, 0)");  // on one line, for the listings
     EXPECT_EQ(stages[1].line, 11);
 
     std::string wrapper;

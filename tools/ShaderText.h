@@ -96,6 +96,18 @@ inline int LineOf(const std::string& text, size_t position) {
     return line;
 }
 
+// The text with each run of spaces, tabs and line breaks made one space, for messages and
+// listings of one line.
+inline std::string OneLine(const std::string& text) {
+    std::string line;
+    for (const char c : text) {
+        const bool space = c == ' ' || c == '\t' || c == '\n' || c == '\r';
+        if (!space) line += c;
+        else if (line.empty() || line.back() != ' ') line += ' ';
+    }
+    return line;
+}
+
 // Index of the token after the group that opens at `at` ("{" ... "}"), or the token count.
 inline size_t SkipGroup(const std::vector<Token>& tokens, size_t at, const char* open, const char* close) {
     int depth = 0;
@@ -147,7 +159,8 @@ inline bool Separate(std::string& text, std::vector<Stage>& stages, std::string&
                     if (i + 5 < end && tokens[i + 5].text == "(") {
                         const size_t close = SkipGroup(tokens, i + 5, "(", ")") - 1;
                         if (close < end && tokens[close].text == ")" && close > i + 6)
-                            stage.arguments = text.substr(tokens[i + 6].begin, tokens[close - 1].end - tokens[i + 6].begin);
+                            stage.arguments =
+                                OneLine(text.substr(tokens[i + 6].begin, tokens[close - 1].end - tokens[i + 6].begin));
                     }
                     stages.push_back(stage);
                 }

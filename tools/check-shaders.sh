@@ -12,8 +12,8 @@
 # not checked.
 #
 # Before the folder, the check proves it can fail: a copy of the media's own Distort.fx
-# with a constant of the wrong type must fail both its entries, with messages naming the
-# file, the set, the entry and the line.
+# with a constant of the wrong type must fail each of its entries, with messages naming
+# the file, the set, the entry and the line.
 #   usage: tools/check-shaders.sh [folder of the effect sources, default Media/Shaders]
 # Needs the release build (SHADERSPLIT names another shadersplit) and glslang-tools.
 set -eu
@@ -72,7 +72,7 @@ check() {
       failed=$((failed + 1))
       continue
     fi
-    while IFS="$TAB" read -r stage entry compiled technique shader; do
+    while IFS="$TAB" read -r stage entry shader compiled technique; do
       checked=$((checked + 1))
       if ! glslangValidator -V -o /dev/null -D --hlsl-dx9-compatible -S "$stage" -e "$entry" "$shader" \
           > "$out/messages" 2>&1 < /dev/null; then
@@ -90,14 +90,17 @@ mkdir -p "$WORK/planted/sources" "$WORK/planted/work"
 cp "$ROOT/Media/Shaders/Distort.fx" "$WORK/planted/sources/Distort.fx"
 echo "static const float3x3 kPlanted = float4(1, 2, 3, 4);" >> "$WORK/planted/sources/Distort.fx"
 line=$(wc -l < "$WORK/planted/sources/Distort.fx")
-if (check "$WORK/planted/sources" "$WORK/planted/work" Distort.fx; [ "$failed" -eq 0 ]) > "$WORK/planted/log"; then
+if (check "$WORK/planted/sources" "$WORK/planted/work" Distort.fx; echo "checked $checked"; [ "$failed" -eq 0 ]) \
+    > "$WORK/planted/log"; then
   echo "FAIL shader check: a copy of Distort.fx with a type error compiles"
   exit 1
 fi
-planted_entries=$(grep -c '^FAILED Distort\.fx \[.*\]: [vp]s_[0-9]_[0-9] .* (technique .*) does not compile$' \
+planted_checked=$(sed -n 's/^checked //p' "$WORK/planted/log")
+planted_failed=$(grep -c '^FAILED Distort\.fx \[.*\]: [vp]s_[0-9]_[0-9] .* (technique .*) does not compile$' \
   "$WORK/planted/log" || true)
-if [ "$planted_entries" -ne 2 ] || ! grep -q "Distort\.fx:$line: " "$WORK/planted/log"; then
-  echo "FAIL shader check: a copy of Distort.fx with a type error on line $line was not refused as expected:"
+if [ "$planted_failed" -eq 0 ] || [ "$planted_failed" -ne "${planted_checked:-0}" ] ||
+    ! grep -q "Distort\.fx:$line: " "$WORK/planted/log"; then
+  echo "FAIL shader check: a copy of Distort.fx with a type error on line $line was not refused by each entry:"
   cat "$WORK/planted/log"
   exit 1
 fi

@@ -8,9 +8,10 @@
 //     reads the passes from the technique blocks of a source its set has preprocessed,
 //     blanks the effect-only syntax (keeping line numbers), and writes each distinct stage
 //     into <folder> with only the functions its entry reaches; one line each:
-//     stage TAB entry TAB what the effect compiles TAB technique TAB file
+//     stage TAB entry TAB file TAB what the pass compiles TAB technique
 //     (stage "vert" or "frag"; the entry is the function to compile, which for a pass that
-//     passes arguments is a wrapper calling the effect's function with them).
+//     gives arguments is a wrapper calling the effect's function with them; the technique,
+//     which may have no name, comes last).
 //
 // The preprocessing is the compiler's own (glslangValidator -E), so that the definitions
 // are read exactly as the check compiles them; this program does only the text work.
@@ -79,8 +80,8 @@ int Split(const std::string& path, const std::string& folder) {
             fprintf(stderr, "shadersplit: cannot write %s\n", file.c_str());
             return 1;
         }
-        printf("%s\t%s\t%s\t%s\t%s\n", vertex ? "vert" : "frag", entry.c_str(), shadertext::Compiled(stage).c_str(),
-               stage.technique.c_str(), file.c_str());
+        printf("%s\t%s\t%s\t%s\t%s\n", vertex ? "vert" : "frag", entry.c_str(), file.c_str(),
+               shadertext::Compiled(stage).c_str(), stage.technique.c_str());
     }
     return 0;
 }
