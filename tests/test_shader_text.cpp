@@ -1,6 +1,6 @@
-// The shader checker's text work: the stages read from techniques, the effect-only syntax
-// blanked with line numbers kept, the functions one entry reaches, and a compiler's gaps
-// told from a shader's errors.
+// The shader checkers' text work: the stages read from techniques, the effect-only syntax
+// blanked with line numbers kept, the functions one entry reaches, an entry called with its
+// pass's arguments, and a compiler's gaps told from a shader's errors.
 #include "tools/ShaderText.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +13,8 @@
 
 namespace {
 
+using shadertext::BlankTextures;
+using shadertext::CallWithArguments;
 using shadertext::GapsOnly;
 using shadertext::ReachableFrom;
 using shadertext::Separate;
@@ -92,6 +94,69 @@ TEST(ShaderText, ReachableFromKeepsTheEntryAndWhatItCalls) {
     EXPECT_EQ(ReachableFrom(text, "Missing").find("return"), std::string::npos);
 }
 
+TEST(ShaderText, TextureObjectsAreBlankedForCompilersWithoutEffects) {
+    const std::string effect = "shared texture DiffuseMap;\n"
+                               "uniform texture2D Detail\n;\n"
+                               "textureCUBE Sky;\n"
+                               "sampler2D Diffuse;\n"
+                               "struct Input { float2 texture : TEXCOORD0; };\n"
+                               "float4 Ps(Input i) : COLOR { float texture2D = 1; return texture2D; }\n";
+    std::string text = effect;
+    BlankTextures(text);
+    EXPECT_EQ(Lines(text), Lines(effect));
+    for (const char* gone : {"DiffuseMap", "Detail", "Sky", "shared", "uniform"})
+        EXPECT_EQ(text.find(gone), std::string::npos) << gone;
+    // Samplers, and the word as a name inside a structure or a function, stay.
+    for (const char* kept : {"sampler2D Diffuse;", "float2 texture : TEXCOORD0;", "float texture2D = 1;"})
+        EXPECT_NE(text.find(kept), std::string::npos) << kept;
+}
+
+TEST(ShaderText, AnEntryIsCalledWithTheArgumentsOfItsPass) {
+    const std::string effect = "float4 Ps(uniform bool tinted, uniform float3 tint, float2 uv : TEXCOORD0,\n"
+                               "          float4 colour : COLOR0) : COLOR\n"
+                               "{ return tinted ? float4(tint, 1) * colour : colour; }\n"
+                               "void Vs(uniform int lights, float3 p : POSITION, out float4 o : POSITION)\n"
+                               "{ o = float4(p, lights); }\n"
+                               "technique T\n"
+                               "{\n"
+                               "    pass P0\n"
+                               "    {\n"
+                               "        VertexShader = compile vs_1_1 Vs(2);\n"
+                               "        PixelShader = compile ps_2_0 Ps(true,\tfloat3(1, 0.5,\n0));\n"
+                               "    }\n"
+                               "    pass P1 { PixelShader = compile ps_2_0 Ps(false); }\n"
+                               "}\n";
+    std::string text = effect;
+    std::vector<Stage> stages;
+    std::string problem;
+    ASSERT_TRUE(Separate(text, stages, problem)) << problem;
+    ASSERT_EQ(stages.size(), 3u);
+    EXPECT_EQ(stages[0].arguments, "2");
+    EXPECT_EQ(stages[0].line, 10);
+    EXPECT_EQ(stages[1].arguments, "true, float3(1, 0.5, 0)");  // on one line, for the listings
+    EXPECT_EQ(stages[1].line, 11);
+
+    std::string wrapper;
+    ASSERT_TRUE(CallWithArguments(text, stages[1], "PassEntry", wrapper, problem)) << problem;
+    EXPECT_EQ(wrapper, "\n#line 11\nfloat4 PassEntry(float2 uv : TEXCOORD0, float4 colour : COLOR0) : COLOR "
+                       "{ return Ps(true, float3(1, 0.5, 0), uv, colour); }\n");
+    ASSERT_TRUE(CallWithArguments(text, stages[0], "PassEntry", wrapper, problem)) << problem;
+    EXPECT_EQ(wrapper, "\n#line 10\nvoid PassEntry(float3 p : POSITION, out float4 o : POSITION) { Vs(2, p, o); }\n");
+    // One argument leaves the tint to the stage's inputs, as the effect would.
+    ASSERT_TRUE(CallWithArguments(text, stages[2], "PassEntry", wrapper, problem)) << problem;
+    EXPECT_NE(wrapper.find("PassEntry(uniform float3 tint, float2 uv"), std::string::npos) << wrapper;
+    EXPECT_NE(wrapper.find("Ps(false, tint, uv, colour)"), std::string::npos) << wrapper;
+
+    Stage tooMany = stages[0];
+    tooMany.arguments = "1, 2, 3, 4";
+    EXPECT_FALSE(CallWithArguments(text, tooMany, "PassEntry", wrapper, problem));
+    EXPECT_EQ(problem, "Vs takes 3 parameters, the pass gives 4 arguments");
+    Stage missing = stages[0];
+    missing.entry = "Gone";
+    EXPECT_FALSE(CallWithArguments(text, missing, "PassEntry", wrapper, problem));
+    EXPECT_EQ(problem, "no function Gone");
+}
+
 TEST(ShaderText, GapsOfTheCompilerAreToldFromErrorsOfTheShader) {
     const auto gaps = GapsOnly(
         "a.fx:3:5: E5005: Function \"tex2D\" is not defined.\n"
@@ -118,14 +183,23 @@ TEST(ShaderText, BrokenTextNeverReadsPastItsEnd) {
         Separate(text, stages, problem);
         EXPECT_EQ(text.size(), length);
         ReachableFrom(text, "Vs");
+        BlankTextures(text);
+        EXPECT_EQ(text.size(), length);
+        std::string wrapper;
+        for (const Stage& stage : stages) CallWithArguments(text, {"T", "vs_1_1", stage.entry, "1, (2", 1}, "W", wrapper, problem);
     }
     for (const char* garbage : {"technique", "technique T < int A = 1;", "= sampler_state", "< ; < >", "}}}((",
-                                "technique T { pass { VertexShader = compile", "\"unterminated", "#line 1\n#"}) {
+                                "technique T { pass { VertexShader = compile", "\"unterminated", "#line 1\n#",
+                                "technique T { pass { PixelShader = compile ps_2_0 Ps(true, (1", "shared texture",
+                                "texture T", "float4 Ps(, : ) : { }", "Ps() {}", "void Ps(uniform bool b) : {"}) {
         std::string text = garbage;
         std::vector<Stage> stages;
         std::string problem;
         Separate(text, stages, problem);
         EXPECT_EQ(text.size(), strlen(garbage));
+        BlankTextures(text);
+        std::string wrapper;
+        CallWithArguments(text, {"T", "ps_2_0", "Ps", "true, 1", 1}, "W", wrapper, problem);
         GapsOnly(garbage);
     }
 }

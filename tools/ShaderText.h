@@ -1,18 +1,34 @@
-// The text work of the shader checker, apart from the compiler it drives: reading the
+// The text work of the shader checkers, apart from the compilers they drive: reading the
 // passes' stages out of a preprocessed effect source, blanking the effect-only syntax
-// (techniques, annotations, sampler_state blocks, parameters' initial values) so that plain
-// HLSL is left with its line numbers, keeping only the functions one entry reaches, and
-// telling a compiler's own gaps from a shader's errors in its messages. Plain C++, so that
-// the portable tests cover it too.
+// (techniques, annotations, sampler_state blocks, parameters' initial values, and for
+// compilers that know no effects the texture objects) so that plain HLSL is left with its
+// line numbers, keeping only the functions one entry reaches, calling an entry with the
+// arguments its pass gives, and telling a compiler's own gaps from a shader's errors in its
+// messages. Plain C++, so that the portable tests cover it too.
 #pragma once
 
 #include <stddef.h>
+#include <stdio.h>
 
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace shadertext {
+
+// The whole of a file, as the checkers read the sources.
+inline bool ReadWholeFile(const std::string& path, std::string& out) {
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file) return false;
+    char buffer[4096];
+    size_t n;
+    out.clear();
+    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0) out.append(buffer, n);
+    const bool read = !ferror(file);
+    fclose(file);
+    return read;
+}
 
 // ---- the effect syntax around the shaders -------------------------------------------------
 
@@ -69,7 +85,28 @@ struct Stage {
     std::string technique;
     std::string profile;
     std::string entry;
+    std::string arguments;  // what "compile ps_2_0 Main(true)" passes, here "true"
+    int line = 0;           // of the compile statement, counted from 1
 };
+
+// The line of a position in the text, counted from 1.
+inline int LineOf(const std::string& text, size_t position) {
+    int line = 1;
+    for (size_t i = 0; i < position && i < text.size(); ++i) line += text[i] == '\n';
+    return line;
+}
+
+// The text with each run of spaces, tabs and line breaks made one space, for messages and
+// listings of one line.
+inline std::string OneLine(const std::string& text) {
+    std::string line;
+    for (const char c : text) {
+        const bool space = c == ' ' || c == '\t' || c == '\n' || c == '\r';
+        if (!space) line += c;
+        else if (line.empty() || line.back() != ' ') line += ' ';
+    }
+    return line;
+}
 
 // Index of the token after the group that opens at `at` ("{" ... "}"), or the token count.
 inline size_t SkipGroup(const std::vector<Token>& tokens, size_t at, const char* open, const char* close) {
@@ -118,7 +155,14 @@ inline bool Separate(std::string& text, std::vector<Stage>& stages, std::string&
                         problem = "technique " + name + ": incomplete compile statement";
                         return false;
                     }
-                    stages.push_back({name, tokens[i + 3].text, tokens[i + 4].text});
+                    Stage stage{name, tokens[i + 3].text, tokens[i + 4].text, "", LineOf(text, tokens[i].begin)};
+                    if (i + 5 < end && tokens[i + 5].text == "(") {
+                        const size_t close = SkipGroup(tokens, i + 5, "(", ")") - 1;
+                        if (close < end && tokens[close].text == ")" && close > i + 6)
+                            stage.arguments =
+                                OneLine(text.substr(tokens[i + 6].begin, tokens[close - 1].end - tokens[i + 6].begin));
+                    }
+                    stages.push_back(stage);
                 }
             }
             Blank(text, tokens, at, end);
@@ -220,6 +264,146 @@ inline std::string ReachableFrom(const std::string& text, const std::string& ent
     for (const Function& function : functions)
         if (!reached.count(function.name)) Blank(pruned, tokens, function.first, function.end);
     return pruned;
+}
+
+// ---- for compilers that know no effects ---------------------------------------------------
+
+inline bool IsTextureType(const std::string& word) {
+    return word == "texture" || word == "texture1D" || word == "texture2D" || word == "texture3D" ||
+           word == "textureCUBE";
+}
+
+inline bool IsStorageWord(const std::string& word) {
+    return word == "shared" || word == "uniform" || word == "extern" || word == "static" || word == "const" ||
+           word == "volatile";
+}
+
+// A texture object feeds only the sampler_state blocks (already blanked); the shaders read
+// through samplers. A compiler without effects has no such type, so the declarations of
+// texture objects are blanked too, keeping line breaks.
+inline void BlankTextures(std::string& text) {
+    const std::vector<Token> tokens = Tokenize(text);
+    int depth = 0;
+    size_t declaration = 0;  // the first token of the current top-level declaration
+    for (size_t at = 0; at < tokens.size(); ++at) {
+        const std::string& word = tokens[at].text;
+        if (word == "{" || word == "(") {
+            ++depth;
+        } else if (word == "}" || word == ")") {
+            if (--depth == 0 && word == "}") declaration = at + 1;
+        } else if (depth == 0 && word == ";") {
+            declaration = at + 1;
+        } else if (depth == 0 && IsTextureType(word)) {
+            bool qualifiersOnly = true;
+            for (size_t i = declaration; i < at; ++i) qualifiersOnly &= IsStorageWord(tokens[i].text);
+            if (!qualifiersOnly) continue;
+            size_t end = at;
+            while (end < tokens.size() && tokens[end].text != ";") ++end;
+            if (end < tokens.size()) ++end;
+            Blank(text, tokens, declaration, end);
+            at = end - 1;
+            declaration = end;
+        }
+    }
+}
+
+// Tokens [from, to) split at the commas outside brackets: the ranges of the pieces. Empty
+// pieces, which no valid list holds, are left out.
+inline std::vector<std::pair<size_t, size_t>> SplitAtCommas(const std::vector<Token>& tokens, size_t from, size_t to) {
+    std::vector<std::pair<size_t, size_t>> pieces;
+    int depth = 0;
+    size_t start = from;
+    for (size_t at = from; at <= to && at <= tokens.size(); ++at) {
+        const bool last = at == to || at == tokens.size();
+        const std::string word = last ? std::string() : tokens[at].text;
+        if (word == "(" || word == "[" || word == "{") {
+            ++depth;
+        } else if (word == ")" || word == "]" || word == "}") {
+            --depth;
+        } else if (last || (depth == 0 && word == ",")) {
+            if (start < at) pieces.push_back({start, at});
+            start = at + 1;
+        }
+    }
+    return pieces;
+}
+
+// The name a parameter declaration gives, [from, to) of its tokens: the last word before
+// its semantic, its default value or its array size.
+inline std::string ParameterName(const std::vector<Token>& tokens, size_t from, size_t to) {
+    std::string name;
+    for (size_t at = from; at < to; ++at) {
+        const std::string& word = tokens[at].text;
+        if (word == ":" || word == "=" || word == "[") break;
+        if (tokens[at].word) name = word;
+    }
+    return name;
+}
+
+// A pass may compile its entry with arguments ("compile ps_2_0 Main(true)"): they fill the
+// entry's first parameters, and the stage's inputs are the rest. A compiler without effects
+// is given a function `name` with those remaining parameters, the entry's return type and
+// semantic, that calls the entry with the arguments; a "#line" puts it at the compile
+// statement, so that an argument of the wrong type is reported there. The text must hold
+// the entry's definition.
+inline bool CallWithArguments(const std::string& text, const Stage& stage, const std::string& name,
+                              std::string& wrapper, std::string& problem) {
+    const std::vector<Token> tokens = Tokenize(text);
+    for (const Function& function : FindFunctions(tokens)) {
+        if (function.name != stage.entry) continue;
+        size_t at = function.first;
+        while (at + 1 < function.end && !(tokens[at].text == stage.entry && tokens[at + 1].text == "(")) ++at;
+        const size_t close = SkipGroup(tokens, at + 1, "(", ")") - 1;
+        const std::vector<Token> argumentTokens = Tokenize(stage.arguments);
+        const size_t bound = SplitAtCommas(argumentTokens, 0, argumentTokens.size()).size();
+        const auto parameters = SplitAtCommas(tokens, at + 2, close);
+        if (bound > parameters.size()) {
+            problem = stage.entry + " takes " + std::to_string(parameters.size()) + " parameters, the pass gives " +
+                      std::to_string(bound) + " arguments";
+            return false;
+        }
+        std::string declared, passed = stage.arguments;
+        for (size_t i = bound; i < parameters.size(); ++i) {
+            const auto& [first, last] = parameters[i];
+            if (!declared.empty()) declared += ", ";
+            declared += text.substr(tokens[first].begin, tokens[last - 1].end - tokens[first].begin);
+            if (!passed.empty()) passed += ", ";
+            passed += ParameterName(tokens, first, last);
+        }
+        const std::string result = text.substr(tokens[function.first].begin, tokens[at].begin - tokens[function.first].begin);
+        std::string semantic;
+        if (close + 2 < function.end && tokens[close + 1].text == ":") semantic = " : " + tokens[close + 2].text;
+        const bool returns = at == function.first || tokens[at - 1].text != "void";
+        wrapper = "\n#line " + std::to_string(stage.line) + "\n" + result + name + "(" + declared + ")" + semantic +
+                  " { " + (returns ? "return " : "") + stage.entry + "(" + passed + "); }\n";
+        return true;
+    }
+    problem = "no function " + stage.entry;
+    return false;
+}
+
+// The name of the function that calls an entry with the arguments of its pass.
+inline const char kPassEntry[] = "PassEntry";
+
+// What one stage compiles: the functions its entry reaches and, when the pass gives
+// arguments, the function kPassEntry calling the entry with them, which is then the entry
+// to compile.
+inline bool StageShader(const std::string& text, const Stage& stage, std::string& shader, std::string& entry,
+                        std::string& problem) {
+    shader = ReachableFrom(text, stage.entry);
+    entry = stage.entry;
+    if (stage.arguments.empty()) return true;
+    std::string wrapper;
+    if (!CallWithArguments(shader, stage, kPassEntry, wrapper, problem)) return false;
+    shader += wrapper;
+    entry = kPassEntry;
+    return true;
+}
+
+// What a pass compiles, for messages and for compiling each distinct stage once:
+// "ps_2_0 Main" or "ps_2_0 Main(true)".
+inline std::string Compiled(const Stage& stage) {
+    return stage.profile + " " + stage.entry + (stage.arguments.empty() ? "" : "(" + stage.arguments + ")");
 }
 
 // ---- what the compiler lacks ---------------------------------------------------------------

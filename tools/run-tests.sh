@@ -3,6 +3,8 @@
 # - the layering: no engine folder includes a folder above it (tools/check-layers.sh);
 # - the fuzz step: every input that ever failed, then the same fixed inputs for each target
 #   on every machine;
+# - once the optimised Linux build is built, every shader entry of the effect sources
+#   through glslang (tools/check-shaders.sh);
 # - Corvane for Linux, optimised: each test binary run whole from an empty folder, then
 #   whole again in a fixed shuffled order (a test that leaves program-wide state behind
 #   breaks the ones after it only in a shared process);
@@ -40,6 +42,7 @@ run_whole() {
 
 cmake --preset release
 cmake --build --preset release -j "$JOBS"
+sh tools/check-shaders.sh
 for binary in corvane_tests corvane_linux_tests; do
   run_whole release "$binary" "$binary"
   run_whole release "$binary" "$binary-shuffled" --gtest_shuffle --gtest_random_seed="$SHUFFLE_SEED"

@@ -6,7 +6,8 @@
 // The passes are read from the technique blocks of what remains ("VertexShader = compile
 // vs_1_1 Entry()"), then the effect-only syntax (techniques, annotations, sampler_state
 // blocks) is blanked out, keeping line numbers, and each pass's entry function is compiled
-// for its profile with only the functions it reaches.
+// for its profile with only the functions it reaches (through a function that passes the
+// pass's arguments, when it gives any).
 //
 // Some compilers (Wine's) do not implement all of HLSL. A failure whose every error is one
 // such compiler reports as missing (a feature "not yet implemented", or a standard
@@ -27,10 +28,11 @@
 
 namespace {
 
+using shadertext::Compiled;
 using shadertext::GapsOnly;
-using shadertext::ReachableFrom;
 using shadertext::Separate;
 using shadertext::Stage;
+using shadertext::StageShader;
 
 // The compiler's definition record and result buffer, as its documentation gives them.
 struct ShaderMacro {
@@ -68,17 +70,6 @@ std::string BlobText(Blob* blob) {
     return text;
 }
 
-bool ReadFile(const std::string& path, std::string& out) {
-    FILE* file = fopen(path.c_str(), "rb");
-    if (!file) return false;
-    char buffer[4096];
-    size_t n;
-    out.clear();
-    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0) out.append(buffer, n);
-    fclose(file);
-    return true;
-}
-
 // ---- the check -----------------------------------------------------------------------------
 
 struct Tally {
@@ -92,7 +83,7 @@ void CheckSet(CompileFunction compile, PreprocessFunction preprocess, const std:
               const shadervariants::Source& source, const shadervariants::DefinitionSet& set, Tally& tally) {
     const std::string where = source.file + " [" + shadervariants::Describe(set) + "]";
     std::string text;
-    if (!ReadFile(folder + "/" + source.file, text)) {
+    if (!shadertext::ReadWholeFile(folder + "/" + source.file, text)) {
         printf("FAILED %s: cannot read %s/%s\n", where.c_str(), folder.c_str(), source.file.c_str());
         ++tally.failed;
         return;
@@ -123,12 +114,18 @@ void CheckSet(CompileFunction compile, PreprocessFunction preprocess, const std:
 
     std::set<std::string> done;
     for (const Stage& stage : stages) {
-        if (!done.insert(stage.profile + " " + stage.entry).second) continue;
+        if (!done.insert(Compiled(stage)).second) continue;
+        std::string shader, entry;
+        if (!StageShader(plain, stage, shader, entry, problem)) {
+            printf("FAILED %s: %s (technique %s): %s\n", where.c_str(), Compiled(stage).c_str(), stage.technique.c_str(),
+                   problem.c_str());
+            ++tally.failed;
+            continue;
+        }
         Blob* code = nullptr;
         Blob* compileErrors = nullptr;
-        const std::string shader = ReachableFrom(plain, stage.entry);
         const HRESULT result = compile(shader.data(), shader.size(), source.file.c_str(), nullptr, nullptr,
-                                       stage.entry.c_str(), stage.profile.c_str(), 0, 0, &code, &compileErrors);
+                                       entry.c_str(), stage.profile.c_str(), 0, 0, &code, &compileErrors);
         BlobText(code);
         const std::string text = BlobText(compileErrors);
         if (SUCCEEDED(result)) {
@@ -141,8 +138,8 @@ void CheckSet(CompileFunction compile, PreprocessFunction preprocess, const std:
             tally.missing.insert(gaps.begin(), gaps.end());
             continue;
         }
-        printf("FAILED %s: %s %s (technique %s) does not compile\n%s\n", where.c_str(), stage.profile.c_str(),
-               stage.entry.c_str(), stage.technique.c_str(), text.c_str());
+        printf("FAILED %s: %s (technique %s) does not compile\n%s\n", where.c_str(), Compiled(stage).c_str(),
+               stage.technique.c_str(), text.c_str());
         ++tally.failed;
     }
 }
