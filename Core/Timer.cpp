@@ -2,13 +2,15 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cmath>
 #include <stdlib.h>
 
 namespace {
 struct EngineClock {
-    u64 time = 0;
+    u64 time = 0;  // the frozen instant
     bool frozen = false;
+    std::atomic<u64> counter{0};  // the last reading of the counter, with its wraps
 };
 EngineClock& Clock() {
     static EngineClock clock;
@@ -16,6 +18,27 @@ EngineClock& Clock() {
 }
 
 constexpr f32 kEpsilon = 0.0001f;
+constexpr u64 kCounterRound = 1ull << 32;  // timeGetTime starts again at 0 after this
+constexpr DWORD kHalfRound = 1u << 31;
+
+// The counter read now, in 64 bits. A reading below the last by more than half the range
+// is the counter starting again: one more round. A reading above the last by as much was
+// taken before that wrap and stored after it (a caller on another thread): it belongs to
+// the round before and moves nothing. Smaller steps back are taken as they come (only a
+// test sets the counter back).
+u64 CounterNow() {
+    std::atomic<u64>& last = Clock().counter;
+    const DWORD reading = timeGetTime();
+    u64 seen = last.load(std::memory_order_relaxed);
+    for (;;) {
+        const DWORD low = static_cast<DWORD>(seen);
+        const u64 round = seen - low;
+        u64 now = round + reading;
+        if (reading < low && low - reading > kHalfRound) now += kCounterRound;
+        else if (reading > low && reading - low > kHalfRound && round != 0) return now - kCounterRound;
+        if (now == seen || last.compare_exchange_weak(seen, now, std::memory_order_relaxed)) return now;
+    }
+}
 
 // Uniform in [0, 1]: rand() mod 32767 over 32766.
 double Uniform() { return static_cast<f32>(rand() % 32767) * (1.0f / 32766.0f); }
@@ -32,13 +55,13 @@ i64 TruncateMs(double v) {
 
 u64 Timer::Now() {
     const EngineClock& c = Clock();
-    return c.frozen ? c.time : static_cast<u64>(timeGetTime());
+    return c.frozen ? c.time : CounterNow();
 }
 
 void Timer::Freeze(bool on) {
     EngineClock& c = Clock();
     if (on) {
-        if (!c.frozen) c.time = timeGetTime();
+        if (!c.frozen) c.time = CounterNow();
         c.frozen = true;
     } else {
         c.frozen = false;
@@ -52,6 +75,8 @@ void Timer::FreezeAt(u64 time) {
     c.time = time;
     c.frozen = true;
 }
+
+void Timer::ForgetWraps() { Clock().counter.store(timeGetTime(), std::memory_order_relaxed); }
 
 Timer::Timer() : start_(Now()) {}
 
@@ -129,16 +154,21 @@ bool TimedRange::NextDue(u64 time, u64* eventTime) {
     }
     // A negative period would make the loop run backwards forever; treat it as no event.
     if (period < 0.0f) return false;
-    const u64 due = start + static_cast<u64>(TruncateMs(static_cast<double>(period) + phase));
+    // Start moves to each event's whole millisecond and the phase keeps only the fraction
+    // left over, so no float ever holds more than a period's milliseconds.
+    const double ahead = static_cast<double>(period) + phase;
+    const i64 whole = TruncateMs(ahead);
+    const u64 due = start + static_cast<u64>(whole);
     if (time < due) return false;
-    phase += period;
-    *eventTime = start + static_cast<u64>(TruncateMs(phase));
+    start = due;
+    phase = static_cast<f32>(ahead - static_cast<double>(whole));
+    *eventTime = due;
     period = static_cast<f32>(range.Sample());
     return true;
 }
 
-void TimedRange::Settle() {
-    const i64 whole = TruncateMs(phase);
-    start += static_cast<u64>(whole);
-    phase -= static_cast<f32>(whole);
+void TimedRange::JumpTo(u64 time) {
+    if (time <= start) return;
+    start = time;
+    phase = 0.0f;
 }

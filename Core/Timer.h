@@ -1,5 +1,10 @@
 // Engine time: milliseconds from the multimedia clock, or one stored instant while
-// the clock is frozen, so that a whole frame's work sees a single time.
+// the clock is frozen, so that a whole frame's work sees a single time. The multimedia
+// clock is a 32-bit count that starts again at 0 every 2^32 ms (49.7 days after the
+// machine started); the engine clock counts those wraps and runs on in 64 bits, so every
+// difference the engine takes stays right however long the machine stays up. A wrap
+// shows as a reading below the last one by more than half the counter's range: the clock
+// has to be read at least once in every 24.8 days, which a running program does each frame.
 #pragma once
 
 #include "Core/Types.h"
@@ -13,6 +18,9 @@ public:
     static bool IsFrozen();
     // Freezes the clock at `time` (tests step a frozen clock with it).
     static void FreezeAt(u64 time);
+    // Forgets the wraps counted so far: the clock reads the counter as it stands (a test
+    // that sets the platform's counter starts from there).
+    static void ForgetWraps();
 
     Timer();
     void SetStart(u64 start) { start_ = start; }
@@ -54,19 +62,23 @@ public:
     void Restart();
     bool IsStarted() const { return start != kNotStarted; }
     // Appends the event times due up to `time` (kNow = the current time) to `events`,
-    // at most until it holds `maxCount`; returns how many were appended.
+    // at most until it holds `maxCount`; returns how many were appended. The first events
+    // due are the ones kept: once the list is full, the generator drops the rest without
+    // walking them and starts its next period at `time`, so that catching up a clock that
+    // jumped days ahead costs no more steps than the list has room for.
     template <class List>
     u32 Advance(List& events, u32 maxCount, u64 time);
 
     RangeValue range;
     u64 start = kNotStarted;
-    f32 phase = 0.0f;
+    f32 phase = 0.0f;  // the fraction of a millisecond the schedule stands past start
     f32 period = -1.0f;
 
 private:
-    // One step of the event loop: returns true and the event time while one is due.
+    // One step of the event loop: returns true and the event time while one is due, and
+    // moves start to it.
     bool NextDue(u64 time, u64* eventTime);
-    void Settle();
+    void JumpTo(u64 time);
 };
 
 template <class List>
@@ -75,12 +87,11 @@ u32 TimedRange::Advance(List& events, u32 maxCount, u64 time) {
     if (time == kNow) time = Timer::Now();
     u32 appended = 0;
     u64 eventTime = 0;
-    while (NextDue(time, &eventTime)) {
-        if (static_cast<u32>(events.count) < maxCount) {
-            events.PushBack(eventTime);
-            ++appended;
-        }
+    while (static_cast<u32>(events.count) < maxCount) {
+        if (!NextDue(time, &eventTime)) return appended;
+        events.PushBack(eventTime);
+        ++appended;
     }
-    Settle();
+    JumpTo(time);
     return appended;
 }

@@ -160,10 +160,12 @@ f32 GlowRayMesh::LengthAmount(f32 length, f32 size) {
     return kLengthAmountBase - (length - kLengthPivot) / (size - kLengthPivot);
 }
 
-void GlowRayMesh::RayVertices(u32 i, const Vec3& right, const Vec3& up, f32 t, Vertex out[6]) const {
+void GlowRayMesh::RayVertices(u32 i, const Vec3& right, const Vec3& up, f64 t, Vertex out[6]) const {
     const GlowRay& ray = rays[i];
-    const f32 angle = std::sin(kTwoPi * ray.anglePhase + t * ray.angleSpeed) * ray.angleAmount + ray.angle;
-    const f32 length = (std::sin(kTwoPi * ray.lengthPhase + t * ray.lengthSpeed) * ray.lengthAmount + 1.0f) * ray.length;
+    const f32 angleWave = static_cast<f32>(std::sin(kTwoPi * ray.anglePhase + t * ray.angleSpeed));
+    const f32 lengthWave = static_cast<f32>(std::sin(kTwoPi * ray.lengthPhase + t * ray.lengthSpeed));
+    const f32 angle = angleWave * ray.angleAmount + ray.angle;
+    const f32 length = (lengthWave * ray.lengthAmount + 1.0f) * ray.length;
     const f32 s = std::sin(angle);
     const f32 c = std::cos(angle);
     Vec3 direction, side;
@@ -226,7 +228,7 @@ bool GlowRayMesh::DrawRays(SceneCamera& camera) {
     Vec3 right, up;
     Vec3Normalize(right, Vec3(view[0], view[4], view[8]));
     Vec3Normalize(up, Vec3(view[1], view[5], view[9]));
-    const f32 t = static_cast<f32>(timer.Elapsed());
+    const f64 t = static_cast<f64>(timer.Elapsed());
 
     Vertex* out = static_cast<Vertex*>(bytes);
     for (u32 i = 0; i < rayCount; ++i) RayVertices(i, right, up, t, out + i * kVerticesPerRay);

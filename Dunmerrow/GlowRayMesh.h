@@ -61,9 +61,11 @@ public:
         u32 colour;  // 0xAARRGGBB
     };
     static_assert(sizeof(Vertex) == 16, "position and diffuse colour");
-    // The vertices of one ray for camera axes right and up at time t (ms): the two
+    // The vertices of one ray for camera axes right and up at time t (ms, in double: the
+    // rays' waves have no common period to wrap by, and a float of milliseconds steps by
+    // 16 ms after three days): the two
     // triangles (K + P W, K, E) and (K, K - P W, E).
-    void RayVertices(u32 i, const Vec3& right, const Vec3& up, f32 t, Vertex out[6]) const;
+    void RayVertices(u32 i, const Vec3& right, const Vec3& up, f64 t, Vertex out[6]) const;
 
     // The shape rules of Build for a ray of length L in a glow of the size: the width
     // (1 - L / size) x thickness (the scene passes size x 0.2, so a ray at full length

@@ -31,6 +31,11 @@ constexpr u32 kCameraSpacePosition = 0x20000;
 // the sun rises so the shimmer drifts with the day.
 constexpr f32 kEyeScale = 0.4f;
 constexpr f32 kLift = 300.0f;
+// The displacement's scroll speeds (Distort.fx) are whole multiples of a thousandth of
+// the texture a second, and the texture wraps: the shimmer repeats every 1000 s exactly.
+// The cell's time starts again there while it is still whole milliseconds, so the float
+// handed on keeps millisecond steps however long the saver runs.
+constexpr u64 kScrollPeriodMs = 1000000;
 
 // Rotation about x by angle, then translation: rows of a row-vector transform.
 Matrix FallbackTransform() {
@@ -109,7 +114,7 @@ void ViewCell::Render(const Vec3& eye, f32 distAmount, f32 h) {
         const f32 point[3] = {eye.x * kEyeScale, eye.y * kEyeScale + lift, eye.z * kEyeScale};
         distort->SetVector(point);
     }
-    seconds = static_cast<f32>(timer.Elapsed()) * 0.001f;
+    seconds = static_cast<f32>(timer.Elapsed() % kScrollPeriodMs) * 0.001f;
     view.time = seconds;
     if (clone) CullSceneNodes(clone, view);
 }

@@ -27,8 +27,9 @@ public:
     // loaded" under WARNINGS and the fixed-function fallback. A null node: false.
     bool Create(Hierarchy* node, Texture* world, Texture* displacement, Effect* effect);
     // Each frame: with the distortion effect, its vector (eye x 0.4, eye.y x 0.4 + A,
-    // eye.z x 0.4) with A = (1 - distAmount x h) x 300; the cell's time from its timer;
-    // the clone submitted with the cell's own view.
+    // eye.z x 0.4) with A = (1 - distAmount x h) x 300; the cell's time from its timer,
+    // starting again every 1000 s (the displacement's scroll period); the clone submitted
+    // with the cell's own view.
     void Render(const Vec3& eye, f32 distAmount, f32 h);
     void Release();
 

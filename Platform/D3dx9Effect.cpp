@@ -281,7 +281,8 @@ private:
             if (!Sent(*p.decl)) continue;
             if (commit && sent[i] == p.slot->version) continue;
             sent[i] = p.slot->version;
-            record.values.emplace_back(p.decl->name, EffectCore::ValueText(p));
+            // The value's text is made only for a record someone will read.
+            if (d3d9::g_recording) record.values.emplace_back(p.decl->name, EffectCore::ValueText(p));
         }
         // A commit with nothing changed sends nothing.
         if (!d3d9::g_recording || (commit && record.values.empty())) return;

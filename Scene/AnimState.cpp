@@ -7,6 +7,26 @@
 #include "Core/Timer.h"
 #include "Scene/DecomposeMatrix.h"
 
+namespace {
+
+// The clock time of a clip `elapsed` ms after its start. A looping clip's is brought back
+// into its loop while still in double: a float of seconds since the start steps by 8 ms
+// after a day. LocalTime then finds the same place of the loop in it.
+f32 ClipTime(const AnimState& state, i64 elapsed) {
+    const f64 t = static_cast<f64>(elapsed) * state.speed * 0.001;
+    if (state.flags.Has(kAnimClamp)) return static_cast<f32>(t);
+    const TimeRange* loop = state.flags.Has(kAnimLoop)          ? &state.animationRange
+                            : state.flags.Has(kAnimLoopOwnRange) ? &state.ownRange
+                                                                 : nullptr;
+    if (!loop) return static_cast<f32>(t);
+    const f64 length = static_cast<f64>(loop->end) - loop->start;
+    if (std::fabs(length) < 0.0001) return static_cast<f32>(t);
+    const f64 offset = t - state.startOffset - loop->start;
+    return static_cast<f32>(state.startOffset + loop->start + (offset - length * std::floor(offset / length)));
+}
+
+}  // namespace
+
 AnimRequest::AnimRequest(const String& clip, u32 flags_, f32 speed_, f32 tolerance_, f32 startOffset_)
     : name(clip), flags(flags_), tolerance(tolerance_), speed(speed_), startOffset(startOffset_) {}
 
@@ -105,7 +125,7 @@ bool AnimState::EvaluateTree(bool applyPose, bool atTime, f32 time, Matrix& out)
                 if (active) {
                     // Signed: a clock that went back gives a negative time, not ages.
                     const i64 elapsed = static_cast<i64>(Timer::Now() - startTime);
-                    t = static_cast<f32>(elapsed) * speed * 0.001f;
+                    t = ClipTime(*this, elapsed);
                 }
             }
             return EvaluateCached(applyPose, t, out);

@@ -149,6 +149,19 @@ TEST_F(AnimClock, LoopFlagRepeatsTheAnimationRange) {
     delete state;
 }
 
+TEST_F(AnimClock, ALoopKeepsMillisecondStepsTenDaysAfterItsStart) {
+    // Ten days are 864000 s: a float of seconds that far steps by 62.5 ms.
+    AnimState* state = Leaf(Slide(), kAnimLoop);
+    Matrix m;
+    const u64 tenDays = 10ull * 24 * 3600 * 1000;
+    for (u64 ms : {3u, 19u, 35u}) {
+        RunFor(*state, tenDays + ms);
+        ASSERT_TRUE(state->Evaluate(true, m));
+        EXPECT_NEAR(m.m[12], static_cast<f32>(ms) * 0.001f, 1e-4f) << ms << " ms after ten days";
+    }
+    delete state;
+}
+
 TEST_F(AnimClock, ClampFlagHoldsTheLastPose) {
     AnimState* state = Leaf(Slide(), kAnimClamp);
     Matrix m;

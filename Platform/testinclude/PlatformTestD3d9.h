@@ -4,7 +4,8 @@
 // every state, records what reached it, and can be told to fail a call, to lose the
 // device, and what its occlusion queries count. Everything here is program-wide;
 // PlatformTest_D3d9Reset puts it back as a fresh process would have it (objects that are
-// still alive stay alive).
+// still alive stay alive), except that it switches recording on: a process records
+// nothing until a test resets the device or asks for recording.
 #pragma once
 
 #include <d3d9.h>
@@ -64,7 +65,7 @@ ULONG PlatformTest_D3d9RefCount(IUnknown* object);
 // latest 131,072 calls at least; older ones are dropped in halves past 262,144.
 std::vector<std::string> PlatformTest_D3d9CallLog();
 void PlatformTest_D3d9ClearCallLog();
-// Recording costs time; it is on after a reset.
+// Recording costs time and memory; it is off in a fresh process and on after a reset.
 void PlatformTest_D3d9SetRecording(bool on);
 // Draw calls that reached a device (recorded or not).
 size_t PlatformTest_D3d9DrawCount();

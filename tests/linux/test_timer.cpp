@@ -13,13 +13,28 @@
 namespace {
 // Drives the platform clock for one test and hands it back afterwards.
 struct TestClock {
-    explicit TestClock(DWORD start) { PlatformTest_SetClock(start); }
+    explicit TestClock(DWORD start) {
+        PlatformTest_SetClock(start);
+        Timer::ForgetWraps();
+    }
     ~TestClock() {
         Timer::Freeze(false);
         PlatformTest_UseSystemClock();
+        Timer::ForgetWraps();
     }
     void Advance(DWORD ms) { PlatformTest_AdvanceClock(ms); }
 };
+
+constexpr u64 kCounterRound = 1ull << 32;  // timeGetTime starts again at 0 after this
+
+// How many rand() draws were taken since srand(seed): the position of `next` in the
+// sequence the seed gives, searched up to `limit` (limit + 1 when it is further on).
+u32 DrawsTaken(unsigned seed, int next, u32 limit) {
+    srand(seed);
+    for (u32 n = 0; n < limit; ++n)
+        if (rand() == next) return n;
+    return limit + 1;
+}
 
 struct EventList {
     i32 count = 0;
@@ -126,4 +141,82 @@ TEST(TimedRange, AppendsToTheEngineList) {
     // PushBack leaves current on the last event; one step on reaches the first.
     EXPECT_EQ(events.current->payload, 80u);
     EXPECT_EQ(events.current->next->payload, 40u);
+}
+
+TEST(Timer, TheEngineClockRunsOnAcrossTheCounterWrap) {
+    TestClock clock(static_cast<DWORD>(kCounterRound - 5000));
+    Timer t;
+    Timer period;
+    EXPECT_EQ(t.Start(), kCounterRound - 5000);
+    // A period of 1 s checked every 250 ms fires every fourth check, the wrap included.
+    std::vector<u64> fired;
+    for (int i = 0; i < 24; ++i) {
+        clock.Advance(250);
+        if (period.CheckPeriod(1000)) fired.push_back(Timer::Now());
+    }
+    EXPECT_EQ(Timer::Now(), kCounterRound + 1000);
+    EXPECT_EQ(t.Elapsed(), 6000u);
+    std::vector<u64> due;
+    for (u64 at = kCounterRound - 4000; at <= kCounterRound + 1000; at += 1000) due.push_back(at);
+    EXPECT_EQ(fired, due);
+
+    // A clock frozen before the next wrap stays there; back on the live clock it has moved
+    // on by the time it was frozen. (The engine reads the clock every frame: a step of more
+    // than half the counter's range would read as a stale reading from before a wrap.)
+    clock.Advance(1u << 31);
+    Timer::Now();
+    clock.Advance((1u << 31) - 1001);  // 1 ms before the second wrap
+    Timer::Freeze(true);
+    clock.Advance(500);
+    EXPECT_EQ(Timer::Now(), 2 * kCounterRound - 1);
+    Timer::Freeze(false);
+    EXPECT_EQ(Timer::Now(), 2 * kCounterRound + 499);
+    Timer::FreezeAt(7);
+    EXPECT_EQ(Timer::Now(), 7u);
+}
+
+TEST(TimedRange, CatchingUpALongGapWalksNoMoreThanTheEventsItKeeps) {
+    TestClock clock(0);
+    // Periods of 90 to 110 ms, each drawn with two rand() calls: the draws taken count the
+    // events the generator walked.
+    RangeValue periods;
+    periods.Set(90.0f, 1.0f, 110.0f, 1.0f);
+    TimedRange r(periods);
+    r.Restart();
+    const u64 gap = 1ull << 27;  // 37 hours without a frame
+    EventList events;
+    srand(5);
+    EXPECT_EQ(r.Advance(events, 8, gap), 8u);
+    EXPECT_LE(DrawsTaken(5, rand(), 100), 2u * 9u);
+    // The first events are kept, then the generator stands at the time it was given.
+    ASSERT_EQ(events.times.size(), 8u);
+    EXPECT_GE(events.times[0], 90u);
+    EXPECT_LE(events.times[7], 8u * 110u);
+    EXPECT_EQ(r.start, gap);
+    EXPECT_LT(r.phase, 1.0f);
+    // From there it goes on one period at a time.
+    EventList next;
+    EXPECT_EQ(r.Advance(next, 8, gap + 115), 1u);
+    ASSERT_EQ(next.times.size(), 1u);
+    EXPECT_GE(next.times[0], gap + 90);
+
+    // A list that is full already costs no walk at all.
+    srand(6);
+    EXPECT_EQ(r.Advance(events, 8, 2 * gap), 0u);
+    EXPECT_LE(DrawsTaken(6, rand(), 100), 2u);
+    EXPECT_EQ(r.start, 2 * gap);
+}
+
+TEST(TimedRange, MillisecondPeriodsCatchUpAWeek) {
+    TestClock clock(0);
+    // The magic's generator: its phase once stood still at 2^26 ms, where adding 3.68 ms
+    // no longer changes a float, and the walk never ended.
+    TimedRange r(RangeValue(3.68f));
+    r.Restart();
+    const u64 week = 7ull * 24 * 3600 * 1000;
+    EventList events;
+    EXPECT_EQ(r.Advance(events, 1000, week), 1000u);
+    EXPECT_NEAR(static_cast<double>(events.times[999]), 3680.0, 1.0);
+    EXPECT_EQ(r.start, week);
+    EXPECT_LT(r.phase, 1.0f);
 }
