@@ -362,7 +362,7 @@ TEST_F(D3dx9Files, WideDdsTexelsLoadInTheirOwnFormatAsTheFileHoldsThem) {
         {D3DFMT_R16F, D3DFMT_UNKNOWN, {kFourCC, 111, 0, 0, 0, 0, 0, Halves({0x3C00, 0xC000, 0x63D0, 0x3800})}},
         {D3DFMT_G16R16F, D3DFMT_UNKNOWN,
          {kFourCC, 112, 0, 0, 0, 0, 0, Halves({0x3C00, 0xC000, 0x63D0, 0x3800, 0x0001, 0x7BFF, 0x8000, 0xBC00})}},
-        {D3DFMT_A16B16G16R16F, D3DFMT_FROM_FILE,
+        {D3DFMT_A16B16G16R16F, D3DFMT_A16B16G16R16F,
          {kFourCC, 113, 0, 0, 0, 0, 0,
           Halves({0x3C00, 0xC000, 0x63D0, 0x3800, 0x0001, 0x7BFF, 0x8000, 0xBC00, 1, 2, 3, 4, 5, 6, 7, 8})}},
         {D3DFMT_R32F, D3DFMT_UNKNOWN, {kFourCC, 114, 0, 0, 0, 0, 0, Floats({1.0f, 2.0f, 3.0f, 6.0f})}},
