@@ -28,6 +28,8 @@
 namespace {
 
 constexpr DWORD kVersion90 = 0x90000;
+constexpr LONG kNoDirectXWidth = 390;
+constexpr LONG kNoDirectXHeight = 131;
 constexpr char kNoLetter = ' ';
 constexpr int kLetterBytes = 10;   // the code-page buffer of the letter property
 constexpr UINT kPathBytes = 260;   // MAX_PATH
@@ -207,6 +209,35 @@ HRESULT GetDirectXVersion(DWORD* packed, char* text, int textSize) {
     return S_OK;
 }
 
+namespace {
+
+// 390 x 131 holds the template with the 8-point dialog font at 96 dots per inch. With a
+// larger font or more dots per inch the controls are laid out larger and a window cut to
+// that size would hide the Cancel button and the text's end: the dialog then keeps the
+// size its template was given.
+SIZE NoDirectXWindowSize(HWND dialog) {
+    RECT window{}, client{};
+    GetWindowRect(dialog, &window);
+    GetClientRect(dialog, &client);
+    const LONG frameWidth = (window.right - window.left) - client.right;
+    const LONG frameHeight = (window.bottom - window.top) - client.bottom;
+    LONG right = 0, bottom = 0;
+    for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+        RECT r{};
+        GetWindowRect(control, &r);
+        POINT corner{r.right, r.bottom};
+        ScreenToClient(dialog, &corner);
+        if (corner.x > right) right = corner.x;
+        if (corner.y > bottom) bottom = corner.y;
+    }
+    if (right <= kNoDirectXWidth - frameWidth && bottom <= kNoDirectXHeight - frameHeight)
+        return SIZE{kNoDirectXWidth, kNoDirectXHeight};
+    return SIZE{window.right - window.left > kNoDirectXWidth ? window.right - window.left : kNoDirectXWidth,
+                window.bottom - window.top > kNoDirectXHeight ? window.bottom - window.top : kNoDirectXHeight};
+}
+
+}  // namespace
+
 bool CheckDirectXVersion(const NoDirectXTexts& texts) {
     DWORD packed = 0;
     char text[kCheckTextBytes];
@@ -238,7 +269,8 @@ bool CheckDirectXVersion() { return CheckDirectXVersion(SaverNoDirectXTexts()); 
 INT_PTR CALLBACK NoDirectXDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG: {
-        SetWindowPos(dialog, nullptr, 300, 300, 390, 131, 0);
+        const SIZE size = NoDirectXWindowSize(dialog);
+        SetWindowPos(dialog, nullptr, 300, 300, size.cx, size.cy, 0);
         const NoDirectXTexts* texts = reinterpret_cast<const NoDirectXTexts*>(lParam);
         if (texts) {
             SetDlgItemTextA(dialog, IDOK, texts->download);
