@@ -1,8 +1,8 @@
 // How a text element gets the window an "IMG" element shows. The text layer knows no
-// windows: it asks the program-wide factory for an object that holds a label window with
-// one image window of the given size and texture, already shown, and owns what it gets
-// back through the virtual destructor. The window system installs the real factory;
-// without one an "IMG" element stays without an object.
+// windows: the element asks the factory its creator handed it for an object that holds a
+// label window with one image window of the given size and texture, already shown, and
+// owns what it gets back through the virtual destructor. Whoever shows text in windows
+// hands in the real factory; an element without one leaves an "IMG" without an object.
 //
 // The image window takes no reference of the texture: the element that loaded it
 // releases it after deleting the object.
@@ -24,7 +24,3 @@ public:
     // height) and the texture (null for none); null when it cannot be made.
     virtual InlineObject* MakeImage(Texture* texture, i32 width, i32 height) = 0;
 };
-
-// The factory text elements use; null (the start) means none. Setting null resets it.
-InlineObjectFactory* TheInlineObjectFactory();
-void SetInlineObjectFactory(InlineObjectFactory* factory);

@@ -70,7 +70,7 @@ bool Markup::Parse(TextElement* document, const WString& text) {
     }
     Context context{lexer, nullptr};
     for (;;) {
-        TextElement* element = new TextElement();
+        TextElement* element = new TextElement(document->ObjectFactory());
         element->SetParent(document);
         if (!ParseElementAt(element, context, 1)) {
             delete element;
@@ -171,7 +171,7 @@ bool Markup::ParseElementAt(TextElement* element, Context& context, u32 depth) {
             return true;
         }
         for (;;) {
-            TextElement* child = new TextElement();
+            TextElement* child = new TextElement(element->ObjectFactory());
             child->SetParent(element);
             if (!ParseElementAt(child, context, depth + 1)) {
                 delete child;

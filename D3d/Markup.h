@@ -21,6 +21,7 @@ public:
 
     // Appends the top-level elements of the text to the document's children (nothing is
     // replaced), sets the document's cursor to its first child and returns the flag.
+    // Every element made takes the inline object factory of the element it is read into.
     static bool Parse(TextElement* document, const WString& text);
     // Fills `element` (whose parent is already set) from the lexer, a markup lexer over
     // the source: true when an element was read, false at the end of the input or at a

@@ -56,6 +56,8 @@ bool NameIs(const WString& name, const char16_t* text) { return WString::EqualsT
 
 TextElement::TextElement() = default;
 
+TextElement::TextElement(InlineObjectFactory* objects) : objectFactory(objects) {}
+
 TextElement::~TextElement() {
     DeleteChildren();
     DeleteInlineObject();
@@ -183,8 +185,7 @@ void TextElement::LayoutSelf() {
 
 void TextElement::MakeInlineObject() {
     if (!NameIs(name, u"IMG")) return;
-    InlineObjectFactory* factory = TheInlineObjectFactory();
-    if (!factory) return;
+    if (!objectFactory) return;
     Texture* texture = nullptr;
     const WString* source = FindAttribute(u"Src");
     if (source && !source->IsEmpty()) {
@@ -197,7 +198,7 @@ void TextElement::MakeInlineObject() {
     const WString* width = FindAttribute(u"Width");
     const WString* height = FindAttribute(u"Height");
     InlineObject* object =
-        factory->MakeImage(texture, width ? AttributeInt(*width) : own.x, height ? AttributeInt(*height) : own.y);
+        objectFactory->MakeImage(texture, width ? AttributeInt(*width) : own.x, height ? AttributeInt(*height) : own.y);
     if (!object) {
         if (texture) TheTextureManager().Release(texture);
         return;

@@ -6,7 +6,10 @@
 //
 // Layout gives every element its style (the parent's, changed by the element's own
 // attributes), cuts plain runs into glyph runs of one charset each, and makes the window
-// of an "IMG" element through the program-wide inline object factory. The texture such a
+// of an "IMG" element through the inline object factory it was handed (without one the
+// element stays without a window). The factory is not the element's: whoever makes the
+// element hands it in and keeps it alive while the element is laid out, and the elements
+// a parse makes take the factory of the element they are parsed into. The texture such a
 // window shows is the element's: it is released after the window is deleted.
 //
 // A TextCursor reads the characters of a tree across element boundaries; it never comes
@@ -21,6 +24,7 @@
 
 class Charset;
 class InlineObject;
+class InlineObjectFactory;
 class Texture;
 
 class TextElement {
@@ -38,6 +42,8 @@ public:
     using GlyphRuns = IntMapOf<Charset*>;
 
     TextElement();
+    // An element whose "IMG" markup gets its window from `objects` (null: none).
+    explicit TextElement(InlineObjectFactory* objects);
     TextElement(const TextElement&) = delete;
     TextElement& operator=(const TextElement&) = delete;
     virtual ~TextElement();
@@ -82,6 +88,10 @@ public:
     // The object an "IMG" element shows (owned; deleted with the element).
     InlineObject* GetAttachedObject() const { return attached; }
     bool HasAttachedObject() const { return attached != nullptr; }
+    // The factory this element makes its object with, and what the elements parsed into
+    // it are made with; null for none. Setting one makes no object until the next layout.
+    InlineObjectFactory* ObjectFactory() const { return objectFactory; }
+    void SetObjectFactory(InlineObjectFactory* objects) { objectFactory = objects; }
 
     // Replaces the children by the parse of the text: the element becomes the markup
     // root "root" without a parent; the whole tree is laid out and marked changed.
@@ -119,6 +129,7 @@ protected:
     TextElement* nextSibling = nullptr;
     TextElement* cursor = nullptr;
     InlineObject* attached = nullptr;
+    InlineObjectFactory* objectFactory = nullptr;  // not owned
     Texture* imageTexture = nullptr;
     GlyphRuns glyphRuns;
     TextStyle style;

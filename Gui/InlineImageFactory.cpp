@@ -3,10 +3,6 @@
 
 #include "Gui/ImageWindow.h"
 
-namespace {
-InlineImageFactory gInlineImages;
-}  // namespace
-
 InlineImage::InlineImage(Texture* texture, i32 width, i32 height) {
     SetName(String("IMG"));
     image_ = new ImageWindow();
@@ -27,7 +23,3 @@ void InlineImage::SetRect(IntRect rect) {
 InlineObject* InlineImageFactory::MakeImage(Texture* texture, i32 width, i32 height) {
     return new InlineImage(texture, width, height);
 }
-
-void InlineImageFactory::Install() { SetInlineObjectFactory(&gInlineImages); }
-
-bool InlineImageFactory::IsInstalled() { return TheInlineObjectFactory() == &gInlineImages; }

@@ -3,8 +3,8 @@
 // (empty) state. The element owns the object and the texture reference; the image window
 // takes none, so the element releases the texture after deleting the object.
 //
-// The window manager installs the factory when it is made (unless another one is in
-// place); tests that replaced it put it back with Install.
+// The factory holds nothing: each rich-text window has one of its own and hands it to the
+// documents it shows, so only text shown in a window makes windows for its pictures.
 #pragma once
 
 #include "Core/Types.h"
@@ -32,9 +32,4 @@ private:
 class InlineImageFactory : public InlineObjectFactory {
 public:
     InlineObject* MakeImage(Texture* texture, i32 width, i32 height) override;
-
-    // Makes this program's factory the one text elements use.
-    static void Install();
-    // True when the installed factory is this one.
-    static bool IsInstalled();
 };

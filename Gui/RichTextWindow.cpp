@@ -9,7 +9,6 @@
 
 #include "D3d/Geometry.h"
 #include "D3d/GeometryBuffer.h"
-#include "D3d/InlineObjectFactory.h"
 #include "D3d/InputDevice.h"
 #include "Effect/MeshObject.h"
 #include "Gui/WindowManager.h"
@@ -56,7 +55,7 @@ bool CursorAtOffset(TextCursor& at, i32 offset) {
 
 RichTextWindow::RichTextWindow()
     : selectedTextColor_(kSelectedText.ToPacked()), selectionColor_(kSelection.ToPacked()) {
-    root_ = new TextElement;
+    root_ = new TextElement(&images_);
     root_->SetMarkup(WString());
     layout_.SetObjectSize(&RichTextWindow::InlineSize, nullptr);
     AddChild(&caret_, false);
@@ -102,7 +101,7 @@ bool RichTextWindow::SetMarkup(const WString& markup) {
             if (Window* inline_ = InlineWindow(e)) RemoveChild(inline_);
         delete root_;
     }
-    root_ = new TextElement;
+    root_ = new TextElement(&images_);
     root_->Style().Assign(kept);
     EnableFrameEvents(true, true);
     const bool parsed = root_->SetMarkup(markup);
@@ -589,7 +588,7 @@ void RichTextWindow::InsertText(const WString& text) {
     } else {
         // No run to go into (an empty document, an inline object): a run of its own,
         // shown as it is.
-        TextElement* run = new TextElement;
+        TextElement* run = new TextElement(&images_);
         run->SetRun(true);
         run->AssignText(text);
         (element ? element : root_)->AppendChild(run);

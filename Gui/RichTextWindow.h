@@ -26,7 +26,8 @@
 // It is a frame window: loading, sizing, hiding and the move and resize gestures are the
 // frame part's. Inline objects of the document that are windows become children of this
 // window; they stay owned by their text elements, which the window owns through its
-// document.
+// document. The window hands its documents its own maker of those windows, so an "IMG"
+// element it shows gets a label window holding the picture.
 #pragma once
 
 #include <vector>
@@ -39,6 +40,7 @@
 #include "Effect/RenderContext.h"
 #include "Gui/CaretWindow.h"
 #include "Gui/FrameWindow.h"
+#include "Gui/InlineImageFactory.h"
 #include "Gui/TextLayout.h"
 
 class BufferRange;
@@ -181,6 +183,7 @@ private:
     void SetupMaterial(QuadMesh& quads);
 
     u32 flags_ = 0;
+    InlineImageFactory images_;  // makes the windows of the document's "IMG" elements
     TextElement* root_ = nullptr;
     TextLayout layout_;
     std::vector<QuadMesh*> glyphMeshes_;

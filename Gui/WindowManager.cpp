@@ -3,11 +3,9 @@
 #include "Core/D3dxLibrary.h"
 #include "Core/Log.h"
 #include "D3d/Geometry.h"
-#include "D3d/InlineObjectFactory.h"
 #include "Effect/Material.h"
 #include "Effect/MeshObject.h"
 #include "Effect/RenderContext.h"
-#include "Gui/InlineImageFactory.h"
 #include "Gui/Window.h"
 
 #include <d3dx9.h>
@@ -35,10 +33,7 @@ WindowEvent WithCode(const WindowEvent& event, u32 code, u32 extraFlags = 0) {
 
 }  // namespace
 
-WindowManager::WindowManager() : LayerList(kTopLayer, kBottomLayer) {
-    // Text made from now on gets real windows for its pictures.
-    if (!TheInlineObjectFactory()) InlineImageFactory::Install();
-}
+WindowManager::WindowManager() : LayerList(kTopLayer, kBottomLayer) {}
 
 // The manager owns the meshes it made; those still filed are deleted with it.
 WindowManager::~WindowManager() { Reset(); }

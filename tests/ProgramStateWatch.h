@@ -27,7 +27,6 @@
 #include "D3d/DeviceContext.h"
 #include "D3d/FontManager.h"
 #include "D3d/GeometryCache.h"
-#include "D3d/InlineObjectFactory.h"
 #include "D3d/TextureManager.h"
 #include "Effect/DebugBox.h"
 #include "Effect/EffectManager.h"
@@ -120,7 +119,6 @@ inline void TakeRegistries(Snapshot& into) {
     PutPointer(into, "the application", TheApplication());
     PutPointer(into, "the device", TheDevice());
     PutPointer(into, "the shadow-map effect", TheShadowMapEffect());
-    PutPointer(into, "the inline object factory", TheInlineObjectFactory());
 }
 
 inline void TakeWorkingFolder(Snapshot& into) {

@@ -340,7 +340,6 @@ TEST_F(RichTextEditingTest, DeleteTakesTheCharacterInsideTheCaretsRun) {
 }
 
 TEST_F(RichTextEditingTest, ImagesInTheMarkupAreRealWindowsAndGiveTheirTexturesBack) {
-    InlineImageFactory::Install();
     const std::string picture = std::string("richtext_") +
                                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".ts";
     ASSERT_TRUE(texsupport::WriteText(picture, "Empty = 1; Width = 16; Height = 12;"));

@@ -277,16 +277,14 @@ class RichTextObjectsTest : public RichTextLayoutTest {
 protected:
     void SetUp() override {
         RichTextLayoutTest::SetUp();
-        installed = TheInlineObjectFactory();
-        SetInlineObjectFactory(&factory);
+        root.SetObjectFactory(&factory);
         layout.SetObjectSize(&SizedObjects::SizeOf, nullptr);
     }
     void TearDown() override {
         root.SetMarkup(WString());
-        SetInlineObjectFactory(installed);
+        root.SetObjectFactory(nullptr);
     }
     SizedObjects factory;
-    InlineObjectFactory* installed = nullptr;  // the factory in place before, put back after
 };
 
 }  // namespace

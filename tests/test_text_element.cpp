@@ -70,17 +70,13 @@ protected:
     void SetUp() override {
         TheTextureManager().Reset();
         TheFontManager().Clear();
-        installed = TheInlineObjectFactory();
-        SetInlineObjectFactory(&factory);
         Markup::ResetSuccess();
     }
     void TearDown() override {
-        SetInlineObjectFactory(installed);
         TheFontManager().Clear();
         TheTextureManager().Reset();
     }
     RecordingFactory factory;
-    InlineObjectFactory* installed = nullptr;  // the factory in place before, put back after
 };
 
 }  // namespace
@@ -180,7 +176,7 @@ TEST_F(TextElementTest, LayoutOfADeepTreeNeedsNoRecursion) {
 TEST_F(TextElementTest, AnImageTakesItsSizeFromAttributesOrTheTextureAndGivesTheTextureBack) {
     ASSERT_TRUE(texsupport::WriteText("text_pic.ts", "Empty = 1; Width = 32; Height = 16;"));
     {
-        TextElement document;
+        TextElement document(&factory);
         ASSERT_TRUE(document.SetMarkup(WString(u"a<IMG Src=\"text_pic.ts\"/>b<IMG Src='text_pic.ts' Width=10>"
                                                u"</IMG><IMG Src=text_none.png Width=5/><IMG/><P Src=text_pic.ts/>")));
         ASSERT_EQ(factory.made.size(), 4u);
@@ -229,17 +225,15 @@ TEST_F(TextElementTest, AnImageTakesItsSizeFromAttributesOrTheTextureAndGivesThe
 
 TEST_F(TextElementTest, WithoutAFactoryOrAnObjectNoTextureIsKept) {
     ASSERT_TRUE(texsupport::WriteText("text_pic.ts", "Empty = 1; Width = 32; Height = 16;"));
-    SetInlineObjectFactory(nullptr);
     {
         TextElement document;
         ASSERT_TRUE(document.SetMarkup(WString(u"<IMG Src=text_pic.ts/>")));
         EXPECT_EQ(document.FirstChild()->GetKind(), TextElement::kKindMarkup);
         EXPECT_EQ(TheTextureManager().TextureCount(), 0u);
     }
-    SetInlineObjectFactory(&factory);
     factory.fail = true;
     {
-        TextElement document;
+        TextElement document(&factory);
         ASSERT_TRUE(document.SetMarkup(WString(u"<IMG Src=text_pic.ts/>")));
         ASSERT_EQ(factory.made.size(), 1u);
         EXPECT_NE(factory.made[0].texture, nullptr);
@@ -247,6 +241,28 @@ TEST_F(TextElementTest, WithoutAFactoryOrAnObjectNoTextureIsKept) {
         EXPECT_EQ(document.FirstChild()->GetImageTexture(), nullptr);
         EXPECT_EQ(TheTextureManager().TextureCount(), 0u);  // given back at once
     }
+}
+
+// The factory goes down the parse: an "IMG" nested in markup gets its object from the
+// document's factory, and an element handed one later makes its object at its next layout.
+TEST_F(TextElementTest, ElementsParsedIntoADocumentTakeItsFactory) {
+    TextElement document(&factory);
+    ASSERT_TRUE(document.SetMarkup(WString(u"<P><Q>a<IMG Width=3 Height=4/></Q></P>")));
+    ASSERT_EQ(factory.made.size(), 1u);
+    EXPECT_EQ(factory.made[0].width, 3);
+    TextElement* image = document.FindKind(TextElement::kKindObject);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->Parent()->Parent()->Parent(), &document);
+    EXPECT_EQ(image->ObjectFactory(), &factory);
+
+    TextElement alone;
+    ASSERT_TRUE(alone.SetMarkup(WString(u"<IMG Width=5/>")));
+    EXPECT_EQ(factory.made.size(), 1u);
+    alone.FirstChild()->SetObjectFactory(&factory);
+    alone.Layout(true);
+    ASSERT_EQ(factory.made.size(), 2u);
+    EXPECT_EQ(factory.made[1].width, 5);
+    EXPECT_EQ(alone.FirstChild()->GetKind(), TextElement::kKindObject);
 }
 
 namespace {

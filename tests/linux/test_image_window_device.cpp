@@ -15,7 +15,6 @@
 #include "Effect/LightSet.h"
 #include "Effect/MeshObject.h"
 #include "Gui/ImageWindow.h"
-#include "Gui/InlineImageFactory.h"
 #include "Gui/LabelWindow.h"
 #include "Gui/RichTextWindow.h"
 #include "Gui/WindowManager.h"
@@ -330,7 +329,6 @@ TEST_F(ImageWindowDevice, SkinTexturesInBothRectangleFormsAndTheirReferences) {
 TEST_F(ImageWindowDevice, AnImgElementShowsALabelWindowHoldingItsImage) {
     richtext::FontScope fonts;
     ASSERT_TRUE(richtext::LoadCellFont(false));
-    InlineImageFactory::Install();
     const std::string pic = Image("pic", 32, 16);
     {
         RichTextWindow text;
