@@ -1,15 +1,21 @@
 #include "D3d/FrameSequence.h"
 
 #include "Core/Memory.h"
-#include "Core/RenderDefaults.h"
+#include "D3d/SequenceDefaults.h"
+
+namespace {
+constinit SequenceDefaults g_sequenceDefaults;
+}
+
+SequenceDefaults& TheSequenceDefaults() { return g_sequenceDefaults; }
 
 FrameSequence::~FrameSequence() { MemFree(adjacency_); }
 
-bool FrameSequence::IsActive() const { return variants.count != 0 && TheRenderDefaults().sequenceSwitch != 0; }
+bool FrameSequence::IsActive() const { return variants.count != 0 && TheSequenceDefaults().sequenceSwitch != 0; }
 
 FrameSequence* FrameSequence::Current(f32 value) {
     if (variants.count == 0) return this;
-    const RenderDefaults& defaults = TheRenderDefaults();
+    const SequenceDefaults& defaults = TheSequenceDefaults();
     if (!defaults.sequenceSwitch) value = defaults.sequenceKey;
     Variants::Node* before = nullptr;
     Variants::Node* after = nullptr;

@@ -5,8 +5,10 @@
 #include "Core/Object.h"
 #include "Core/Path.h"
 #include "Core/ProgramObjects.h"
-#include "Core/RenderDefaults.h"
 #include "Core/StatisticsTable.h"
+#include "D3d/SequenceDefaults.h"
+#include "Effect/EffectDefaults.h"
+#include "Scene/LoaderDefaults.h"
 #include "tools/RarWriter.h"
 
 #include <gtest/gtest.h>
@@ -45,12 +47,16 @@ inline std::filesystem::path FreshTestFolder(const std::string& prefix) {
 struct ProgramSwitches {
     u8 logMaster = g_logRegistry.masterSwitch;
     u8 statistics = TheStatistics().enabled;
-    RenderDefaults renderDefaults = TheRenderDefaults();
+    SequenceDefaults sequenceDefaults = TheSequenceDefaults();
+    EffectDefaults effectDefaults = TheEffectDefaults();
+    LoaderDefaults loaderDefaults = TheLoaderDefaults();
 
     void PutBack() const {
         g_logRegistry.masterSwitch = logMaster;
         TheStatistics().enabled = statistics;
-        TheRenderDefaults() = renderDefaults;
+        TheSequenceDefaults() = sequenceDefaults;
+        TheEffectDefaults() = effectDefaults;
+        TheLoaderDefaults() = loaderDefaults;
     }
 };
 
