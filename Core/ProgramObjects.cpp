@@ -9,16 +9,13 @@
 //   5. the statistics table (enabled, 100 records, record 0 in use)
 //   6. the frame notifier (no listeners, frame 0)
 //   7. the current folder's file index (empty until EngineStartup)
+//   8. the render defaults (switches on, default keys 1000.0, light counts 1..5)
 //
 // The program-wide objects of the layers above are defined beside their classes
 // (D3d/GeometryCache.cpp: TheGeometryCache; D3d/TextureManager.cpp: TheTextureManager, and
 // after it TheFontManager, whose charsets hold textures; Effect/LightSet.cpp: TheLightSet;
 // Effect/EffectManager.cpp: TheEffectManager; Effect/DebugBox.cpp: TheDebugBox), because
 // the foundation cannot name their types; this file does not fix their order among these.
-// The render switches belong to the layers that read them (D3d/FrameSequence.cpp:
-// TheSequenceDefaults; Effect/EffectDefaults.cpp: TheEffectDefaults; Scene/AdvScene.cpp:
-// TheLoaderDefaults); they are constant-initialised, so they hold their defaults (switches
-// on, default keys 1000.0, light counts 1..5) before any object here is built.
 // Only the effect manager touches a foundation object at exit (its effects leave the frame
 // notifier, which is built before the manager's first use and so outlives it); the others
 // use none while they are built or destroyed. Each has a Reset for tests.
@@ -44,7 +41,9 @@ LogChannel g_logInfo(String("INFO"), String("errors.log"), String("Info"), 0x31,
 StatisticsTable g_statistics;
 FrameNotifier g_frameNotifier;
 FileIndex g_fileIndex;
+RenderDefaults g_renderDefaults;
 
 StatisticsTable& TheStatistics() { return g_statistics; }
 FrameNotifier& TheFrameNotifier() { return g_frameNotifier; }
 FileIndex& TheFileIndex() { return g_fileIndex; }
+RenderDefaults& TheRenderDefaults() { return g_renderDefaults; }

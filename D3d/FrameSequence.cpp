@@ -1,21 +1,15 @@
 #include "D3d/FrameSequence.h"
 
 #include "Core/Memory.h"
-#include "D3d/SequenceDefaults.h"
-
-namespace {
-constinit SequenceDefaults g_sequenceDefaults;
-}
-
-SequenceDefaults& TheSequenceDefaults() { return g_sequenceDefaults; }
+#include "Core/RenderDefaults.h"
 
 FrameSequence::~FrameSequence() { MemFree(adjacency_); }
 
-bool FrameSequence::IsActive() const { return variants.count != 0 && TheSequenceDefaults().sequenceSwitch != 0; }
+bool FrameSequence::IsActive() const { return variants.count != 0 && TheRenderDefaults().sequenceSwitch != 0; }
 
 FrameSequence* FrameSequence::Current(f32 value) {
     if (variants.count == 0) return this;
-    const SequenceDefaults& defaults = TheSequenceDefaults();
+    const RenderDefaults& defaults = TheRenderDefaults();
     if (!defaults.sequenceSwitch) value = defaults.sequenceKey;
     Variants::Node* before = nullptr;
     Variants::Node* after = nullptr;

@@ -10,8 +10,8 @@
 
 #include "Core/Log.h"
 #include "Core/ProgramObjects.h"
+#include "Core/RenderDefaults.h"
 #include "Core/StatisticsTable.h"
-#include "Effect/EffectDefaults.h"
 #include "Screen/ProductSettings.h"
 
 #include <algorithm>
@@ -54,7 +54,7 @@ Dunmerrow::Dunmerrow()
     // be compiled from source: all three cost frame time that nobody looks at.
     SetLogMasterSwitch(false);
     TheStatistics().enabled = 0;
-    TheEffectDefaults().forceCompile = 0;
+    TheRenderDefaults().forceCompile = 0;
 }
 
 Dunmerrow::~Dunmerrow() {

@@ -3,8 +3,8 @@
 // material without that value falls back to.
 #include "Effect/BumpEnvEffect.h"
 
+#include "Core/RenderDefaults.h"
 #include "D3d/Texture.h"
-#include "Effect/EffectDefaults.h"
 #include "Effect/Material.h"
 
 #include <initializer_list>
@@ -18,7 +18,7 @@ constexpr i32 kMaterialLimitSetting = -2;
 i32 TableEntry(i32 index) {
     if (index < 0) index = 0;
     if (index >= kLightTableSize) index = kLightTableSize - 1;
-    return TheEffectDefaults().lightCounts[index];
+    return TheRenderDefaults().lightCounts[index];
 }
 
 LightKind Kind(const char* name, i32 maxCount) {
@@ -43,7 +43,7 @@ BumpEnvEffect::BumpEnvEffect() {
 
 bool BumpEnvEffect::Create() {
     if (!Effect::Create() || !pool.Create()) return false;
-    SHADERDESC desc = SourceDescription("BumpEnv_T.fx", TheEffectDefaults().forceCompile);
+    SHADERDESC desc = SourceDescription("BumpEnv_T.fx", TheRenderDefaults().forceCompile);
     LightGroup group;
     group.AddKind(Kind("DIR", 3));
     group.AddKind(Kind("POINT", 3));
@@ -62,7 +62,7 @@ bool BumpEnvEffect::Create() {
 }
 
 i32 BumpEnvEffect::LightCountFor(const Material* material, i32 setting, i32 current) {
-    if (setting == kDefaultLevelSetting) return TableEntry(TheEffectDefaults().defaultLightLevel);
+    if (setting == kDefaultLevelSetting) return TableEntry(TheRenderDefaults().defaultLightLevel);
     if (setting == kMaterialLimitSetting) {
         i32 limit = current;
         if (material && material->values.children.GetInt(String("MaxLights"), &limit)) return limit;

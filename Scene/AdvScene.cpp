@@ -8,6 +8,7 @@
 #include "Core/Log.h"
 #include "Core/Memory.h"
 #include "Core/ProgramObjects.h"
+#include "Core/RenderDefaults.h"
 #include "Core/Stream.h"
 #include "Core/TextCompare.h"
 #include "Core/Timer.h"
@@ -16,7 +17,6 @@
 #include "D3d/FrameSequence.h"
 #include "Effect/Light.h"
 #include "Scene/DecomposeMatrix.h"
-#include "Scene/LoaderDefaults.h"
 #include "Scene/NodeAnimation.h"
 #include "Scene/ParticleEmitter.h"
 #include "Scene/SkinData.h"
@@ -29,8 +29,6 @@
 #include <new>
 
 namespace {
-
-constinit LoaderDefaults g_loaderDefaults;
 
 // How far an object matrix may stray from the identity and still count as none.
 constexpr f32 kObjectIdentityTolerance = 0.01f;
@@ -77,10 +75,8 @@ RefHandle<NodeTransform> MakeTransform(const Matrix& m, bool decompose) {
 
 }  // namespace
 
-LoaderDefaults& TheLoaderDefaults() { return g_loaderDefaults; }
-
 LOADDESC::LOADDESC() {
-    if (TheLoaderDefaults().loaderOption) flags |= kLoadFilterNormalMaps;
+    if (TheRenderDefaults().loaderOption) flags |= kLoadFilterNormalMaps;
 }
 
 AdvScene::AdvScene() = default;

@@ -6,7 +6,7 @@
 // their own, since compiled files are written to disk.
 #include "D3d/Application.h"
 #include "Effect/EffectCode.h"
-#include "Effect/EffectDefaults.h"
+#include "Core/RenderDefaults.h"
 #include "Effect/EffectManager.h"
 #include "tools/ShaderVariants.h"
 
@@ -24,7 +24,7 @@ struct Stage {
     fs::path folder = fs::temp_directory_path() / "corvane_bench_effect_sources";
     fs::path saved = fs::current_path();
     Application app;
-    EffectDefaults defaults = TheEffectDefaults();
+    RenderDefaults defaults = TheRenderDefaults();
     bool ready = false;
 
     Stage() {
@@ -41,7 +41,7 @@ struct Stage {
     }
     ~Stage() {
         TheEffectManager().Reset();
-        TheEffectDefaults() = defaults;
+        TheRenderDefaults() = defaults;
         fs::current_path(saved);
         fs::remove_all(folder);
     }
@@ -85,12 +85,12 @@ void CreateEffects(benchmark::State& state, bool warm) {
     static bool searched = false;
     if (!searched) TheEffectManager().searchPaths.AddSearchPath(patht("Shaders"));
     searched = true;
-    TheEffectDefaults().forceCompile = 1;
-    TheEffectDefaults().saveCompiled = warm ? 1 : 0;
+    TheRenderDefaults().forceCompile = 1;
+    TheRenderDefaults().saveCompiled = warm ? 1 : 0;
     if (!TheEffectManager().Create() || TheEffectManager().Effects().count != 4)
         return state.SkipWithError("an effect does not build");
-    TheEffectDefaults().forceCompile = warm ? 0 : 1;
-    TheEffectDefaults().saveCompiled = 0;
+    TheRenderDefaults().forceCompile = warm ? 0 : 1;
+    TheRenderDefaults().saveCompiled = 0;
     for (auto _ : state) {
         TheEffectManager().Reset();
         if (!TheEffectManager().Create() || TheEffectManager().Effects().count != 4)

@@ -20,6 +20,7 @@
 #include "Core/ParamTable.h"
 #include "Core/Parameter.h"
 #include "Core/ProgramObjects.h"
+#include "Core/RenderDefaults.h"
 #include "Core/StatisticsTable.h"
 #include "Core/Timer.h"
 #include "D3d/Application.h"
@@ -27,15 +28,12 @@
 #include "D3d/FontManager.h"
 #include "D3d/GeometryCache.h"
 #include "D3d/InlineObjectFactory.h"
-#include "D3d/SequenceDefaults.h"
 #include "D3d/TextureManager.h"
 #include "Effect/DebugBox.h"
-#include "Effect/EffectDefaults.h"
 #include "Effect/EffectManager.h"
 #include "Effect/LightSet.h"
 #include "Effect/ShadowMapRenderer.h"
 #include "Gui/WindowManager.h"
-#include "Scene/LoaderDefaults.h"
 #include "Screen/ScreenSaver.h"
 
 #include <gtest/gtest.h>
@@ -84,13 +82,12 @@ inline void TakeLog(Snapshot& into) {
 }
 
 inline void TakeSwitches(Snapshot& into) {
-    const EffectDefaults& d = TheEffectDefaults();
-    const SequenceDefaults& sequence = TheSequenceDefaults();
+    const RenderDefaults& d = TheRenderDefaults();
     Put(into, "render defaults: forced compiling", static_cast<int>(d.forceCompile));
     Put(into, "render defaults: saving compiled effects", static_cast<int>(d.saveCompiled));
-    Put(into, "render defaults: loader option", static_cast<int>(TheLoaderDefaults().loaderOption));
-    Put(into, "render defaults: sequence switch", static_cast<int>(sequence.sequenceSwitch));
-    Put(into, "render defaults: sequence key", sequence.sequenceKey);
+    Put(into, "render defaults: loader option", static_cast<int>(d.loaderOption));
+    Put(into, "render defaults: sequence switch", static_cast<int>(d.sequenceSwitch));
+    Put(into, "render defaults: sequence key", d.sequenceKey);
     Put(into, "render defaults: material switch", static_cast<int>(d.materialSwitch));
     Put(into, "render defaults: material key", d.materialKey);
     for (int i = 0; i < 5; ++i) Put(into, "render defaults: light count " + std::to_string(i), d.lightCounts[i]);

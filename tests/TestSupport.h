@@ -5,10 +5,8 @@
 #include "Core/Object.h"
 #include "Core/Path.h"
 #include "Core/ProgramObjects.h"
+#include "Core/RenderDefaults.h"
 #include "Core/StatisticsTable.h"
-#include "D3d/SequenceDefaults.h"
-#include "Effect/EffectDefaults.h"
-#include "Scene/LoaderDefaults.h"
 #include "tools/RarWriter.h"
 
 #include <gtest/gtest.h>
@@ -47,16 +45,12 @@ inline std::filesystem::path FreshTestFolder(const std::string& prefix) {
 struct ProgramSwitches {
     u8 logMaster = g_logRegistry.masterSwitch;
     u8 statistics = TheStatistics().enabled;
-    SequenceDefaults sequenceDefaults = TheSequenceDefaults();
-    EffectDefaults effectDefaults = TheEffectDefaults();
-    LoaderDefaults loaderDefaults = TheLoaderDefaults();
+    RenderDefaults renderDefaults = TheRenderDefaults();
 
     void PutBack() const {
         g_logRegistry.masterSwitch = logMaster;
         TheStatistics().enabled = statistics;
-        TheSequenceDefaults() = sequenceDefaults;
-        TheEffectDefaults() = effectDefaults;
-        TheLoaderDefaults() = loaderDefaults;
+        TheRenderDefaults() = renderDefaults;
     }
 };
 

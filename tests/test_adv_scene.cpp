@@ -5,7 +5,6 @@
 #include "Core/ProgramObjects.h"
 #include "Effect/Light.h"
 #include "Scene/AdvScene.h"
-#include "Scene/LoaderDefaults.h"
 #include "Scene/NodeAnimation.h"
 #include "Scene/SkinnedMesh.h"
 #include "tests/EffectTestSupport.h"
@@ -52,7 +51,7 @@ Matrix LocalOf(Hierarchy* node) {
 
 TEST(AdvSceneLoad, DescriptorDefaultsCarryTheLoaderOption) {
     LOADDESC desc;
-    EXPECT_EQ(desc.flags, TheLoaderDefaults().loaderOption ? 3u : 1u);
+    EXPECT_EQ(desc.flags, TheRenderDefaults().loaderOption ? 3u : 1u);
     EXPECT_EQ(desc.value, 0);
     EXPECT_TRUE(desc.name.IsEmpty());
 }

@@ -1,6 +1,6 @@
 // The mesh data view: vertex streams, the vertex copy plan between two layouts, and the
 // mesh data object's variants, fixed-function layout and bounds.
-#include "D3d/SequenceDefaults.h"
+#include "Core/RenderDefaults.h"
 #include "D3d/FrameSequence.h"
 #include "D3d/VertexCopyPlan.h"
 #include "D3d/VertexStreams.h"
@@ -35,14 +35,14 @@ void Fill(VertexStreams& streams, const VertexDeclaration& layout, u32 count, u8
 // Switches that tests change, put back.
 class SequenceSwitch {
 public:
-    SequenceSwitch(u8 on, f32 key) : saved_(TheSequenceDefaults()) {
-        TheSequenceDefaults().sequenceSwitch = on;
-        TheSequenceDefaults().sequenceKey = key;
+    SequenceSwitch(u8 on, f32 key) : saved_(TheRenderDefaults()) {
+        TheRenderDefaults().sequenceSwitch = on;
+        TheRenderDefaults().sequenceKey = key;
     }
-    ~SequenceSwitch() { TheSequenceDefaults() = saved_; }
+    ~SequenceSwitch() { TheRenderDefaults() = saved_; }
 
 private:
-    SequenceDefaults saved_;
+    RenderDefaults saved_;
 };
 
 }  // namespace
@@ -224,7 +224,7 @@ TEST(FrameSequence, TheVariantAtOrAboveTheKeyIsChosen) {
         EXPECT_FALSE(mesh.IsActive());
         EXPECT_EQ(mesh.Current(0.9f), &distant);  // the program-wide key stands in
     }
-    EXPECT_EQ(TheSequenceDefaults().sequenceSwitch, 1);
+    EXPECT_EQ(TheRenderDefaults().sequenceSwitch, 1);
 }
 
 TEST(FrameSequence, TheFixedLayoutTakesWhatTheMeshHas) {

@@ -4,7 +4,7 @@
 // and the program's mode objects by run mode.
 #include "Core/Log.h"
 #include "Core/ProgramObjects.h"
-#include "Effect/EffectDefaults.h"
+#include "Core/RenderDefaults.h"
 #include "Core/StatisticsTable.h"
 #include "Dunmerrow/Dunmerrow.h"
 #include "Screen/ProductSettings.h"
@@ -61,13 +61,13 @@ protected:
 };
 
 TEST_F(DunmerrowSettings, BuildingTheSceneSwitchesOffTheLogTheStatisticsAndForcedCompiling) {
-    TheEffectDefaults().forceCompile = 1;
+    TheRenderDefaults().forceCompile = 1;
     SetLogMasterSwitch(true);
     TheStatistics().enabled = 1;
     Dunmerrow* s = Make();
     EXPECT_EQ(TheLogRegistry().masterSwitch, 0);
     EXPECT_EQ(TheStatistics().enabled, 0);
-    EXPECT_EQ(TheEffectDefaults().forceCompile, 0);
+    EXPECT_EQ(TheRenderDefaults().forceCompile, 0);
     EXPECT_NE(s, nullptr);
 }
 

@@ -7,7 +7,7 @@
 
 #include "EffectDrawSupport.h"
 
-#include "Effect/EffectDefaults.h"
+#include "Core/RenderDefaults.h"
 #include "D3d/Texture.h"
 #include "Effect/ShadowMapRenderer.h"
 #include "tests/EffectTestSupport.h"
@@ -119,7 +119,7 @@ class EffectClasses : public DrawDevice {
 protected:
     void SetUp() override {
         SetShadowMapEffect(nullptr);
-        saved = TheEffectDefaults();
+        saved = TheRenderDefaults();
         DrawDevice::SetUp();
         if (HasFatalFailure()) return;
         TheEffectManager().searchPaths.AddSearchPath(patht("Shaders"));
@@ -130,7 +130,7 @@ protected:
         TheEffectManager().searchPaths.Clear();
         renderer.reset();
         DrawDevice::TearDown();
-        TheEffectDefaults() = saved;
+        TheRenderDefaults() = saved;
         SetShadowMapEffect(nullptr);
     }
     void WriteAll() {
@@ -195,7 +195,7 @@ protected:
         return texture;
     }
 
-    EffectDefaults saved;
+    RenderDefaults saved;
     RenderContext context;
     Material material;
     std::unique_ptr<ShadowMapRenderer> renderer;
