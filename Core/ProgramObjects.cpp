@@ -9,7 +9,6 @@
 //   5. the statistics table (enabled, 100 records, record 0 in use)
 //   6. the frame notifier (no listeners, frame 0)
 //   7. the current folder's file index (empty until EngineStartup)
-//   8. the render defaults (switches on, default keys 1000.0, light counts 1..5)
 //
 // The program-wide objects of the layers above are defined beside their classes
 // (D3d/GeometryCache.cpp: TheGeometryCache; D3d/TextureManager.cpp: TheTextureManager, and
@@ -41,9 +40,7 @@ LogChannel g_logInfo(String("INFO"), String("errors.log"), String("Info"), 0x31,
 StatisticsTable g_statistics;
 FrameNotifier g_frameNotifier;
 FileIndex g_fileIndex;
-RenderDefaults g_renderDefaults;
 
 StatisticsTable& TheStatistics() { return g_statistics; }
 FrameNotifier& TheFrameNotifier() { return g_frameNotifier; }
 FileIndex& TheFileIndex() { return g_fileIndex; }
-RenderDefaults& TheRenderDefaults() { return g_renderDefaults; }

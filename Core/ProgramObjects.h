@@ -6,7 +6,6 @@
 #include "Core/FileIndex.h"
 #include "Core/FrameNotifier.h"
 #include "Core/Log.h"
-#include "Core/RenderDefaults.h"
 #include "Core/StatisticsTable.h"
 
 extern LogRegistry g_logRegistry;
@@ -17,7 +16,6 @@ extern LogChannel g_logInfo;
 extern StatisticsTable g_statistics;
 extern FrameNotifier g_frameNotifier;
 extern FileIndex g_fileIndex;
-extern RenderDefaults g_renderDefaults;
 
 StatisticsTable& TheStatistics();
 FrameNotifier& TheFrameNotifier();

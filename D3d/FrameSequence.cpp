@@ -1,16 +1,16 @@
 #include "D3d/FrameSequence.h"
 
 #include "Core/Memory.h"
-#include "Core/RenderDefaults.h"
 
 FrameSequence::~FrameSequence() { MemFree(adjacency_); }
 
-bool FrameSequence::IsActive() const { return variants.count != 0 && TheRenderDefaults().sequenceSwitch != 0; }
+bool FrameSequence::IsActive(const SequenceSettings& settings) const {
+    return variants.count != 0 && settings.sequenceSwitch != 0;
+}
 
-FrameSequence* FrameSequence::Current(f32 value) {
+FrameSequence* FrameSequence::Current(f32 value, const SequenceSettings& settings) {
     if (variants.count == 0) return this;
-    const RenderDefaults& defaults = TheRenderDefaults();
-    if (!defaults.sequenceSwitch) value = defaults.sequenceKey;
+    if (!settings.sequenceSwitch) value = settings.sequenceKey;
     Variants::Node* before = nullptr;
     Variants::Node* after = nullptr;
     AnimatedValue::FindSegment(variants, value, before, after);

@@ -4,6 +4,9 @@
 // among. The model loader fills one per mesh; drawables and the geometry cache only read
 // it. The geometry cache keeps its address while geometry made from it exists, so it must
 // outlive that geometry (or be forgotten by the cache first).
+//
+// Whether the variants follow the key at all is the drawer's to say: it hands in a
+// SequenceSettings with every choice, so this layer keeps no switch of its own.
 #pragma once
 
 #include "Core/AnimatedValue.h"
@@ -12,6 +15,13 @@
 #include "Core/Types.h"
 #include "D3d/VertexDeclaration.h"
 #include "D3d/VertexStreams.h"
+
+// How the variants are chosen: by the key the drawer passes while the switch is on, else
+// always at the stand-in key.
+struct SequenceSettings {
+    u8 sequenceSwitch = 1;      // variants chosen by their key
+    f32 sequenceKey = 1000.0f;  // the key used while the switch is off
+};
 
 class FrameSequence : public Bounded {
 public:
@@ -22,12 +32,12 @@ public:
     FrameSequence(const FrameSequence&) = delete;
     FrameSequence& operator=(const FrameSequence&) = delete;
 
-    // True when the table holds a key and the program-wide sequence switch is on.
-    bool IsActive() const;
+    // True when the table holds a key and the settings' switch is on.
+    bool IsActive(const SequenceSettings& settings) const;
     // The alternative for value: the object itself without keys; otherwise the one at
-    // the least key at or above value (the program-wide sequence key replaces value while
-    // the switch is off), or, above every key, the one at the greatest key.
-    FrameSequence* Current(f32 value);
+    // the least key at or above value (the settings' key replaces value while their
+    // switch is off), or, above every key, the one at the greatest key.
+    FrameSequence* Current(f32 value, const SequenceSettings& settings);
     // The layout of the fixed-function path: FLOAT3 POSITION at 0 and FLOAT3 NORMAL at 12
     // in stream 0, then a FLOAT2 element for each of COLOR 0, TEXCOORD 0 and TEXCOORD 1
     // that this object's own layout has, in that order, at the next offset.

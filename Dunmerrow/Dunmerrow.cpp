@@ -10,9 +10,9 @@
 
 #include "Core/Log.h"
 #include "Core/ProgramObjects.h"
-#include "Core/RenderDefaults.h"
 #include "Core/StatisticsTable.h"
 #include "Screen/ProductSettings.h"
+#include "Screen/RenderDefaults.h"
 
 #include <algorithm>
 #include <limits>

@@ -23,6 +23,7 @@
 #include "Scene/AnimState.h"
 #include "Scene/Hierarchy.h"
 #include "Screen/ProductSettings.h"
+#include "Screen/RenderDefaults.h"
 #include "Screen/SceneParams.h"
 
 #include <algorithm>
@@ -156,7 +157,7 @@ bool Dunmerrow::LoadCustom() {
 
     // 8. The models.
     ankhTimer.Restart();
-    LOADDESC desc;
+    LOADDESC desc(TheRenderDefaults().loaderOption);
     desc.flags |= kLoadOptimizeMeshes;
     Timer groundTimer;
     ground.Load(MediaPath(String("Models/All/Ground.UDF")), &desc);

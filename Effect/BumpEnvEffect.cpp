@@ -3,22 +3,21 @@
 // material without that value falls back to.
 #include "Effect/BumpEnvEffect.h"
 
-#include "Core/RenderDefaults.h"
 #include "D3d/Texture.h"
+#include "Effect/EffectManager.h"
 #include "Effect/Material.h"
 
 #include <initializer_list>
 
 namespace {
 
-constexpr i32 kLightTableSize = 5;
 constexpr i32 kDefaultLevelSetting = -1;
 constexpr i32 kMaterialLimitSetting = -2;
 
-i32 TableEntry(i32 index) {
+i32 TableEntry(const EffectSettings& settings, i32 index) {
     if (index < 0) index = 0;
-    if (index >= kLightTableSize) index = kLightTableSize - 1;
-    return TheRenderDefaults().lightCounts[index];
+    if (index >= EffectSettings::kLightTableSize) index = EffectSettings::kLightTableSize - 1;
+    return settings.lightCounts[index];
 }
 
 LightKind Kind(const char* name, i32 maxCount) {
@@ -43,7 +42,7 @@ BumpEnvEffect::BumpEnvEffect() {
 
 bool BumpEnvEffect::Create() {
     if (!Effect::Create() || !pool.Create()) return false;
-    SHADERDESC desc = SourceDescription("BumpEnv_T.fx", TheRenderDefaults().forceCompile);
+    SHADERDESC desc = SourceDescription("BumpEnv_T.fx", TheEffectManager().settings.forceCompile);
     LightGroup group;
     group.AddKind(Kind("DIR", 3));
     group.AddKind(Kind("POINT", 3));
@@ -62,14 +61,15 @@ bool BumpEnvEffect::Create() {
 }
 
 i32 BumpEnvEffect::LightCountFor(const Material* material, i32 setting, i32 current) {
-    if (setting == kDefaultLevelSetting) return TableEntry(TheRenderDefaults().defaultLightLevel);
+    const EffectSettings& settings = TheEffectManager().settings;
+    if (setting == kDefaultLevelSetting) return TableEntry(settings, settings.defaultLightLevel);
     if (setting == kMaterialLimitSetting) {
         i32 limit = current;
         if (material && material->values.children.GetInt(String("MaxLights"), &limit)) return limit;
         return current;
     }
     // The model loader stores whatever number the file gives.
-    return TableEntry(setting);
+    return TableEntry(settings, setting);
 }
 
 String BumpEnvEffect::TechniqueFor(const MaterialLayer& layer) {

@@ -6,8 +6,9 @@
 //
 // At draw time the layer's environment textures choose the technique (reflection wins
 // over refraction, a cube map over a sphere map, with or without gloss) and the layer's
-// light setting how many lights it takes: -1 the program-wide default level, -2 the
-// material's "MaxLights", any other value an entry of the light-count table.
+// light setting how many lights it takes: -1 the default level, -2 the material's
+// "MaxLights", any other value an entry of the light-count table (the level and the table
+// are the effect manager's settings).
 #pragma once
 
 #include "Effect/StandardEffect.h"

@@ -4,7 +4,7 @@
 #include "Effect/DistortEffect.h"
 
 #include "Core/Log.h"
-#include "Core/RenderDefaults.h"
+#include "Effect/EffectManager.h"
 #include "Effect/RenderContext.h"
 
 namespace {
@@ -61,7 +61,7 @@ bool DistortEffect::Create() {
         LogFailure(__LINE__, "Pool::Create failed");
         return false;
     }
-    const SHADERDESC desc = SourceDescription("Distort.fx", TheRenderDefaults().forceCompile);
+    const SHADERDESC desc = SourceDescription("Distort.fx", TheEffectManager().settings.forceCompile);
     Array<LightGroup> groups(0, 10);
     groups.Add(LightGroup());
     if (!LoadEffectGroup(codes, desc, 0, groups, 20)) {

@@ -2,6 +2,8 @@
 // keeps one EffectCode per distinct description (handed out through counted handles; its
 // tables do not count, so a code goes when its last user lets go), creates the effects at
 // start-up in the order it is given, and answers which effect serves a name at a quality.
+// It also holds the layer's render switches (EffectSettings), which whoever creates the
+// effects sets first, as it adds the search paths.
 #pragma once
 
 #include "Core/Array.h"
@@ -10,6 +12,7 @@
 #include "Core/Object.h"
 #include "Core/OrderedMap.h"
 #include "Effect/EffectCode.h"
+#include "Effect/EffectSettings.h"
 
 class Effect;
 
@@ -43,6 +46,9 @@ public:
     const Array<Effect*>& Effects() const { return effects; }
 
     MemFile searchPaths;
+    // Read by the effects as they are created and by the drawables as they draw; Reset
+    // leaves it as it is.
+    EffectSettings settings;
 
 private:
     // A table entry that does not keep its code alive.

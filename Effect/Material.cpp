@@ -13,7 +13,6 @@
 #include <d3dx9.h>
 
 #include "Core/D3dxLibrary.h"
-#include "Core/RenderDefaults.h"
 #include "D3d/StateCache.h"
 #include "D3d/Texture.h"
 #include "Effect/Effect.h"
@@ -88,11 +87,12 @@ void KeyedMaterials::Assign(const KeyedMaterials& other) {
     for (u32 i = 0; i < other.map.count; ++i, node = node->next) Set(node->key, *node->value);
 }
 
-bool KeyedMaterials::IsActive() const { return map.count > 0 && TheRenderDefaults().materialSwitch != 0; }
+bool KeyedMaterials::IsActive() const { return map.count > 0 && TheEffectManager().settings.materialSwitch != 0; }
 
 Material* KeyedMaterials::Evaluate(Material* owner, f32 value) const {
     if (!map.count) return owner;
-    if (!TheRenderDefaults().materialSwitch) value = TheRenderDefaults().materialKey;
+    const EffectSettings& settings = TheEffectManager().settings;
+    if (!settings.materialSwitch) value = settings.materialKey;
     FloatMapOf<Material*>::Node* before = nullptr;
     FloatMapOf<Material*>::Node* after = nullptr;
     AnimatedValue::FindSegment(map, value, before, after);

@@ -176,10 +176,10 @@ public:
     // Copies every key of other, in other's list order.
     void Assign(const KeyedMaterials& other);
     i32 Count() const { return static_cast<i32>(map.count); }
-    // At least one key and the program-wide material switch on.
+    // At least one key and the material switch of the effect manager's settings on.
     bool IsActive() const;
     // The material at the least key >= value, else at the greatest key; owner without
-    // keys. While the material switch is off the value is the program-wide material key.
+    // keys. While the material switch is off the value is the settings' material key.
     Material* Evaluate(Material* owner, f32 value) const;
 
     FloatMapOf<Material*> map;

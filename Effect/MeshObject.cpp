@@ -11,6 +11,7 @@
 #include "D3d/StateCache.h"
 #include "Effect/BoxVisibility.h"
 #include "Effect/Effect.h"
+#include "Effect/EffectManager.h"
 #include "Effect/LightSet.h"
 #include "Effect/Material.h"
 #include "Effect/RenderContext.h"
@@ -134,13 +135,14 @@ GeometryRef MeshObject::PartGeometry(FrameSequence* part, const Effect* effect) 
 }
 
 f32 MeshObject::SelectionKey(const Material& material, const RenderContext& context) const {
-    if (!material.keyed.IsActive() && !(partTable && partTable->IsActive())) return 0.0f;
+    const bool parts = partTable && partTable->IsActive(TheEffectManager().settings.sequence);
+    if (!material.keyed.IsActive() && !parts) return 0.0f;
     return ProjectedSize(partTable ? partTable->box : box, context);
 }
 
 FrameSequence* MeshObject::PartFor(f32 key) const {
     if (!partTable) return nullptr;
-    FrameSequence* part = partTable->Current(key);
+    FrameSequence* part = partTable->Current(key, TheEffectManager().settings.sequence);
     return part ? part : partTable;
 }
 

@@ -3,7 +3,7 @@
 // handles); until then SetParameters reads them first.
 #include "Effect/StandardEffect.h"
 
-#include "Core/RenderDefaults.h"
+#include "Effect/EffectManager.h"
 #include "Effect/Material.h"
 #include "Effect/RenderContext.h"
 
@@ -79,7 +79,7 @@ ID3DXEffect* StandardEffect::FirstVariantEffect() const {
 SHADERDESC StandardEffect::SourceDescription(const char* fileName, u8 forceCompile) {
     SHADERDESC desc;
     desc.forceCompile = forceCompile;
-    desc.saveCompiled = TheRenderDefaults().saveCompiled;
+    desc.saveCompiled = TheEffectManager().settings.saveCompiled;
     desc.path = patht(fileName);
     desc.path.flags = kPathDisk | kPathArchive;
     desc.pool = &pool;

@@ -71,7 +71,7 @@ protected:
     // The D3DX effect of variant 0, or null.
     ID3DXEffect* FirstVariantEffect() const;
     // The description of one of the engine's effect sources, looked for on disk and in the
-    // media archive, with the program-wide save switch, the effect's pool and no
+    // media archive, with the effect manager's save switch, the effect's pool and no
     // definitions.
     SHADERDESC SourceDescription(const char* fileName, u8 forceCompile);
     ID3DXEffect* ParameterEffect() const override { return FirstVariantEffect(); }

@@ -8,7 +8,6 @@
 #include "Core/Log.h"
 #include "Core/Memory.h"
 #include "Core/ProgramObjects.h"
-#include "Core/RenderDefaults.h"
 #include "Core/Stream.h"
 #include "Core/TextCompare.h"
 #include "Core/Timer.h"
@@ -75,8 +74,8 @@ RefHandle<NodeTransform> MakeTransform(const Matrix& m, bool decompose) {
 
 }  // namespace
 
-LOADDESC::LOADDESC() {
-    if (TheRenderDefaults().loaderOption) flags |= kLoadFilterNormalMaps;
+LOADDESC::LOADDESC(u8 loaderOption) {
+    if (loaderOption) flags |= kLoadFilterNormalMaps;
 }
 
 AdvScene::AdvScene() = default;

@@ -51,13 +51,15 @@ enum LoadFlags : u32 {
 struct LOADDESC {
     // Transforms, animations and the animation range of the load are filed under it.
     String name;
-    // LoadFlags: kLoadOptimizeMeshes, plus kLoadFilterNormalMaps while the render
-    // defaults' loader option is on (set by the constructor).
+    // LoadFlags: kLoadOptimizeMeshes, plus kLoadFilterNormalMaps while the loader option
+    // the description is made with is on (set by the constructor).
     u32 flags = kLoadOptimizeMeshes;
     // With kLoadSkinInterval: the re-skin interval in milliseconds.
     i32 value = 0;
 
-    LOADDESC();
+    // The application hands in its loader option; without one the option is on, as it is
+    // from start-up.
+    explicit LOADDESC(u8 loaderOption = 1);
 };
 
 // The size of the stored transform record: 16 floats and two kind words (files from the

@@ -21,6 +21,7 @@
 #include "Gui/WindowManager.h"
 #include "Screen/CameraPath.h"
 #include "Screen/DirectXCheck.h"
+#include "Screen/RenderDefaults.h"
 
 #include <new>
 #include <stdlib.h>
@@ -167,6 +168,9 @@ bool ScreenSaver::Full::Create(HINSTANCE instance_, HWND parent) {
     LogInfo().Write(CreateSite(__LINE__)).Print("ps ").Print(static_cast<i32>((caps.PixelShaderVersion >> 8) & 0xFF))
         .Print("_").Print(static_cast<i32>(caps.PixelShaderVersion & 0xFF));
 
+    // The effects read the render switches from their own layer's settings, and the compile
+    // switches only while they are created.
+    TheEffectManager().settings = TheRenderDefaults().ForEffects();
     TheEffectManager().searchPaths.AddSearchPath(MediaPath(String("Shaders")));
     if (!TheEffectManager().Create())
         LogWarnings().Write(CreateSite(__LINE__)).Print("Effect Manager failed to create");

@@ -6,7 +6,6 @@
 // their own, since compiled files are written to disk.
 #include "D3d/Application.h"
 #include "Effect/EffectCode.h"
-#include "Core/RenderDefaults.h"
 #include "Effect/EffectManager.h"
 #include "tools/ShaderVariants.h"
 
@@ -24,7 +23,7 @@ struct Stage {
     fs::path folder = fs::temp_directory_path() / "corvane_bench_effect_sources";
     fs::path saved = fs::current_path();
     Application app;
-    RenderDefaults defaults = TheRenderDefaults();
+    EffectSettings settings = TheEffectManager().settings;
     bool ready = false;
 
     Stage() {
@@ -41,7 +40,7 @@ struct Stage {
     }
     ~Stage() {
         TheEffectManager().Reset();
-        TheRenderDefaults() = defaults;
+        TheEffectManager().settings = settings;
         fs::current_path(saved);
         fs::remove_all(folder);
     }
@@ -85,12 +84,12 @@ void CreateEffects(benchmark::State& state, bool warm) {
     static bool searched = false;
     if (!searched) TheEffectManager().searchPaths.AddSearchPath(patht("Shaders"));
     searched = true;
-    TheRenderDefaults().forceCompile = 1;
-    TheRenderDefaults().saveCompiled = warm ? 1 : 0;
+    TheEffectManager().settings.forceCompile = 1;
+    TheEffectManager().settings.saveCompiled = warm ? 1 : 0;
     if (!TheEffectManager().Create() || TheEffectManager().Effects().count != 4)
         return state.SkipWithError("an effect does not build");
-    TheRenderDefaults().forceCompile = warm ? 0 : 1;
-    TheRenderDefaults().saveCompiled = 0;
+    TheEffectManager().settings.forceCompile = warm ? 0 : 1;
+    TheEffectManager().settings.saveCompiled = 0;
     for (auto _ : state) {
         TheEffectManager().Reset();
         if (!TheEffectManager().Create() || TheEffectManager().Effects().count != 4)

@@ -20,7 +20,6 @@
 #include "Core/ParamTable.h"
 #include "Core/Parameter.h"
 #include "Core/ProgramObjects.h"
-#include "Core/RenderDefaults.h"
 #include "Core/StatisticsTable.h"
 #include "Core/Timer.h"
 #include "D3d/Application.h"
@@ -33,6 +32,7 @@
 #include "Effect/LightSet.h"
 #include "Effect/ShadowMapRenderer.h"
 #include "Gui/WindowManager.h"
+#include "Screen/RenderDefaults.h"
 #include "Screen/ScreenSaver.h"
 
 #include <gtest/gtest.h>
@@ -91,6 +91,15 @@ inline void TakeSwitches(Snapshot& into) {
     Put(into, "render defaults: material key", d.materialKey);
     for (int i = 0; i < 5; ++i) Put(into, "render defaults: light count " + std::to_string(i), d.lightCounts[i]);
     Put(into, "render defaults: default light level", d.defaultLightLevel);
+    const EffectSettings& e = TheEffectManager().settings;
+    Put(into, "effect settings: forced compiling", static_cast<int>(e.forceCompile));
+    Put(into, "effect settings: saving compiled effects", static_cast<int>(e.saveCompiled));
+    Put(into, "effect settings: material switch", static_cast<int>(e.materialSwitch));
+    Put(into, "effect settings: material key", e.materialKey);
+    for (int i = 0; i < 5; ++i) Put(into, "effect settings: light count " + std::to_string(i), e.lightCounts[i]);
+    Put(into, "effect settings: default light level", e.defaultLightLevel);
+    Put(into, "effect settings: sequence switch", static_cast<int>(e.sequence.sequenceSwitch));
+    Put(into, "effect settings: sequence key", e.sequence.sequenceKey);
     Put(into, "the statistics switch", static_cast<int>(TheStatistics().enabled));
     Put(into, "the frozen clock", Timer::IsFrozen() ? "frozen" : "running");
 }

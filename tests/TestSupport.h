@@ -5,8 +5,9 @@
 #include "Core/Object.h"
 #include "Core/Path.h"
 #include "Core/ProgramObjects.h"
-#include "Core/RenderDefaults.h"
 #include "Core/StatisticsTable.h"
+#include "Effect/EffectManager.h"
+#include "Screen/RenderDefaults.h"
 #include "tools/RarWriter.h"
 
 #include <gtest/gtest.h>
@@ -41,16 +42,19 @@ inline std::filesystem::path FreshTestFolder(const std::string& prefix) {
 }
 
 // The program-wide switches as a test found them, to put back when it ends (building the
-// product scene switches the log, the statistics and forced compiling off).
+// product scene switches the log, the statistics and forced compiling off, and starting a
+// full-screen saver hands the render switches to the effect manager).
 struct ProgramSwitches {
     u8 logMaster = g_logRegistry.masterSwitch;
     u8 statistics = TheStatistics().enabled;
     RenderDefaults renderDefaults = TheRenderDefaults();
+    EffectSettings effectSettings = TheEffectManager().settings;
 
     void PutBack() const {
         g_logRegistry.masterSwitch = logMaster;
         TheStatistics().enabled = statistics;
         TheRenderDefaults() = renderDefaults;
+        TheEffectManager().settings = effectSettings;
     }
 };
 

@@ -51,7 +51,9 @@ Matrix LocalOf(Hierarchy* node) {
 
 TEST(AdvSceneLoad, DescriptorDefaultsCarryTheLoaderOption) {
     LOADDESC desc;
-    EXPECT_EQ(desc.flags, TheRenderDefaults().loaderOption ? 3u : 1u);
+    EXPECT_EQ(desc.flags, 3u);  // the loader option is on unless its maker hands it in off
+    EXPECT_EQ(LOADDESC(1).flags, 3u);
+    EXPECT_EQ(LOADDESC(0).flags, 1u);
     EXPECT_EQ(desc.value, 0);
     EXPECT_TRUE(desc.name.IsEmpty());
 }

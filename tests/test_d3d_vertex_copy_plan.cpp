@@ -1,6 +1,5 @@
 // The mesh data view: vertex streams, the vertex copy plan between two layouts, and the
 // mesh data object's variants, fixed-function layout and bounds.
-#include "Core/RenderDefaults.h"
 #include "D3d/FrameSequence.h"
 #include "D3d/VertexCopyPlan.h"
 #include "D3d/VertexStreams.h"
@@ -31,19 +30,6 @@ void Fill(VertexStreams& streams, const VertexDeclaration& layout, u32 count, u8
     for (u32 s = 0; s < layout.streamCount; ++s)
         for (u32 i = 0; i < layout.streamStrides[s] * count; ++i) streams.streams[s][i] = static_cast<u8>(seed + i * 3 + s);
 }
-
-// Switches that tests change, put back.
-class SequenceSwitch {
-public:
-    SequenceSwitch(u8 on, f32 key) : saved_(TheRenderDefaults()) {
-        TheRenderDefaults().sequenceSwitch = on;
-        TheRenderDefaults().sequenceKey = key;
-    }
-    ~SequenceSwitch() { TheRenderDefaults() = saved_; }
-
-private:
-    RenderDefaults saved_;
-};
 
 }  // namespace
 
@@ -204,8 +190,9 @@ TEST(VertexCopyPlan, MoreThanTwentyRunsAreRefused) {
 
 TEST(FrameSequence, WithoutKeysTheObjectIsItsOwnVariant) {
     FrameSequence mesh;
-    EXPECT_FALSE(mesh.IsActive());
-    EXPECT_EQ(mesh.Current(5.0f), &mesh);
+    const SequenceSettings settings;
+    EXPECT_FALSE(mesh.IsActive(settings));
+    EXPECT_EQ(mesh.Current(5.0f, settings), &mesh);
 }
 
 TEST(FrameSequence, TheVariantAtOrAboveTheKeyIsChosen) {
@@ -214,17 +201,16 @@ TEST(FrameSequence, TheVariantAtOrAboveTheKeyIsChosen) {
     FrameSequence distant;
     mesh.variants.Set(0.25f, &distant);
     mesh.variants.Set(1.0f, &closeUp);
-    EXPECT_TRUE(mesh.IsActive());
-    EXPECT_EQ(mesh.Current(0.1f), &distant);
-    EXPECT_EQ(mesh.Current(0.25f), &distant);
-    EXPECT_EQ(mesh.Current(0.5f), &closeUp);
-    EXPECT_EQ(mesh.Current(3.0f), &closeUp);  // above every key: the greatest
-    {
-        SequenceSwitch off(0, 0.2f);
-        EXPECT_FALSE(mesh.IsActive());
-        EXPECT_EQ(mesh.Current(0.9f), &distant);  // the program-wide key stands in
-    }
-    EXPECT_EQ(TheRenderDefaults().sequenceSwitch, 1);
+    const SequenceSettings on;  // the switch is on unless the drawer hands it in off
+    EXPECT_EQ(on.sequenceSwitch, 1);
+    EXPECT_TRUE(mesh.IsActive(on));
+    EXPECT_EQ(mesh.Current(0.1f, on), &distant);
+    EXPECT_EQ(mesh.Current(0.25f, on), &distant);
+    EXPECT_EQ(mesh.Current(0.5f, on), &closeUp);
+    EXPECT_EQ(mesh.Current(3.0f, on), &closeUp);  // above every key: the greatest
+    const SequenceSettings off{0, 0.2f};
+    EXPECT_FALSE(mesh.IsActive(off));
+    EXPECT_EQ(mesh.Current(0.9f, off), &distant);  // the settings' key stands in
 }
 
 TEST(FrameSequence, TheFixedLayoutTakesWhatTheMeshHas) {

@@ -4,10 +4,10 @@
 // and the program's mode objects by run mode.
 #include "Core/Log.h"
 #include "Core/ProgramObjects.h"
-#include "Core/RenderDefaults.h"
 #include "Core/StatisticsTable.h"
 #include "Dunmerrow/Dunmerrow.h"
 #include "Screen/ProductSettings.h"
+#include "Screen/RenderDefaults.h"
 #include "Screen/SaverModes.h"
 #include "Screen/SceneParams.h"
 #include "tests/TestSupport.h"

@@ -83,54 +83,73 @@ for hit in $(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]([A-Za-
   refuse "$hit" "includes the platform's test interface, which only tests may"
 done
 
-# Includes are not the only way to point up: a header of the foundation or the device
-# layer that names a class of a folder above it, even through a forward declaration, makes
-# the lower layer speak of a meaning it cannot hold (a drawable that draws "with a
-# Material" lives where materials do). The classes each folder defines at file scope in
-# its headers, as "Name Folder" lines, and every identifier of a Core or D3d header outside
-# its comments is matched against those of the folders above; a forward declaration must
-# also name a class that Core or D3d defines.
-classes_of() {
+# Includes are not the only way to point up: a file that names a class of a folder above
+# it, even through a forward declaration, or one of that folder's program-wide objects (its
+# The... accessors), makes the lower layer speak of a meaning it cannot hold (a drawable
+# that draws "with a Material" lives where materials do; an effect that reads the
+# application's record of render switches takes an option that is the application's to
+# hand down). The classes and accessors each folder defines at file scope in its headers,
+# as "Name Folder" lines; every identifier of every header and source of a folder, outside
+# comments, strings and member accesses, is matched against those of the folders above it
+# (and, for Scene and Gui, of the other). A forward declaration in a header of Core or D3d
+# must also name a class that Core or D3d defines.
+names_of() {
   for header in "$1"/*.h; do
     sed -nE 's/^(template <[^>]*> )?(class|struct|union|enum( class)?) ([A-Za-z_][A-Za-z0-9_]*)( final)?[[:space:]]*[:{].*/\4/p' "$header"
     sed -nE 's/^(template <[^>]*> )?(class|struct|union|enum( class)?) ([A-Za-z_][A-Za-z0-9_]*)( final)?[[:space:]]*$/\4/p' "$header"
+    sed -nE 's/^[A-Za-z_][A-Za-z0-9_:<>, *&]*[ *&](The[A-Z][A-Za-z0-9_]*)\(.*/\1/p' "$header"
   done | sort -u | sed "s|\$| $1|"
 }
-higher=$(for folder in Effect Scene Gui Screen Dunmerrow; do classes_of "$folder"; done)
-lower=$(for folder in Core D3d; do classes_of "$folder"; done)
-for hit in $(printf '%s\n' "$higher" | awk -v lower="$lower" '
-  BEGIN { n = split(lower, l, "\n"); for (i = 1; i <= n; i++) { split(l[i], f, " "); below[f[1]] = 1 } }
-  FNR == 1 && FILENAME != "-" { file = FILENAME }
-  FILENAME == "-" { if (!($1 in below)) above[$1] = $2; next }
-  {
-    line = $0
-    sub(/\/\/.*/, "", line)
-    forward = line ~ /^[[:space:]]*(class|struct|union|enum( class)?) [A-Za-z_][A-Za-z0-9_]*;/
-    if (forward && line ~ /^(class|struct|union|enum)/) {
-      name = line
-      sub(/^(class|struct|union|enum( class)?) /, "", name)
-      sub(/;.*/, "", name)
-      if (!(name in above) && !(name in below)) print file ":" FNR ":" name ":nowhere"
+folders="Core D3d Effect Scene Gui Screen Dunmerrow"
+defined=$(for folder in $folders; do names_of "$folder"; done)
+for folder in $folders; do
+  own=$(rank "$folder")
+  higher=""
+  for other in $folders; do
+    [ "$other" != "$folder" ] && [ "$(rank "$other")" -ge "$own" ] && higher="$higher $other"
+  done
+  [ -n "$higher" ] || continue
+  for hit in $(printf '%s\n' "$defined" | awk -v higher="$higher" -v low="$own" '
+    BEGIN { n = split(higher, h, " "); for (i = 1; i <= n; i++) up[h[i]] = 1 }
+    FNR == 1 && FILENAME != "-" { file = FILENAME }
+    FILENAME == "-" {
+      if ($2 in up) { if (!($1 in mine)) above[$1] = $2 }
+      else { mine[$1] = 1; delete above[$1] }
+      if ($2 == "Core" || $2 == "D3d") foundation[$1] = 1
+      next
     }
-    gsub(/"([^"\\]|\\.)*"/, "", line)
-    gsub(/[^A-Za-z0-9_]+/, " ", line)
-    k = split(line, words, " ")
-    for (i = 1; i <= k; i++)
-      if (words[i] in above && !seen[FNR, words[i]]++) print file ":" FNR ":" words[i] ":" above[words[i]]
-  }' - Core/*.h D3d/*.h); do
-  place=${hit%:*:*}
-  rest=${hit#"$place":}
-  name=${rest%%:*}
-  where=${rest#*:}
-  if [ "$where" = nowhere ]; then
-    refuse "$place" "declares $name, a class that neither Core nor D3d defines"
-  else
-    refuse "$place" "names $name, a class of $where/, which is above it"
-  fi
+    {
+      line = $0
+      sub(/\/\/.*/, "", line)
+      forward = line ~ /^(class|struct|union|enum( class)?) [A-Za-z_][A-Za-z0-9_]*;/
+      if (forward && low <= 1 && file ~ /\.h$/) {
+        name = line
+        sub(/^(class|struct|union|enum( class)?) /, "", name)
+        sub(/;.*/, "", name)
+        if (!(name in above) && !(name in foundation)) print file ":" FNR ":" name ":nowhere"
+      }
+      gsub(/\047([^\047\\]|\\.)*\047/, "", line)
+      gsub(/"([^"\\]|\\.)*"/, "", line)
+      gsub(/(\.|->)[[:space:]]*[A-Za-z_][A-Za-z0-9_]*/, " ", line)
+      gsub(/[^A-Za-z0-9_]+/, " ", line)
+      k = split(line, words, " ")
+      for (i = 1; i <= k; i++)
+        if (words[i] in above && !seen[file, FNR, words[i]]++) print file ":" FNR ":" words[i] ":" above[words[i]]
+    }' - "$folder"/*.h "$folder"/*.cpp); do
+    place=${hit%:*:*}
+    rest=${hit#"$place":}
+    name=${rest%%:*}
+    where=${rest#*:}
+    if [ "$where" = nowhere ]; then
+      refuse "$place" "declares $name, a class that neither Core nor D3d defines"
+    else
+      refuse "$place" "names $name, a name of $where/, which is not below it"
+    fi
+  done
 done
 
 if [ "$failed" -ne 0 ]; then
   echo "check-layers: an include or a name above breaks the order Core < D3d < Effect < Scene, Gui < Screen < Dunmerrow" >&2
   exit 1
 fi
-echo "check-layers: every include and every name of Core and D3d points down"
+echo "check-layers: every include and every name of the engine's folders points down"

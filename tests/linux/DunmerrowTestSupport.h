@@ -13,7 +13,6 @@
 #include "Core/Log.h"
 #include "Core/MemoryBuffer.h"
 #include "Core/ProgramObjects.h"
-#include "Core/RenderDefaults.h"
 #include "Core/StatisticsTable.h"
 #include "Core/ValueTypes.h"
 #include "D3d/TextureManager.h"

@@ -7,8 +7,8 @@
 
 #include "EffectDrawSupport.h"
 
-#include "Core/RenderDefaults.h"
 #include "D3d/Texture.h"
+#include "Effect/EffectManager.h"
 #include "Effect/ShadowMapRenderer.h"
 #include "tests/EffectTestSupport.h"
 
@@ -119,7 +119,7 @@ class EffectClasses : public DrawDevice {
 protected:
     void SetUp() override {
         SetShadowMapEffect(nullptr);
-        saved = TheRenderDefaults();
+        saved = TheEffectManager().settings;
         DrawDevice::SetUp();
         if (HasFatalFailure()) return;
         TheEffectManager().searchPaths.AddSearchPath(patht("Shaders"));
@@ -130,7 +130,7 @@ protected:
         TheEffectManager().searchPaths.Clear();
         renderer.reset();
         DrawDevice::TearDown();
-        TheRenderDefaults() = saved;
+        TheEffectManager().settings = saved;
         SetShadowMapEffect(nullptr);
     }
     void WriteAll() {
@@ -195,7 +195,7 @@ protected:
         return texture;
     }
 
-    RenderDefaults saved;
+    EffectSettings saved;
     RenderContext context;
     Material material;
     std::unique_ptr<ShadowMapRenderer> renderer;

@@ -41,9 +41,9 @@ TEST_F(BumpEnvEffectDevice, BumpEnvBuildsTwoFamiliesOfTenVariants) {
 TEST_F(BumpEnvEffectDevice, BumpEnvLightSettingsTakeTheirTableEntries) {
     Material m;
     EXPECT_EQ(BumpEnvEffect::LightCountFor(&m, -1, 7), 3);
-    TheRenderDefaults().defaultLightLevel = 0;
+    TheEffectManager().settings.defaultLightLevel = 0;
     EXPECT_EQ(BumpEnvEffect::LightCountFor(&m, -1, 7), 1);
-    TheRenderDefaults().defaultLightLevel = 99;
+    TheEffectManager().settings.defaultLightLevel = 99;
     EXPECT_EQ(BumpEnvEffect::LightCountFor(&m, -1, 7), 5);
     // -2: the material's own limit, else the count as it was.
     EXPECT_EQ(BumpEnvEffect::LightCountFor(&m, -2, 7), 7);

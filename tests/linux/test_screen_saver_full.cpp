@@ -9,15 +9,18 @@
 #include "D3d/RenderTarget.h"
 #include "D3d/Texture.h"
 #include "D3d/TextureManager.h"
+#include "Effect/DistortEffect.h"
 #include "Effect/EffectManager.h"
 #include "Gui/WindowManager.h"
 #include "Screen/CameraPath.h"
 #include "Screen/ProductSettings.h"
+#include "Screen/RenderDefaults.h"
 #include "Screen/SceneParams.h"
 #include "Screen/SaverModes.h"
 #include "Screen/ScreenSaverFull.h"
 #include "tests/SaverTestScene.h"
 #include "tests/TestSupport.h"
+#include "tests/linux/EffectClassSupport.h"
 #include "tests/linux/SaverTestSupport.h"
 
 #include <windows.h>
@@ -210,6 +213,42 @@ TEST_F(FullSaver, TheWindowManagerIsTheFirstInputListener) {
     ASSERT_EQ(listeners.count, 2);
     EXPECT_EQ(listeners[0], static_cast<EventReceiver*>(&TheWindowManager()));
     EXPECT_EQ(listeners[1], static_cast<EventReceiver*>(s));
+}
+
+// The effects layer reads only its own settings, so start-up hands every render switch of
+// the application's record down, and does so before the effects are created.
+TEST_F(FullSaver, StartUpHandsTheRenderSwitchesToTheEffectsLayerBeforeItCreatesTheEffects) {
+    WriteFile("settings.txt", "\xEF\xBB\xBF" "DEBUG = 1\n");
+    fs::create_directories("Media/Shaders");
+    WriteFile("Media/Shaders/Distort.fx", effectclasses::DistortSource());
+    RenderDefaults& record = TheRenderDefaults();
+    record.forceCompile = 1;
+    record.saveCompiled = 0;
+    record.sequenceSwitch = 0;
+    record.sequenceKey = 2.5f;
+    record.materialSwitch = 0;
+    record.materialKey = 3.5f;
+    for (i32 i = 0; i < 5; ++i) record.lightCounts[i] = 10 + i;
+    record.defaultLightLevel = 4;
+    SaverTestScene* s = Make();
+    ASSERT_TRUE(s->Create(GetModuleHandleA(nullptr), nullptr));
+    const EffectSettings& settings = TheEffectManager().settings;
+    EXPECT_EQ(settings.forceCompile, 1);
+    EXPECT_EQ(settings.saveCompiled, 0);
+    EXPECT_EQ(settings.sequence.sequenceSwitch, 0);
+    EXPECT_FLOAT_EQ(settings.sequence.sequenceKey, 2.5f);
+    EXPECT_EQ(settings.materialSwitch, 0);
+    EXPECT_FLOAT_EQ(settings.materialKey, 3.5f);
+    for (i32 i = 0; i < 5; ++i) EXPECT_EQ(settings.lightCounts[i], 10 + i) << i;
+    EXPECT_EQ(settings.defaultLightLevel, 4);
+    // The distortion effect copies both compile switches into what it asked for.
+    const DistortEffect* distort = nullptr;
+    for (Effect* effect : TheEffectManager().Effects())
+        if (auto* found = dynamic_cast<DistortEffect*>(effect)) distort = found;
+    ASSERT_NE(distort, nullptr);
+    ASSERT_GT(distort->GetCodes().count, 0);
+    EXPECT_EQ(distort->GetCodes()[0]->GetDesc().forceCompile, 1);
+    EXPECT_EQ(distort->GetCodes()[0]->GetDesc().saveCompiled, 0);
 }
 
 TEST_F(FullSaver, AFailedSceneLoadIsLoggedAndShowsTheCursorAgain) {
