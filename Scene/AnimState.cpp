@@ -144,8 +144,10 @@ bool AnimState::EvaluateTree(bool applyPose, bool atTime, f32 time, Matrix& out)
             Matrix b = IdentityMatrix;
             if (!first || !first->EvaluateTree(applyPose, atTime, time, a)) a = IdentityMatrix;
             if (!second || !second->EvaluateTree(applyPose, atTime, time, b)) b = IdentityMatrix;
-            const i32 elapsed = static_cast<i32>(Timer::Now() - startTime);
-            if (elapsed < duration) {
+            // In 64 bits: a machine that slept for weeks mid-fade must land on the second
+            // pose, not wrap to a negative share of the first.
+            const u64 elapsed = Timer::Now() - startTime;
+            if (duration > 0 && elapsed < static_cast<u64>(duration)) {
                 return BlendMatrices(a, b, static_cast<f32>(elapsed) / static_cast<f32>(duration), out);
             }
             out = b;

@@ -323,6 +323,13 @@ TEST_F(AnimClock, CrossFadeHalfwayGivesTheMidpoint) {
     ExpectRow(m, 2, 0, 0, 2);
     ExpectRow(m, 3, 1, 2, 3);
     EXPECT_EQ(fade.kind, u32(kAnimCrossFade));  // still fading
+    // Woken from 25 days asleep mid-fade (more milliseconds than an int holds): the second
+    // pose, and the fade is over.
+    RunFor(fade, 25ull * 24 * 3600 * 1000);
+    ASSERT_TRUE(fade.Evaluate(true, m));
+    ExpectRow(m, 0, 3, 0, 0);
+    ExpectRow(m, 3, 2, 4, 6);
+    EXPECT_EQ(fade.kind, u32(kAnimClip));
 }
 
 TEST_F(AnimClock, FailedBlendLeavesTheCallersMatrix) {
