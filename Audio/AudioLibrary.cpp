@@ -97,9 +97,13 @@ AUDIO_EXPORT HSAMPLE AUDIOAPI_CALL BASS_SampleLoad(BOOL mem, const void* file, Q
     const uint8_t* bytes = static_cast<const uint8_t*>(file);
     if (offset > 0x7FFFFFFF) return 0;
     std::string why;
-    if (!SampleDecoder::Decode(bytes + offset, length, d.rate, frames, &why)) {
-        // The library has no log of the program's: its line goes to the error output, where
-        // a refused file's reason (which page, which header) can still be read.
+    std::vector<std::string> notes;
+    const bool decoded = SampleDecoder::Decode(bytes + offset, length, d.rate, frames, &why, &notes);
+    // The library has no log of the program's: its lines go to the error output, where a
+    // refused file's reason, and where a damaged one was played past, can still be read.
+    for (const std::string& note : notes)
+        fprintf(stderr, "corvane_audio: a sample of %lu bytes: %s\n", static_cast<unsigned long>(length), note.c_str());
+    if (!decoded) {
         fprintf(stderr, "corvane_audio: a sample of %lu bytes is refused: %s\n", static_cast<unsigned long>(length),
                 why.c_str());
         return 0;

@@ -2,174 +2,97 @@
 
 #include "LittleEndian.h"
 
+#include <ogg/ogg.h>
 #include <string.h>
 
 #include <algorithm>
-#include <array>
 
 namespace {
 
-// The page header: "OggS", version, flags, granule position (8), serial number (4), page
-// sequence number (4), checksum (4), the segment count, then one lacing value per segment.
-constexpr size_t kPageHeader = 27;
-constexpr size_t kVersionAt = 4;
-constexpr size_t kFlagsAt = 5;
-constexpr size_t kGranuleAt = 6;
-constexpr size_t kSerialAt = 14;
-constexpr size_t kChecksumAt = 22;
-constexpr size_t kSegmentsAt = 26;
-constexpr uint8_t kContinued = 0x01;  // the page's first packet began on the page before
-constexpr uint8_t kFirstPage = 0x02;  // the first page of a logical stream
-constexpr uint8_t kLastPage = 0x04;   // the last page of a logical stream
-constexpr uint8_t kKnownFlags = kContinued | kFirstPage | kLastPage;
-constexpr uint64_t kNoGranule = ~uint64_t(0);  // no packet ends on the page
-constexpr uint8_t kLastLacing = 255;           // a lacing value of 255 continues its packet
-constexpr uint32_t kPolynomial = 0x04C11DB7;
+// The bytes handed to the page sync at a time.
+constexpr size_t kChunk = size_t(64) << 10;
+// The Vorbis identification header: packet type 1 and "vorbis", then the version (4), the
+// channels (1), the rate (4), three bit rates (12) and the two block sizes' exponents.
+constexpr size_t kIdentificationSize = 30;
+constexpr size_t kRateAt = 12;
+constexpr size_t kBlockSizesAt = 28;
 
-constexpr std::array<uint32_t, 256> MakeCrcTable() {
-    std::array<uint32_t, 256> table{};
-    for (uint32_t i = 0; i < 256; ++i) {
-        uint32_t r = i << 24;
-        for (int bit = 0; bit < 8; ++bit) r = (r & 0x80000000u) ? (r << 1) ^ kPolynomial : r << 1;
-        table[i] = r;
-    }
-    return table;
-}
-constexpr std::array<uint32_t, 256> kCrcTable = MakeCrcTable();
-
-uint64_t Read64(const uint8_t* p) { return ReadLe32(p) | (static_cast<uint64_t>(ReadLe32(p + 4)) << 32); }
-
-bool HasPage(const uint8_t* bytes, size_t size) {
-    return size >= 4 && std::search(bytes, bytes + size, "OggS", "OggS" + 4) != bytes + size;
+bool IsVorbisStart(const ogg_page& page) {
+    return ogg_page_bos(&page) && page.body_len >= static_cast<long>(kIdentificationSize) &&
+           memcmp(page.body, "\x01vorbis", 7) == 0;
 }
 
-// The walk over the pages, one link open at a time.
-class Walk {
-public:
-    Walk(const uint8_t* bytes, size_t size, std::vector<OggLink>& links, std::string& why)
-        : bytes_(bytes), size_(size), links_(links), why_(why) {}
+// One link's Vorbis stream as its pages describe it.
+struct Link {
+    bool open = false;
+    int serial = 0;
+    uint32_t rate = 0;
+    uint64_t longBlock = 0;
+    uint64_t packets = 0;
+    uint64_t lastGranule = 0;
 
-    bool Run() {
-        links_.clear();
-        while (at_ < size_) {
-            size_t length = 0;
-            if (!PageLength(length)) {
-                if (!why_.empty()) return false;
-                break;
-            }
-            if (!Check(length) || !Take(length)) return false;
-            at_ += length;
-            ++index_;
-        }
-        if (links_.empty()) return Fail("holds no Ogg page");
-        return true;
+    uint64_t Frames(uint32_t to) const {
+        if (!open || rate == 0) return 0;
+        const uint64_t frames = std::min(lastGranule, packets * (longBlock / 2));
+        return (frames * to + rate - 1) / rate;
     }
-
-private:
-    bool Fail(const std::string& what) {
-        why_ = what;
-        return false;
-    }
-    bool FailPage(const char* what) {
-        return Fail("page " + std::to_string(index_) + " (byte " + std::to_string(at_) + ") " + what);
-    }
-
-    // The length of the page at at_, header and body. False with why_ empty where the walk
-    // ends without fault: at the end of a file cut short, or before trailing bytes that
-    // hold no page.
-    bool PageLength(size_t& length) {
-        const uint8_t* page = bytes_ + at_;
-        const size_t left = size_ - at_;
-        if (left < 4 || memcmp(page, "OggS", 4) != 0) {
-            if (HasPage(page, left)) return FailPage("has no capture pattern");
-            return false;
-        }
-        if (left < kPageHeader || left - kPageHeader < page[kSegmentsAt]) return false;
-        length = kPageHeader + page[kSegmentsAt];
-        for (size_t i = 0; i < page[kSegmentsAt]; ++i) length += page[kPageHeader + i];
-        return length <= left;
-    }
-
-    bool Check(size_t length) {
-        const uint8_t* page = bytes_ + at_;
-        if (page[kVersionAt] != 0) return FailPage("is of an unknown version");
-        if (page[kFlagsAt] & ~kKnownFlags) return FailPage("has unknown flags");
-        if (OggPages::Checksum(page, length) != ReadLe32(page + kChecksumAt)) return FailPage("fails its checksum");
-        return true;
-    }
-
-    // Adds the page to the link it belongs to, or begins a link with it.
-    bool Take(size_t length) {
-        const uint8_t* page = bytes_ + at_;
-        const uint8_t flags = page[kFlagsAt];
-        const uint32_t serial = ReadLe32(page + kSerialAt);
-        if (flags & kFirstPage) {
-            if (open_) return FailPage("begins a logical stream while another is still open");
-            links_.push_back(OggLink{at_, at_, serial, 0, 0});
-            open_ = true;
-            packetOpen_ = false;
-        } else if (!open_) {
-            return FailPage("belongs to no logical stream begun before it");
-        } else if (serial != links_.back().serial) {
-            return FailPage("belongs to another logical stream");
-        }
-        // A packet left open by the page before is continued by this one, and only then.
-        if (((flags & kContinued) != 0) != packetOpen_) return FailPage("breaks off a packet");
-        OggLink& link = links_.back();
-        const uint8_t* lacing = page + kPageHeader;
-        for (size_t i = 0; i < page[kSegmentsAt]; ++i)
-            if (lacing[i] < kLastLacing) ++link.packets;
-        packetOpen_ = page[kSegmentsAt] > 0 && lacing[page[kSegmentsAt] - 1] == kLastLacing;
-        const uint64_t granule = Read64(page + kGranuleAt);
-        if (granule != kNoGranule) link.lastGranule = granule;
-        link.end = at_ + length;
-        if (flags & kLastPage) open_ = false;
-        return true;
-    }
-
-    const uint8_t* bytes_;
-    size_t size_;
-    std::vector<OggLink>& links_;
-    std::string& why_;
-    size_t at_ = 0;
-    size_t index_ = 0;
-    bool open_ = false;        // a link has begun and not ended
-    bool packetOpen_ = false;  // the last page ended inside a packet
 };
 
 }  // namespace
 
-uint32_t OggPages::Checksum(const uint8_t* page, size_t size) {
-    uint32_t crc = 0;
-    for (size_t i = 0; i < size; ++i) {
-        const uint8_t byte = i >= kChecksumAt && i < kChecksumAt + 4 ? 0 : page[i];
-        crc = (crc << 8) ^ kCrcTable[(crc >> 24) ^ byte];
-    }
-    return crc;
-}
-
-bool OggPages::Links(const uint8_t* bytes, size_t size, std::vector<OggLink>& links, std::string& why) {
-    why.clear();
-    return Walk(bytes, size, links, why).Run();
-}
-
-bool OggPages::FirstPackets(const uint8_t* bytes, const OggLink& link, size_t count,
-                            std::vector<std::vector<uint8_t>>& packets) {
-    packets.assign(1, {});
-    // The walk has checked every page of the link: each lies whole inside it.
-    for (size_t at = link.begin; at < link.end;) {
-        const uint8_t* page = bytes + at;
-        const uint8_t* lacing = page + kPageHeader;
-        size_t body = at + kPageHeader + page[kSegmentsAt];
-        for (size_t i = 0; i < page[kSegmentsAt]; ++i) {
-            packets.back().insert(packets.back().end(), bytes + body, bytes + body + lacing[i]);
-            body += lacing[i];
-            if (lacing[i] < kLastLacing) {
-                if (packets.size() == count) return true;
-                packets.emplace_back();
-            }
+void OggPages::Survey(const uint8_t* bytes, size_t size, uint32_t rate, OggSurvey& survey) {
+    survey = OggSurvey{};
+    ogg_sync_state sync;
+    ogg_sync_init(&sync);
+    Link link;
+    bool inHeaders = false;  // the pages seen since the last link began are all first pages
+    size_t fed = 0, at = 0;  // bytes handed to the sync; the offset of the next page
+    for (;;) {
+        ogg_page page;
+        const long seek = ogg_sync_pageseek(&sync, &page);
+        if (seek == 0) {
+            if (fed == size) break;
+            const size_t chunk = std::min(kChunk, size - fed);
+            char* buffer = ogg_sync_buffer(&sync, static_cast<long>(chunk));
+            if (!buffer) break;
+            memcpy(buffer, bytes + fed, chunk);
+            ogg_sync_wrote(&sync, static_cast<long>(chunk));
+            fed += chunk;
+            continue;
         }
-        at = body;
+        if (seek < 0) {
+            const size_t skipped = static_cast<size_t>(-seek);
+            if (!survey.holes.empty() && survey.holes.back().at + survey.holes.back().length == at) {
+                survey.holes.back().length += skipped;
+            } else {
+                survey.holes.push_back({at, skipped, size - at >= 4 && memcmp(bytes + at, "OggS", 4) == 0});
+            }
+            at += skipped;
+            continue;
+        }
+        at += static_cast<size_t>(seek);
+        if (ogg_page_bos(&page)) {
+            // A run of first pages begins a link; its first Vorbis stream is the one played.
+            if (!inHeaders) {
+                survey.frames += link.Frames(rate);
+                link = Link{};
+                inHeaders = true;
+            }
+            if (!link.open && IsVorbisStart(page)) {
+                link.open = true;
+                link.serial = ogg_page_serialno(&page);
+                link.rate = ReadLe32(page.body + kRateAt);
+                link.longBlock = uint64_t(1) << (page.body[kBlockSizesAt] >> 4);
+            }
+            continue;
+        }
+        inHeaders = false;
+        if (!link.open || ogg_page_serialno(&page) != link.serial) continue;
+        link.packets += static_cast<uint64_t>(ogg_page_packets(&page));
+        const ogg_int64_t granule = ogg_page_granulepos(&page);
+        if (granule > 0) link.lastGranule = static_cast<uint64_t>(granule);
     }
-    return false;
+    survey.frames += link.Frames(rate);
+    if (at < size) survey.cutAt = at, survey.cutLength = size - at;
+    ogg_sync_clear(&sync);
 }

@@ -2,18 +2,17 @@
 
 #include "LittleEndian.h"
 #include "OggPages.h"
-#include "StbVorbis.h"
 #include "StereoOutput.h"
-#include "VorbisHeaders.h"
 
 #include <string.h>
+#include <vorbis/vorbisfile.h>
 
 #include <algorithm>
-#include <array>
+#include <optional>
 
 namespace {
 
-constexpr uint32_t kMaxRate = VorbisHeaders::kMaxRate;  // the highest rate a file may claim
+constexpr uint32_t kMaxRate = 384000;      // the highest rate a WAV file or the output may have
 constexpr size_t kRiffHeaderSize = 12;      // "RIFF", the size, "WAVE"
 constexpr size_t kChunkHeaderSize = 8;      // the chunk's name and its length
 constexpr size_t kFormatSize = 16;          // the fixed fields of a "fmt " chunk
@@ -22,11 +21,7 @@ constexpr uint16_t kFormatFloat = 3;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
 constexpr size_t kExtensibleSubFormat = 24; // the sub-format's first two bytes in "fmt "
 constexpr size_t kWavBlock = 1024;          // the frames converted to floats at a time
-constexpr size_t kVorbisHeaders = 3;        // identification, comments, set-up
-// The OGG decoder's working memory: its set-up tables and one packet's buffers. Ordinary
-// streams need well under 256 KB; 16 MB is far beyond any sane stream's set-up.
-constexpr size_t kFirstArena = size_t(256) << 10;
-constexpr size_t kLargestArena = size_t(16) << 20;
+constexpr size_t kReadFrames = 4096;        // the most frames one call of the Vorbis decoder hands out
 
 
 bool Refuse(std::string& why, const std::string& what) {
@@ -105,45 +100,64 @@ private:
     std::vector<float> left_, right_;
 };
 
-// The decoder over one link's bytes. It works in an arena of ours: on a damaged stream it
-// can give up half way through its set-up without freeing what it had allocated, which
-// from its own heap would be lost for good. An arena too small for the stream's set-up is
-// grown and the stream opened again.
-class VorbisStream {
+// vorbisfile's reads, from the file in memory. It is opened as a stream that cannot seek:
+// the decoder then takes the pages in the order they lie, a link after another, instead of
+// first bisecting the file for links and lengths, which a damaged or cut file may not have.
+struct MemoryReader {
+    const uint8_t* bytes;
+    size_t size;
+    size_t at = 0;
+
+    static size_t Read(void* to, size_t itemSize, size_t items, void* self) {
+        MemoryReader& r = *static_cast<MemoryReader*>(self);
+        if (itemSize == 0) return 0;
+        const size_t count = std::min(items, (r.size - r.at) / itemSize);
+        memcpy(to, r.bytes + r.at, count * itemSize);
+        r.at += count * itemSize;
+        return count;
+    }
+};
+
+const char* OpenError(int error) {
+    switch (error) {
+    case OV_ENOTVORBIS: return "the file holds no Vorbis stream";
+    case OV_EVERSION: return "the Vorbis stream is of an unknown version";
+    case OV_EBADHEADER: return "the Vorbis stream's headers are damaged";
+    default: return "the decoder cannot read the stream's headers";
+    }
+}
+
+// One decoder over the whole file, closed however the decode ends.
+class VorbisFile {
 public:
-    bool Open(const uint8_t* bytes, size_t size, std::string& why) {
-        for (size_t arenaSize = kFirstArena; !vorbis_ && arenaSize <= kLargestArena; arenaSize *= 4) {
-            arena_.resize(arenaSize);
-            const stb_vorbis_alloc alloc{arena_.data(), static_cast<int>(arena_.size())};
-            int error = 0;
-            vorbis_ = stb_vorbis_open_memory(bytes, static_cast<int>(size), &error, &alloc);
-            if (!vorbis_ && error != VORBIS_outofmem)
-                return Refuse(why, "the decoder refuses the stream (error " + std::to_string(error) + ")");
-        }
-        return vorbis_ || Refuse(why, "the stream's set-up needs more than 16 MB");
+    ~VorbisFile() {
+        if (open_) ov_clear(&file_);
     }
-    ~VorbisStream() {
-        if (vorbis_) stb_vorbis_close(vorbis_);
+    int Open(MemoryReader& reader) {
+        const ov_callbacks callbacks{&MemoryReader::Read, nullptr, nullptr, nullptr};
+        const int error = ov_open_callbacks(&reader, &file_, nullptr, 0, callbacks);
+        open_ = error == 0;
+        return error;
     }
-    stb_vorbis* operator->() const { return vorbis_; }
-    stb_vorbis* get() const { return vorbis_; }
+    OggVorbis_File* get() { return &file_; }
 
 private:
-    std::vector<char> arena_;
-    stb_vorbis* vorbis_ = nullptr;
+    OggVorbis_File file_;
+    bool open_ = false;
 };
 
 }  // namespace
 
 bool SampleDecoder::Decode(const uint8_t* bytes, size_t size, uint32_t rate, std::vector<int16_t>& out,
-                           std::string* why) {
+                           std::string* why, std::vector<std::string>* notes) {
     // A buffer the caller hands in again is written over where it is large enough.
     out.clear();
+    if (notes) notes->clear();
     std::string reason;
     bool ok = false;
     if (!bytes || size < 4) reason = "the file is too short to be a sound";
     else if (rate == 0 || rate > kMaxRate) reason = "the output rate is out of range";
-    else if (memcmp(bytes, "OggS", 4) == 0) ok = DecodeOgg(bytes, size, rate, out, reason);
+    else if (memcmp(bytes, "OggS", 4) == 0) ok = DecodeOgg(bytes, size, rate, out, reason, notes);
     else ok = DecodeWav(bytes, size, rate, out, reason);
     if (ok) return true;
     std::vector<int16_t>().swap(out);
@@ -152,56 +166,60 @@ bool SampleDecoder::Decode(const uint8_t* bytes, size_t size, uint32_t rate, std
 }
 
 bool SampleDecoder::DecodeOgg(const uint8_t* bytes, size_t size, uint32_t rate, std::vector<int16_t>& out,
-                              std::string& why) {
-    if (size > 0x7FFFFFFF) return Refuse(why, "the file is larger than the decoder reads");  // it counts in an int
-    std::vector<OggLink> links;
-    if (!OggPages::Links(bytes, size, links, why)) return false;
-    // Every link's headers are checked before any is decoded, and the frames they claim at
-    // the output rate size the buffer once. The claim is bounded by what the link's packets
-    // can hold (each at most half a long block), so a lying page reserves no more.
-    std::vector<VorbisFormat> formats(links.size());
-    std::vector<std::vector<uint8_t>> headers;
-    uint64_t claimed = 0;
-    for (size_t i = 0; i < links.size(); ++i) {
-        const std::string where = links.size() > 1 ? "link " + std::to_string(i) + ": " : "";
-        if (!OggPages::FirstPackets(bytes, links[i], kVorbisHeaders, headers))
-            return Refuse(why, where + "the stream ends before its three headers");
-        if (!VorbisHeaders::Read(headers, formats[i], why)) return Refuse(why, where + why);
-        // The decoder would compute a sample count from the last page's position, and a
-        // stream that claims no samples has none to play.
-        if (links[i].lastGranule == 0) return Refuse(why, where + "the last page's granule position counts no samples");
-        if (links[i].lastGranule > kMaxFrames) return Refuse(why, where + "the stream is longer than a sample may be");
-        const uint64_t frames = std::min<uint64_t>(links[i].lastGranule, links[i].packets * (formats[i].longBlock / 2));
-        claimed += (frames * rate + formats[i].rate - 1) / formats[i].rate;
+                              std::string& why, std::vector<std::string>* notes) {
+    OggSurvey survey;
+    OggPages::Survey(bytes, size, rate, survey);
+    if (notes) {
+        for (const OggHole& hole : survey.holes) {
+            notes->push_back((hole.page ? "the page at byte " + std::to_string(hole.at) + " fails its checksum"
+                                        : std::to_string(hole.length) + " bytes at byte " + std::to_string(hole.at) +
+                                              " hold no page") +
+                             ": skipped");
+        }
+        if (survey.cutLength > 0)
+            notes->push_back("the file ends inside a page at byte " + std::to_string(survey.cutAt) +
+                             ": what comes before it plays");
     }
-    out.reserve(static_cast<size_t>(std::min<uint64_t>(claimed, kMaxFrames)) * 2);
-    for (size_t i = 0; i < links.size(); ++i) {
-        if (DecodeLink(bytes, links[i], formats[i], rate, out, why)) continue;
-        if (links.size() > 1) why = "link " + std::to_string(i) + ": " + why;
-        return false;
-    }
-    return true;
-}
-
-bool SampleDecoder::DecodeLink(const uint8_t* bytes, const OggLink& link, const VorbisFormat& format, uint32_t rate,
-                               std::vector<int16_t>& out, std::string& why) {
-    VorbisStream vorbis;
-    if (!vorbis.Open(bytes + link.begin, link.end - link.begin, why)) return false;
-    const stb_vorbis_info info = stb_vorbis_get_info(vorbis.get());
-    if (info.channels != static_cast<int>(format.channels) || info.sample_rate != format.rate)
-        return Refuse(why, "the decoder reads another format than the identification header's");
-    ChannelMix mix(format.channels);
-    StereoOutput output(out, format.rate, rate, kMaxFrames);
+    // Sized once by what the pages claim; a stream that decodes to more grows it.
+    out.reserve(static_cast<size_t>(std::min<uint64_t>(survey.frames, kMaxFrames)) * 2);
+    MemoryReader reader{bytes, size};
+    VorbisFile file;
+    if (const int error = file.Open(reader)) return Refuse(why, OpenError(error));
+    std::optional<StereoOutput> output;
+    std::optional<ChannelMix> mix;
+    int link = -1;
+    size_t failedAt = ~size_t(0);  // where the reader stood at the decoder's last error
     for (;;) {
         float** pcm = nullptr;
-        const int frames = stb_vorbis_get_frame_float(vorbis.get(), nullptr, &pcm);
-        if (frames <= 0) break;
+        int section = 0;
+        const long frames = ov_read_float(file.get(), &pcm, static_cast<int>(kReadFrames), &section);
+        if (frames == 0) break;
+        if (frames < 0) {
+            // A hole (a page skipped) is played past. Another error, such as a next link whose
+            // headers are damaged, ends the decode unless the decoder has read on since the
+            // last: a link after the damaged one still plays.
+            if (frames == OV_HOLE) continue;
+            if (reader.at == failedAt) break;
+            failedAt = reader.at;
+            continue;
+        }
+        if (section != link || !output) {
+            const vorbis_info* info = ov_info(file.get(), -1);
+            if (!info || info->channels < 1 || info->rate < 1) return Refuse(why, "the decoder reads no format");
+            if (output && !output->Finish()) return Refuse(why, "a link holds no frame");
+            link = section;
+            mix.emplace(static_cast<uint32_t>(info->channels));
+            output.emplace(out, static_cast<uint32_t>(std::min<long>(info->rate, 0x7FFFFFFF)), rate, kMaxFrames);
+        }
         const float *left = nullptr, *right = nullptr;
-        mix.Mix(pcm, static_cast<size_t>(frames), left, right);
-        if (!output.Add(left, right, static_cast<size_t>(frames)))
+        mix->Mix(pcm, static_cast<size_t>(frames), left, right);
+        if (!output->Add(left, right, static_cast<size_t>(frames)))
             return Refuse(why, "the stream is longer than a sample may be");
     }
-    return output.Finish() || Refuse(why, "the stream holds no frame");
+    if (!output || !output->Finish()) return Refuse(why, "the stream holds no frame");
+    // A claim beyond what decoded (a file cut short, a page that lies) gives its memory back.
+    if (out.capacity() - out.size() > out.size() / 4) out.shrink_to_fit();
+    return true;
 }
 
 bool SampleDecoder::DecodeWav(const uint8_t* bytes, size_t size, uint32_t rate, std::vector<int16_t>& out,

@@ -7,7 +7,7 @@
 namespace {
 
 // A float in [2^23, 2^24) has no bits below its units: adding 1.5 * 2^23 to a sample of
-// at most 32767 rounds it to an integer as lrint does, without its call.
+// at most 32768 in magnitude rounds it to an integer as lrint does, without its call.
 constexpr float kRoundingBias = 12582912.0f;
 constexpr int32_t kRoundingBiasBits = 0x4B400000;
 
@@ -19,7 +19,9 @@ StereoOutput::StereoOutput(std::vector<int16_t>& out, uint32_t fromRate, uint32_
 
 int16_t StereoOutput::ToInt16(float v) {
     if (!(v == v)) return 0;
-    const float biased = std::clamp(v, -1.0f, 1.0f) * 32767.0f + kRoundingBias;
+    // Full scale is 32768, as the reference decoder's own 16-bit output has it, so that a
+    // 16-bit source comes through unchanged; +1 clips to the largest positive value.
+    const float biased = std::clamp(v * 32768.0f, -32768.0f, 32767.0f) + kRoundingBias;
     int32_t bits;
     memcpy(&bits, &biased, sizeof bits);
     return static_cast<int16_t>(bits - kRoundingBiasBits);

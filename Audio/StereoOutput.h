@@ -21,8 +21,8 @@ public:
     // Writes the output frames after the last source frame. False when no frame came.
     bool Finish();
 
-    // One sample in 16 bits: clamped to [-1, 1] and rounded to the nearest (halves to the
-    // even one); a NaN, which a damaged stream decodes to, is silence.
+    // One sample in 16 bits: scaled by 32768, clamped to [-32768, 32767] and rounded to the
+    // nearest (halves to the even one); a NaN, which a damaged stream decodes to, is silence.
     static int16_t ToInt16(float v);
 
 private:

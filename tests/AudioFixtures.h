@@ -3,7 +3,7 @@
 // OGG stream, to change one and make its checksums right again.
 #pragma once
 
-#include "OggPages.h"
+#include <ogg/ogg.h>
 
 #include <stdint.h>
 #include <string.h>
@@ -94,10 +94,12 @@ inline std::vector<OggSpan> OggPageSpans(const std::vector<uint8_t>& ogg) {
 // Writes every page's checksum anew, so that a stream changed on purpose (or by the fuzzer)
 // reaches the checks behind the framing's.
 inline void RepairOggChecksums(std::vector<uint8_t>& ogg) {
-    constexpr size_t kChecksumAt = 22;
+    constexpr size_t kHeader = 27, kSegments = 26;
     for (const OggSpan& page : OggPageSpans(ogg)) {
-        const uint32_t crc = OggPages::Checksum(ogg.data() + page.at, page.length);
-        for (int b = 0; b < 4; ++b) ogg[page.at + kChecksumAt + b] = static_cast<uint8_t>(crc >> (8 * b));
+        const size_t header = kHeader + ogg[page.at + kSegments];
+        ogg_page view{ogg.data() + page.at, static_cast<long>(header), ogg.data() + page.at + header,
+                      static_cast<long>(page.length - header)};
+        ogg_page_checksum_set(&view);
     }
 }
 
