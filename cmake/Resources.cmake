@@ -144,11 +144,16 @@ if(CORVANE_MUSICGEN_COMMAND AND CORVANE_OGGENC)
   # between each two of its pages; trimmed-start.ogg's granule positions ask for its first
   # 1000 frames to be dropped, which only a first audio page that is not also the last can
   # ask; chained-cut.ogg is the tone, then the repaged mono link cut inside its second
-  # audio page.
+  # audio page. libvorbis drops the frames a first page asks for from what its last packet
+  # decodes, not from the start of the stream: in trimmed-start.ogg (eight packets on that
+  # page) oggdec drops frames 4800 to 5799. trimmed-start-short.ogg asks for 100 frames on a
+  # first page of two packets, the first of which decodes none, so that the frames dropped
+  # are the stream's first in both readings.
   set(CORVANE_HOST_OGGMUX "" CACHE FILEPATH "oggmux built for the build machine (cross builds)")
   corvane_tool_command(CORVANE_OGGMUX_COMMAND oggmux "${CORVANE_HOST_OGGMUX}")
   if(CORVANE_OGGMUX_COMMAND)
-    set(rewritten tone-paged mono-22050-paged chained-paged muxed trimmed-start chained-cut)
+    set(rewritten tone-paged tone-paged-2 mono-22050-paged chained-paged muxed trimmed-start trimmed-start-short
+                  chained-cut)
     list(TRANSFORM rewritten PREPEND ${fixtures}/ OUTPUT_VARIABLE rewritten_files)
     list(TRANSFORM rewritten_files APPEND .ogg)
     add_custom_command(
@@ -158,6 +163,8 @@ if(CORVANE_MUSICGEN_COMMAND AND CORVANE_OGGENC)
       COMMAND sh -c "cat tone.ogg mono-22050-paged.ogg > chained-paged.ogg"
       COMMAND ${CORVANE_OGGMUX_COMMAND} mux tone-paged.ogg muxed.ogg
       COMMAND ${CORVANE_OGGMUX_COMMAND} shift-granules tone-paged.ogg 1000 trimmed-start.ogg
+      COMMAND ${CORVANE_OGGMUX_COMMAND} repage tone.ogg 2 tone-paged-2.ogg
+      COMMAND ${CORVANE_OGGMUX_COMMAND} shift-granules tone-paged-2.ogg 100 trimmed-start-short.ogg
       COMMAND ${CORVANE_OGGMUX_COMMAND} cut-inside-link chained-paged.ogg 2 chained-cut.ogg
       DEPENDS ${CORVANE_OGGMUX_COMMAND} ${CORVANE_GENERATED_tone.ogg}
       WORKING_DIRECTORY ${fixtures}
