@@ -101,35 +101,114 @@ if(CORVANE_MUSICGEN_COMMAND AND CORVANE_OGGENC)
     DEPENDS ${CORVANE_MUSICGEN_COMMAND}
     COMMENT "Synthesising and encoding the music"
     VERBATIM)
-  if(NOT CMAKE_CROSSCOMPILING)
-    # The decoder's tests, benchmarks and fuzz seeds: a half-second 441 Hz tone, the same
-    # made mono at 8 and 22.05 kHz and kept stereo at 48 kHz by the encoder's resampler, a
-    # chained stream (the tone, then the 22.05 kHz mono one), six channels (5.1), and a
-    # minute of the tone for the benchmarks. The serial numbers are fixed, which oggenc
-    # otherwise draws at random, so every build writes the same bytes.
-    set(fixtures ${CORVANE_GENERATED_DIR}/audio-fixtures)
-    set(CORVANE_AUDIO_FIXTURE_DIR ${fixtures})
-    file(MAKE_DIRECTORY ${fixtures})
-    set(CORVANE_GENERATED_tone.ogg ${fixtures}/tone.ogg)
-    set(encode ${CORVANE_OGGENC} --quiet -q 3)
+  # The decoder's tests, benchmarks and fuzz seeds: a half-second 441 Hz tone, the same
+  # made mono at 8 and 22.05 kHz and kept stereo at 48 kHz by the encoder's resampler, a
+  # chained stream (the tone, then the 22.05 kHz mono one), six channels (5.1) twice (the
+  # tone in two of them; a sine of its own in each), and a minute of the tone for the
+  # benchmarks. The serial numbers are fixed, which oggenc otherwise draws at random, so
+  # every build writes the same bytes. Cross builds make them too, with the host's tools:
+  # their tests run under Wine, which reads the folder through its drive Z:.
+  set(fixtures ${CORVANE_GENERATED_DIR}/audio-fixtures)
+  set(CORVANE_AUDIO_FIXTURE_DIR ${fixtures})
+  file(MAKE_DIRECTORY ${fixtures})
+  set(CORVANE_GENERATED_tone.ogg ${fixtures}/tone.ogg)
+  set(encode ${CORVANE_OGGENC} --quiet -q 3)
+  set(CORVANE_AUDIO_FIXTURES tone mono-8000 mono-22050 stereo-48000 chained surround surround-all)
+  add_custom_command(
+    OUTPUT ${CORVANE_GENERATED_tone.ogg} ${fixtures}/mono-8000.ogg ${fixtures}/mono-22050.ogg
+           ${fixtures}/stereo-48000.ogg ${fixtures}/chained.ogg ${fixtures}/surround.ogg ${fixtures}/surround-all.ogg
+           ${fixtures}/minute.ogg
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${fixtures}
+    COMMAND ${CORVANE_MUSICGEN_COMMAND} tone ${fixtures}/tone.wav 0.5 441
+    COMMAND ${encode} --serial 1 -o ${fixtures}/tone.ogg ${fixtures}/tone.wav
+    COMMAND ${encode} --serial 2 --downmix --resample 8000 -o ${fixtures}/mono-8000.ogg ${fixtures}/tone.wav
+    COMMAND ${encode} --serial 3 --downmix --resample 22050 -o ${fixtures}/mono-22050.ogg ${fixtures}/tone.wav
+    COMMAND ${encode} --serial 4 --resample 48000 -o ${fixtures}/stereo-48000.ogg ${fixtures}/tone.wav
+    COMMAND sh -c "cat tone.ogg mono-22050.ogg > chained.ogg"
+    COMMAND ${CORVANE_MUSICGEN_COMMAND} surround ${fixtures}/surround.wav 0.5 441
+    COMMAND ${encode} --serial 5 -o ${fixtures}/surround.ogg ${fixtures}/surround.wav
+    COMMAND ${CORVANE_MUSICGEN_COMMAND} surround-all ${fixtures}/surround-all.wav 1
+    COMMAND ${encode} --serial 7 -o ${fixtures}/surround-all.ogg ${fixtures}/surround-all.wav
+    COMMAND ${CORVANE_MUSICGEN_COMMAND} tone ${fixtures}/minute.wav 60 441
+    COMMAND ${encode} --serial 6 -o ${fixtures}/minute.ogg ${fixtures}/minute.wav
+    DEPENDS ${CORVANE_MUSICGEN_COMMAND}
+    WORKING_DIRECTORY ${fixtures}
+    COMMENT "Encoding the audio test streams"
+    VERBATIM)
+  set(CORVANE_AUDIO_FIXTURE_FILES ${CORVANE_GENERATED_tone.ogg})
+
+  # The streams an encoder never writes, rewritten by oggmux (CORVANE_HOST_OGGMUX in cross
+  # builds) from the encoded ones. The encoder puts a short link's audio on one page, so the
+  # tone and the 22.05 kHz one are first repaged (the same packets, a few to a page):
+  # muxed.ogg has another logical stream that starts before the tone's and has a page
+  # between each two of its pages; trimmed-start.ogg's granule positions ask for its first
+  # 1000 frames to be dropped, which only a first audio page that is not also the last can
+  # ask; chained-cut.ogg is the tone, then the repaged mono link cut inside its second
+  # audio page. libvorbis drops the frames a first page asks for from what its last packet
+  # decodes, not from the start of the stream: in trimmed-start.ogg (eight packets on that
+  # page) oggdec drops frames 4800 to 5799. trimmed-start-short.ogg asks for 100 frames on a
+  # first page of two packets, the first of which decodes none, so that the frames dropped
+  # are the stream's first in both readings.
+  set(CORVANE_HOST_OGGMUX "" CACHE FILEPATH "oggmux built for the build machine (cross builds)")
+  corvane_tool_command(CORVANE_OGGMUX_COMMAND oggmux "${CORVANE_HOST_OGGMUX}")
+  if(CORVANE_OGGMUX_COMMAND)
+    set(rewritten tone-paged tone-paged-2 mono-22050-paged chained-paged muxed trimmed-start trimmed-start-short
+                  chained-cut)
+    list(TRANSFORM rewritten PREPEND ${fixtures}/ OUTPUT_VARIABLE rewritten_files)
+    list(TRANSFORM rewritten_files APPEND .ogg)
     add_custom_command(
-      OUTPUT ${CORVANE_GENERATED_tone.ogg} ${fixtures}/mono-8000.ogg ${fixtures}/mono-22050.ogg
-             ${fixtures}/stereo-48000.ogg ${fixtures}/chained.ogg ${fixtures}/surround.ogg ${fixtures}/minute.ogg
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${fixtures}
-      COMMAND ${CORVANE_MUSICGEN_COMMAND} tone ${fixtures}/tone.wav 0.5 441
-      COMMAND ${encode} --serial 1 -o ${fixtures}/tone.ogg ${fixtures}/tone.wav
-      COMMAND ${encode} --serial 2 --downmix --resample 8000 -o ${fixtures}/mono-8000.ogg ${fixtures}/tone.wav
-      COMMAND ${encode} --serial 3 --downmix --resample 22050 -o ${fixtures}/mono-22050.ogg ${fixtures}/tone.wav
-      COMMAND ${encode} --serial 4 --resample 48000 -o ${fixtures}/stereo-48000.ogg ${fixtures}/tone.wav
-      COMMAND sh -c "cat tone.ogg mono-22050.ogg > chained.ogg"
-      COMMAND ${CORVANE_MUSICGEN_COMMAND} surround ${fixtures}/surround.wav 0.5 441
-      COMMAND ${encode} --serial 5 -o ${fixtures}/surround.ogg ${fixtures}/surround.wav
-      COMMAND ${CORVANE_MUSICGEN_COMMAND} tone ${fixtures}/minute.wav 60 441
-      COMMAND ${encode} --serial 6 -o ${fixtures}/minute.ogg ${fixtures}/minute.wav
-      DEPENDS ${CORVANE_MUSICGEN_COMMAND}
+      OUTPUT ${rewritten_files}
+      COMMAND ${CORVANE_OGGMUX_COMMAND} repage tone.ogg 8 tone-paged.ogg
+      COMMAND ${CORVANE_OGGMUX_COMMAND} repage mono-22050.ogg 4 mono-22050-paged.ogg
+      COMMAND sh -c "cat tone.ogg mono-22050-paged.ogg > chained-paged.ogg"
+      COMMAND ${CORVANE_OGGMUX_COMMAND} mux tone-paged.ogg muxed.ogg
+      COMMAND ${CORVANE_OGGMUX_COMMAND} shift-granules tone-paged.ogg 1000 trimmed-start.ogg
+      COMMAND ${CORVANE_OGGMUX_COMMAND} repage tone.ogg 2 tone-paged-2.ogg
+      COMMAND ${CORVANE_OGGMUX_COMMAND} shift-granules tone-paged-2.ogg 100 trimmed-start-short.ogg
+      COMMAND ${CORVANE_OGGMUX_COMMAND} cut-inside-link chained-paged.ogg 2 chained-cut.ogg
+      DEPENDS ${CORVANE_OGGMUX_COMMAND} ${CORVANE_GENERATED_tone.ogg}
       WORKING_DIRECTORY ${fixtures}
-      COMMENT "Encoding the audio test streams"
+      COMMENT "Rewriting the audio test streams"
       VERBATIM)
+    list(APPEND CORVANE_AUDIO_FIXTURES ${rewritten})
+    list(APPEND CORVANE_AUDIO_FIXTURE_FILES ${rewritten_files})
+  else()
+    message(WARNING "No oggmux: the audio tests go without their rewritten streams")
+  endif()
+
+  # A stream whose setup uses floor type 0, which no encoder here writes; kept in the
+  # source tree (tests/data/audio/README.md says where from) and copied beside the others.
+  set(floor0 ${CMAKE_SOURCE_DIR}/tests/data/audio/floor0-ball.ogg)
+  add_custom_command(
+    OUTPUT ${fixtures}/floor0-ball.ogg
+    COMMAND ${CMAKE_COMMAND} -E copy ${floor0} ${fixtures}/floor0-ball.ogg
+    DEPENDS ${floor0}
+    VERBATIM)
+  list(APPEND CORVANE_AUDIO_FIXTURES floor0-ball)
+  list(APPEND CORVANE_AUDIO_FIXTURE_FILES ${fixtures}/floor0-ball.ogg)
+
+  # What the reference decoder (vorbis-tools' oggdec) makes of each stream but the minute,
+  # under ref/ (tools/decode-references.sh says how): the tests compare with it.
+  find_program(CORVANE_OGGDEC oggdec)
+  if(CORVANE_OGGDEC)
+    # The script is handed a path, not the name of the target that builds it.
+    set(oggmux_path "${CORVANE_OGGMUX_COMMAND}")
+    if(CORVANE_OGGMUX_COMMAND AND TARGET ${CORVANE_OGGMUX_COMMAND})
+      set(oggmux_path $<TARGET_FILE:${CORVANE_OGGMUX_COMMAND}>)
+    endif()
+    set(references ${CORVANE_AUDIO_FIXTURES})
+    list(TRANSFORM references PREPEND ${fixtures}/ref/)
+    list(TRANSFORM references APPEND .wav)
+    add_custom_command(
+      OUTPUT ${references}
+      COMMAND sh ${CMAKE_SOURCE_DIR}/tools/decode-references.sh ${CORVANE_OGGDEC} "${oggmux_path}"
+              ${fixtures} ${CORVANE_AUDIO_FIXTURES}
+      DEPENDS ${CORVANE_AUDIO_FIXTURE_FILES} ${CORVANE_OGGMUX_COMMAND} ${CMAKE_SOURCE_DIR}/tools/decode-references.sh
+      COMMENT "Decoding the audio test streams with oggdec"
+      VERBATIM)
+    list(APPEND CORVANE_AUDIO_FIXTURE_FILES ${references})
+  else()
+    message(WARNING "No oggdec (vorbis-tools): the audio tests go without the reference decoder's output")
   endif()
 elseif(CORVANE_RARPACK_COMMAND)
   message(WARNING "No musicgen or no oggenc (vorbis-tools): the media archive is packed without its music")

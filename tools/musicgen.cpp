@@ -7,6 +7,8 @@
 //   musicgen tone OUT.wav SEC HZ     a sine at half level on both channels (test fixtures)
 //   musicgen surround OUT.wav SEC HZ six channels (5.1), the sine in the centre and the
 //                                    rear left alone (test fixtures)
+//   musicgen surround-all OUT.wav SEC six channels (5.1), each a sine of its own frequency
+//                                    and level, three with a little noise (test fixtures)
 //
 // Synthesis is additive: every voice is a handful of sines with its own envelope, summed
 // in doubles, echoed, faded in and out, and scaled so that the loudest sample is at 80%.
@@ -176,8 +178,42 @@ std::vector<std::vector<double>> Surround(double seconds, double hz) {
     return {silence, silence, tone.left, silence, tone.left, silence};
 }
 
+// A sine of its own in each of the six channels (WAV order), lowest in the LFE, so that a
+// decoder's channel order shows in the frequencies; white noise from a fixed seed in the
+// front left, the centre and the rear right gives the encoder something besides tones.
+// The levels, noise included, add up to less than 1: no mix of the six can clip.
+struct SurroundVoice {
+    double hz, level, noise;
+};
+constexpr SurroundVoice kSurroundVoices[6] = {{330, 0.20, 0.02}, {440, 0.17, 0}, {550, 0.15, 0.02},
+                                              {70, 0.13, 0},     {660, 0.11, 0}, {880, 0.09, 0.02}};
+
+// xorshift32: the same noise on every run, whatever the C library's rand().
+struct Noise {
+    uint32_t state = 0x2545f491;
+    double Next() {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state / 2147483648.0 - 1.0;
+    }
+};
+
+std::vector<std::vector<double>> SurroundAll(double seconds) {
+    const size_t frames = static_cast<size_t>(seconds * kRate);
+    std::vector<std::vector<double>> out(6, std::vector<double>(frames));
+    Noise noise;
+    for (size_t i = 0; i < frames; ++i)
+        for (size_t c = 0; c < 6; ++c) {
+            const SurroundVoice& voice = kSurroundVoices[c];
+            out[c][i] = voice.level * sin(2 * kPi * voice.hz * i / kRate) + (voice.noise ? voice.noise * noise.Next() : 0);
+        }
+    return out;
+}
+
 int Usage() {
-    fprintf(stderr, "usage: musicgen piece OUT.wav | musicgen tone|surround OUT.wav SECONDS HZ\n");
+    fprintf(stderr,
+            "usage: musicgen piece OUT.wav | musicgen tone|surround OUT.wav SECONDS HZ | musicgen surround-all OUT.wav SECONDS\n");
     return 2;
 }
 
@@ -190,6 +226,11 @@ int main(int argc, char** argv) {
         if (!(seconds > 0 && seconds <= 60 && hz > 0 && hz < kRate / 2)) return Usage();
         const bool written = argv[1][0] == 't' ? WriteWav(argv[2], Tone(seconds, hz)) : WriteWav(argv[2], Surround(seconds, hz));
         return written ? 0 : 1;
+    }
+    if (argc == 4 && strcmp(argv[1], "surround-all") == 0) {
+        const double seconds = atof(argv[3]);
+        if (!(seconds > 0 && seconds <= 60)) return Usage();
+        return WriteWav(argv[2], SurroundAll(seconds)) ? 0 : 1;
     }
     return Usage();
 }
