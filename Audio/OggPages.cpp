@@ -47,17 +47,22 @@ void OggPages::Survey(const uint8_t* bytes, size_t size, uint32_t rate, OggSurve
     Link link;
     bool inHeaders = false;  // the pages seen since the last link began are all first pages
     size_t fed = 0, at = 0;  // bytes handed to the sync; the offset of the next page
-    for (;;) {
+    // Hands the sync its next chunk; false at the end of the file.
+    auto feed = [&] {
+        if (fed == size) return false;
+        const size_t chunk = std::min(kChunk, size - fed);
+        char* buffer = ogg_sync_buffer(&sync, static_cast<long>(chunk));
+        if (!buffer) return false;
+        memcpy(buffer, bytes + fed, chunk);
+        ogg_sync_wrote(&sync, static_cast<long>(chunk));
+        fed += chunk;
+        return true;
+    };
+    for (bool more = feed(); more;) {
         ogg_page page;
         const long seek = ogg_sync_pageseek(&sync, &page);
         if (seek == 0) {
-            if (fed == size) break;
-            const size_t chunk = std::min(kChunk, size - fed);
-            char* buffer = ogg_sync_buffer(&sync, static_cast<long>(chunk));
-            if (!buffer) break;
-            memcpy(buffer, bytes + fed, chunk);
-            ogg_sync_wrote(&sync, static_cast<long>(chunk));
-            fed += chunk;
+            more = feed();
             continue;
         }
         if (seek < 0) {
@@ -70,10 +75,12 @@ void OggPages::Survey(const uint8_t* bytes, size_t size, uint32_t rate, OggSurve
             at += skipped;
             continue;
         }
+        const size_t pageAt = at;
         at += static_cast<size_t>(seek);
         if (ogg_page_bos(&page)) {
             // A run of first pages begins a link; its first Vorbis stream is the one played.
             if (!inHeaders) {
+                survey.links.push_back(pageAt);
                 survey.frames += link.Frames(rate);
                 link = Link{};
                 inHeaders = true;

@@ -20,6 +20,9 @@ struct OggHole {
 
 struct OggSurvey {
     std::vector<OggHole> holes;
+    // Where each link begins (its first page), in order: a decoder that fails in one link
+    // starts again at the next.
+    std::vector<size_t> links;
     // Bytes at the end of the file that begin a page the file does not hold whole (a file
     // cut short); zero when it ends with a whole page.
     size_t cutAt = 0, cutLength = 0;

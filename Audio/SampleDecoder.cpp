@@ -123,7 +123,7 @@ const char* OpenError(int error) {
     case OV_ENOTVORBIS: return "the file holds no Vorbis stream";
     case OV_EVERSION: return "the Vorbis stream is of an unknown version";
     case OV_EBADHEADER: return "the Vorbis stream's headers are damaged";
-    default: return "the decoder cannot read the stream's headers";
+    default: return "the decoder cannot read the stream";
     }
 }
 
@@ -182,41 +182,74 @@ bool SampleDecoder::DecodeOgg(const uint8_t* bytes, size_t size, uint32_t rate, 
     }
     // Sized once by what the pages claim; a stream that decodes to more grows it.
     out.reserve(static_cast<size_t>(std::min<uint64_t>(survey.frames, kMaxFrames)) * 2);
-    MemoryReader reader{bytes, size};
-    VorbisFile file;
-    if (const int error = file.Open(reader)) return Refuse(why, OpenError(error));
     std::optional<StereoOutput> output;
     std::optional<ChannelMix> mix;
-    int link = -1;
-    size_t failedAt = ~size_t(0);  // where the reader stood at the decoder's last error
-    for (;;) {
-        float** pcm = nullptr;
-        int section = 0;
-        const long frames = ov_read_float(file.get(), &pcm, static_cast<int>(kReadFrames), &section);
-        if (frames == 0) break;
-        if (frames < 0) {
-            // A hole (a page skipped) is played past. Another error, such as a next link whose
-            // headers are damaged, ends the decode unless the decoder has read on since the
-            // last: a link after the damaged one still plays.
-            if (frames == OV_HOLE) continue;
-            if (reader.at == failedAt) break;
-            failedAt = reader.at;
-            continue;
+    std::string firstError;
+    bool played = false;
+    // A decoder that fails (a link whose headers are damaged, one of another codec) is not
+    // asked again: it would go on from its half-built state. A new one starts at the link
+    // after the failed one, by the links the pages show, so that the links after a damaged
+    // one still play. The decoder fails where a link begins: in the first it was given, or
+    // in the one after the last it played.
+    const std::vector<size_t>& links = survey.links;
+    auto nextLink = [&](size_t after) {
+        const auto next = std::upper_bound(links.begin(), links.end(), after);
+        return next == links.end() ? size : *next;
+    };
+    for (size_t start = 0; start < size;) {
+        MemoryReader reader{bytes + start, size - start};
+        VorbisFile file;
+        std::string error;
+        size_t playing = size;  // where the link it plays begins; size: none yet
+        if (const int opened = file.Open(reader)) {
+            error = OpenError(opened);
+        } else {
+            for (int link = -1;;) {
+                float** pcm = nullptr;
+                int section = 0;
+                const long frames = ov_read_float(file.get(), &pcm, static_cast<int>(kReadFrames), &section);
+                if (frames == 0) break;
+                if (frames == OV_HOLE) continue;  // a page skipped: the rest plays past it
+                if (frames < 0) {
+                    error = OpenError(static_cast<int>(frames));
+                    break;
+                }
+                if (section != link || !output) {
+                    const vorbis_info* info = ov_info(file.get(), -1);
+                    if (!info || info->channels < 1 || info->rate < 1) return Refuse(why, "the decoder reads no format");
+                    if (output) output->Finish();
+                    link = section;
+                    mix.emplace(static_cast<uint32_t>(info->channels));
+                    output.emplace(out, static_cast<uint32_t>(std::min<long>(info->rate, 0x7FFFFFFF)), rate,
+                                   kMaxFrames);
+                    // The last byte the decoder has taken (of those read, less those it still
+                    // holds) lies inside the link it now plays: the page its frames came from.
+                    const ogg_sync_state& sync = file.get()->oy;
+                    const size_t taken = start + reader.at - static_cast<size_t>(sync.fill - sync.returned);
+                    const auto at = std::upper_bound(links.begin(), links.end(), taken - 1);
+                    playing = at == links.begin() ? start : std::max(start, *(at - 1));
+                }
+                const float *left = nullptr, *right = nullptr;
+                mix->Mix(pcm, static_cast<size_t>(frames), left, right);
+                if (!output->Add(left, right, static_cast<size_t>(frames)))
+                    return Refuse(why, "the stream is longer than a sample may be");
+                played = true;
+            }
         }
-        if (section != link || !output) {
-            const vorbis_info* info = ov_info(file.get(), -1);
-            if (!info || info->channels < 1 || info->rate < 1) return Refuse(why, "the decoder reads no format");
-            if (output && !output->Finish()) return Refuse(why, "a link holds no frame");
-            link = section;
-            mix.emplace(static_cast<uint32_t>(info->channels));
-            output.emplace(out, static_cast<uint32_t>(std::min<long>(info->rate, 0x7FFFFFFF)), rate, kMaxFrames);
+        if (error.empty()) break;
+        if (firstError.empty()) firstError = error;
+        const size_t failed = playing == size ? start : nextLink(playing);
+        const size_t next = failed == size ? size : nextLink(failed);
+        if (notes && (played || next < size)) {
+            notes->push_back("the link at byte " + std::to_string(failed) + " does not decode (" + error +
+                             (next < size ? "): what follows plays from byte " + std::to_string(next)
+                                          : "): the file ends there"));
         }
-        const float *left = nullptr, *right = nullptr;
-        mix->Mix(pcm, static_cast<size_t>(frames), left, right);
-        if (!output->Add(left, right, static_cast<size_t>(frames)))
-            return Refuse(why, "the stream is longer than a sample may be");
+        start = next;
+        if (output) output->Finish(), output.reset();
     }
-    if (!output || !output->Finish()) return Refuse(why, "the stream holds no frame");
+    if (output) output->Finish();
+    if (!played) return Refuse(why, firstError.empty() ? "the stream holds no frame" : firstError);
     // A claim beyond what decoded (a file cut short, a page that lies) gives its memory back.
     if (out.capacity() - out.size() > out.size() / 4) out.shrink_to_fit();
     return true;

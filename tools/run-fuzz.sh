@@ -238,6 +238,8 @@ audio_sample_seeds() {
     "$OUT/tools/musicgen" surround "$SEEDS/surround.wav" 0.02 441
     oggenc --quiet --serial 4 -q 0 -o "$dir/surround.ogg" "$SEEDS/surround.wav"
   fi
+  # A stream whose set-up uses floor type 0, which no encoder here writes.
+  cp "$ROOT/tests/data/audio/floor0-ball.ogg" "$dir/floor0.ogg"
 }
 
 # Writes the seeds made here for target $1 into folder $2.
