@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cmath>
 #include <stdlib.h>
 
@@ -10,7 +9,7 @@ namespace {
 struct EngineClock {
     u64 time = 0;  // the frozen instant
     bool frozen = false;
-    std::atomic<u64> counter{0};  // the last reading of the counter, with its wraps
+    u64 counter = 0;  // the last reading of the counter, with its wraps
 };
 EngineClock& Clock() {
     static EngineClock clock;
@@ -18,26 +17,19 @@ EngineClock& Clock() {
 }
 
 constexpr f32 kEpsilon = 0.0001f;
-constexpr u64 kCounterRound = 1ull << 32;  // timeGetTime starts again at 0 after this
-constexpr DWORD kHalfRound = 1u << 31;
 
-// The counter read now, in 64 bits. A reading below the last by more than half the range
-// is the counter starting again: one more round. A reading above the last by as much was
-// taken before that wrap and stored after it (a caller on another thread): it belongs to
-// the round before and moves nothing. Smaller steps back are taken as they come (only a
-// test sets the counter back).
+// The counter read now, in 64 bits. Only the engine's thread reads the clock, so every
+// reading is newer than the last one: the clock moves forward by the counter's distance
+// from the last reading, modulo the 32-bit round. A reading below the last is the counter
+// having started again (one round more), one above it the same round further on; either
+// way the clock never goes back, however long the machine slept between two readings.
+// What the counter cannot tell is how many whole rounds (49.7 days each) went by unread:
+// a sleep of longer than a round counts only what is left over after the whole rounds.
 u64 CounterNow() {
-    std::atomic<u64>& last = Clock().counter;
+    u64& last = Clock().counter;
     const DWORD reading = timeGetTime();
-    u64 seen = last.load(std::memory_order_relaxed);
-    for (;;) {
-        const DWORD low = static_cast<DWORD>(seen);
-        const u64 round = seen - low;
-        u64 now = round + reading;
-        if (reading < low && low - reading > kHalfRound) now += kCounterRound;
-        else if (reading > low && reading - low > kHalfRound && round != 0) return now - kCounterRound;
-        if (now == seen || last.compare_exchange_weak(seen, now, std::memory_order_relaxed)) return now;
-    }
+    last += static_cast<DWORD>(reading - static_cast<DWORD>(last));
+    return last;
 }
 
 // Uniform in [0, 1]: rand() mod 32767 over 32766.
@@ -76,7 +68,7 @@ void Timer::FreezeAt(u64 time) {
     c.frozen = true;
 }
 
-void Timer::ForgetWraps() { Clock().counter.store(timeGetTime(), std::memory_order_relaxed); }
+void Timer::ForgetWraps() { Clock().counter = timeGetTime(); }
 
 Timer::Timer() : start_(Now()) {}
 

@@ -2,9 +2,11 @@
 // the clock is frozen, so that a whole frame's work sees a single time. The multimedia
 // clock is a 32-bit count that starts again at 0 every 2^32 ms (49.7 days after the
 // machine started); the engine clock counts those wraps and runs on in 64 bits, so every
-// difference the engine takes stays right however long the machine stays up. A wrap
-// shows as a reading below the last one by more than half the counter's range: the clock
-// has to be read at least once in every 24.8 days, which a running program does each frame.
+// difference the engine takes stays right however long the machine stays up. Only the
+// engine's thread reads it, so a reading below the last one is a wrap and never a stale
+// reading: the clock only runs forward, whatever the step. A step of whole rounds leaves
+// no trace in the counter, so a gap unread for more than 49.7 days (a machine asleep that
+// long) counts only its rest after the whole rounds; a running program reads it each frame.
 #pragma once
 
 #include "Core/Types.h"

@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -429,6 +430,32 @@ TEST_F(DunmerrowFrameTest, TheLightOnTheHorizonGivesTheGreyOfNinetyNine) {
     Frame(0.25f);
     EXPECT_NEAR(scene->day.sunColour.r, 250.0f / 255, 1e-5);
     EXPECT_NEAR(scene->day.groundColour.r, 180.0f / 255 * 1.1f * 0.9f, 1e-5);
+}
+
+TEST_F(DunmerrowFrameTest, AtNightTheFloorsLightMapFlickersAddedOverTheStone) {
+    Hierarchy floor;
+    Material& material = floor.GetMaterial();
+    material.layerCount = 2;
+    scene->lightMap = &floor;
+    Frame(0.75f);
+    scene->lightMap = nullptr;
+    const MaterialLayer& stone = material.layers[0];
+    const MaterialLayer& light = material.layers[1];
+    // The flicker is a draw between 0.9 and 1 of the night's 0.8.
+    EXPECT_GE(scene->day.flicker, 0.9f * 0.8f - 1e-6f);
+    EXPECT_EQ(light.factor.a, scene->day.flicker);
+    EXPECT_EQ(light.factor.r, scene->day.flicker);
+    EXPECT_EQ(light.opacity, scene->day.flicker);
+    EXPECT_EQ(light.stages[0].alphaOp, static_cast<u32>(D3DTOP_MODULATE));
+    EXPECT_TRUE(light.blendEnabled);
+    EXPECT_EQ(light.destBlend, static_cast<u32>(D3DBLEND_ONE));
+    EXPECT_EQ(stone.depthFunc, static_cast<u32>(D3DCMP_LESS));
+    EXPECT_EQ(light.depthFunc, static_cast<u32>(D3DCMP_LESSEQUAL));
+    f32 stoneBias = 0.0f, lightBias = 0.0f;
+    std::memcpy(&stoneBias, &stone.depthBias, sizeof stoneBias);
+    std::memcpy(&lightBias, &light.depthBias, sizeof lightBias);
+    EXPECT_FLOAT_EQ(stoneBias, 0.00002f);
+    EXPECT_FLOAT_EQ(lightBias, 0.00001f);
 }
 
 TEST_F(DunmerrowFrameTest, WithoutTheBumpEffectTheLightsAreBlack) {

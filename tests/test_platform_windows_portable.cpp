@@ -143,6 +143,11 @@ TEST_F(PlatformWindowsPortable, AChildIsSizedAndItsParentHearsOfIt) {
     EXPECT_EQ(notify->lParam, reinterpret_cast<LPARAM>(child));
     EXPECT_EQ(GetDlgCtrlID(child), 7);
     EXPECT_EQ(GetParent(child), parent);
+    // A child's id is no menu: without a frame its client area is the whole window.
+    RECT client{};
+    ASSERT_TRUE(GetClientRect(child, &client));
+    EXPECT_EQ(client.right, 30);
+    EXPECT_EQ(client.bottom, 20);
 }
 
 TEST_F(PlatformWindowsPortable, RegisteringAClassTwiceFails) {

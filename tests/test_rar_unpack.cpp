@@ -47,9 +47,10 @@ private:
 // own value.
 struct LzTables {
     std::vector<u8> lengths = std::vector<u8>(Rar20::kLzTableSize, 0);
+    bool keep = false;  // the lengths are sent as differences from the tables before
     void Set(u32 index, u8 length) { lengths[index] = length; }
     void Write(Bits& out) const {
-        out.Put(0, 1).Put(0, 1);  // LZ, fresh
+        out.Put(0, 1).Put(keep ? 1 : 0, 1);  // LZ, fresh or kept
         for (u32 i = 0; i < Rar20::kBitLengthCodes; ++i)
             out.Put(i < 16 ? 4 : 0, 4);
         for (u8 l : lengths)
@@ -234,6 +235,26 @@ TEST(RarUnpack, ANewBlockKeepsOrReplacesTheTables) {
     const Unpacked r = Unpack(u, bits.Bytes(), 4);
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.bytes, Bytes("abba"));
+}
+
+TEST(RarUnpack, AMemberThatStartsAnewTakesItsTableDifferencesFromEmptyTables) {
+    Rar20Unpacker u;
+    Bits first;
+    TinyTables().Write(first);
+    first.Put(0, 1).Put(1, 1).Put(0, 1);  // "aaaa"
+    ASSERT_EQ(Unpack(u, first.Bytes(), 4).bytes, Bytes("aaaa"));
+    // The next member is not solid: the differences of its first tables are from nothing,
+    // whatever the member before left.
+    LzTables second;
+    second.keep = true;
+    second.Set('b', 1);
+    second.Set('c', 1);
+    Bits bits;
+    second.Write(bits);
+    bits.Put(0, 1).Put(1, 1).Put(0, 1);  // "bcb"
+    const Unpacked r = Unpack(u, bits.Bytes(), 3);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.bytes, Bytes("bcb"));
 }
 
 TEST(RarUnpack, PackerRoundTripsInEveryMode) {

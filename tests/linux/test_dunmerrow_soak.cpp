@@ -61,6 +61,25 @@ public:
     u32 renders = 0;
 };
 
+// The bytes of the glows' dynamic vertex buffers, made and held by their ranges: a draw
+// that kept the last frame's range would grow both with every frame.
+struct GlowBuffers {
+    u64 length = 0;
+    u64 used = 0;
+    bool operator==(const GlowBuffers&) const = default;
+};
+GlowBuffers GlowBuffersOf(Dunmerrow& scene) {
+    GlowBuffers sum;
+    for (GlowRayMesh& glow : scene.glows) {
+        const GeometryRef geometry = glow.GetGeometry();
+        const SharedBuffer* buffer = geometry ? geometry->GetVertexBuffer(0) : nullptr;
+        if (!buffer) continue;
+        sum.length += buffer->GetLength();
+        sum.used += buffer->GetLength() - buffer->GetFreeBytes();
+    }
+    return sum;
+}
+
 class DunmerrowSoakTest : public savertest::WorldTest<SoakScene> {
 protected:
     DunmerrowSoakTest() : WorldTest("corvane-dunmerrow-soak") {}
@@ -96,6 +115,8 @@ TEST_F(DunmerrowSoakTest, TenThousandFramesOfShortDaysWithRandomDeviceLossesLeak
     std::mt19937 random(20261210);
     savertest::LiveCounts before{};
     savertest::LiveCounts after{};
+    GlowBuffers glowsBefore;
+    GlowBuffers glowsAfter;
     u32 giveBackAt = 0;
     u32 losses = 0;
     bool lost = false;
@@ -107,8 +128,14 @@ TEST_F(DunmerrowSoakTest, TenThousandFramesOfShortDaysWithRandomDeviceLossesLeak
         if (scene->currentSky >= 0 && scene->currentSky < static_cast<i32>(Dunmerrow::kSkySets)) ++skyFrames[scene->currentSky];
         // Meshes make their buffers when first drawn: the counts are taken once four
         // whole days (every day part, every flight list) have been drawn.
-        if (pass == 400) before = savertest::Live();
-        if (pass == kFrames - 1) after = savertest::Live();
+        if (pass == 400) {
+            before = savertest::Live();
+            glowsBefore = GlowBuffersOf(*scene);
+        }
+        if (pass == kFrames - 1) {
+            after = savertest::Live();
+            glowsAfter = GlowBuffersOf(*scene);
+        }
         if (pass < 450) return;
         if (pass > kFrames - 60) {
             // The last frames run on a device that is back.
@@ -130,6 +157,9 @@ TEST_F(DunmerrowSoakTest, TenThousandFramesOfShortDaysWithRandomDeviceLossesLeak
     EXPECT_EQ(scene->updates, kFrames);
     EXPECT_GT(losses, 50u);
     for (size_t k = 0; k < before.size(); ++k) EXPECT_EQ(after[k], before[k]) << "live objects of kind " << k;
+    EXPECT_GT(glowsBefore.length, 0u) << "the glows drew";
+    EXPECT_EQ(glowsAfter.length, glowsBefore.length) << "bytes of the glows' vertex buffers";
+    EXPECT_EQ(glowsAfter.used, glowsBefore.used) << "bytes the glows' ranges hold";
     // Every day part and every sky set had its frames, day after day.
     for (u32 part = 0; part < 4; ++part) EXPECT_GT(partFrames[part], 100u) << "day part " << part;
     for (u32 set = 0; set < Dunmerrow::kSkySets; ++set) EXPECT_GT(skyFrames[set], 100u) << "sky set " << set;

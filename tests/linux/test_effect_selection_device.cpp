@@ -161,6 +161,23 @@ TEST_F(EffectSelection, LightPlansChooseTheirTechniques) {
     }
 }
 
+TEST_F(EffectSelection, TheUndrawnLightsAreThoseOfTheLastSelectionAlone) {
+    // No variant draws a spot light: each selection below leaves its spots undrawn.
+    PlanEffect effect;
+    Load(effect, 2);
+    RenderContext context;
+    Material material = MaterialIn(context);
+    for (i32 spots = 1; spots <= 3; ++spots) {
+        RefHandle<LightingInfo> info(new LightingInfo);
+        info->AddLight(Dir(0.9f));
+        for (i32 i = 0; i < spots; ++i) info->AddLight(Spot(0.3f, 0.5f + 0.01f * static_cast<f32>(i)));
+        info->UpdateKey();
+        context.lighting = info;
+        EXPECT_EQ(Select(effect, material), 1) << spots;
+        EXPECT_EQ(effect.GetUndrawnLights().LightCount(), spots);
+    }
+}
+
 TEST_F(EffectSelection, ThreeEntriesBeginEachTechniqueAndBlendTheLaterOnesOnce) {
     PlanEffect effect;
     Load(effect, 1);

@@ -9,6 +9,7 @@
 #include "D3d/RenderTarget.h"
 #include "D3d/Texture.h"
 #include "D3d/TextureManager.h"
+#include "Effect/DebugBox.h"
 #include "Effect/DistortEffect.h"
 #include "Effect/EffectManager.h"
 #include "Gui/WindowManager.h"
@@ -650,10 +651,12 @@ TEST_F(FullSaverFrame, TheSaverGoesCleanlyAfterItsDeviceIsReleased) {
     s->FpsText.Show();
     ASSERT_TRUE(s->DoRender());
     ASSERT_TRUE(s->DoRender());
+    ASSERT_TRUE(TheDebugBox().EnsureGeometry());  // made on this device, as a node's query makes it
     HWND window = s->GetWindow();
     s->ReleaseCustom();
     s->Destroy();
     EXPECT_EQ(s->device, nullptr);
+    EXPECT_EQ(TheDebugBox().Mesh().GetGeometry().Get(), nullptr) << "the next device is not handed the box of this one";
     DestroyWindow(window);
     delete saver;
     saver = nullptr;

@@ -161,8 +161,7 @@ TEST(Timer, TheEngineClockRunsOnAcrossTheCounterWrap) {
     EXPECT_EQ(fired, due);
 
     // A clock frozen before the next wrap stays there; back on the live clock it has moved
-    // on by the time it was frozen. (The engine reads the clock every frame: a step of more
-    // than half the counter's range would read as a stale reading from before a wrap.)
+    // on by the time it was frozen.
     clock.Advance(1u << 31);
     Timer::Now();
     clock.Advance((1u << 31) - 1001);  // 1 ms before the second wrap
@@ -173,6 +172,25 @@ TEST(Timer, TheEngineClockRunsOnAcrossTheCounterWrap) {
     EXPECT_EQ(Timer::Now(), 2 * kCounterRound + 499);
     Timer::FreezeAt(7);
     EXPECT_EQ(Timer::Now(), 7u);
+}
+
+TEST(Timer, AMachineWokenAfterWeeksAsleepFindsTheClockMovedOnByTheSleep) {
+    // Up for more than 49.7 days: the counter has wrapped once.
+    TestClock clock(static_cast<DWORD>(kCounterRound - 1000));
+    Timer::Now();
+    clock.Advance(2000);
+    const u64 before = Timer::Now();
+    EXPECT_EQ(before, kCounterRound + 1000);
+    // Thirty days asleep, more than half the counter's round in one step: the reading is the
+    // newest, not one taken before the wrap.
+    const DWORD asleep = 30u * 24 * 3600 * 1000;
+    clock.Advance(asleep);
+    EXPECT_EQ(Timer::Now(), before + asleep);
+    // And on from there, frame after frame.
+    for (u64 frame = 1; frame <= 3; ++frame) {
+        clock.Advance(16);
+        EXPECT_EQ(Timer::Now(), before + asleep + 16 * frame);
+    }
 }
 
 TEST(TimedRange, CatchingUpALongGapWalksNoMoreThanTheEventsItKeeps) {
