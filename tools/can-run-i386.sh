@@ -16,8 +16,13 @@ for entry in /proc/sys/fs/binfmt_misc/*; do
     exit 1
   fi
 done
-PROBE=$(mktemp)
+# The probe runs from the build folder, where the build's own programs run, and not from
+# the temporary folder: a /tmp mounted noexec refuses every program, whatever the kernel.
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+mkdir -p "$ROOT/build"
+PROBE=$(mktemp "$ROOT/build/i386-probe.XXXXXX")
 trap 'rm -f "$PROBE"' EXIT
+trap 'exit 1' INT TERM
 {
   # e_ident: ELFCLASS32, little-endian, version 1.
   printf '\177ELF\001\001\001\000\000\000\000\000\000\000\000\000'

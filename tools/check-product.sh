@@ -9,7 +9,9 @@
 #             group box holds the controls of its group) and none leaves its dialog;
 #   loading   the loading screen: no line along the inner edges of its corner images
 #             (a wrapped edge shows as one at y = 640, x = 0 to 115);
-#   scene     the scene after loading: not one colour, the sky (top) unlike the ground;
+#   scene     the scene after loading, judged by what every first flight shows at dawn
+#             wherever its camera is: not one colour, warm sand over much of the frame, the
+#             fine detail of its ripples, and not the loading picture;
 #   fps,clock the frame rate (top left) and the clock (bottom right): glyph shapes, both
 #             text-coloured and scene pixels in the text's box and rows or columns that
 #             cross a stroke more than once, never a solid box;
@@ -271,19 +273,13 @@ def check_loading(path):
                 worst[0], worst[1], path))
 
 
-def mean_colour(d, x0, y0, x1, y1):
-    s = [0, 0, 0]
-    n = 0
-    for y in range(y0, y1, 2):
-        for x in range(x0, x1, 2):
-            p = pixel(d, x, y)
-            for k in range(3):
-                s[k] += p[k]
-            n += 1
-    return [v / n for v in s]
-
-
 def check_scene(path, loading_path):
+    """The first flight is drawn at random, and the camera moves: some flights look across
+    the sand with the dawn sky in the top rows, some down at it with no sky at all. What
+    every one shows is lit sand: warm (red over green over blue, red well above blue) over
+    much of the frame, and rippled, so neighbouring pixels differ between the text overlays.
+    A black frame, a clear colour, a frame without its textures or with its colour channels
+    swapped fails one of them, and the loading picture the last."""
     if not os.path.exists(path):
         verdict(False, "scene", "no scene followed the loading screen")
         return
@@ -291,16 +287,24 @@ def check_scene(path, loading_path):
     lum = [sum(pixel(d, x, y)) / 3.0 for y in range(0, H, 4) for x in range(0, W, 4)]
     m = sum(lum) / len(lum)
     spread = math.sqrt(sum((v - m) ** 2 for v in lum) / len(lum))
-    sky = mean_colour(d, 300, 0, W, 150)
-    ground = mean_colour(d, 0, H - 150, 560, H)
-    apart = sum(abs(a - b) for a, b in zip(sky, ground))
+    warm = [p[0] >= p[1] >= p[2] and p[0] - p[2] >= 40
+            for p in (pixel(d, x, y) for y in range(0, H, 4) for x in range(0, W, 4))]
+    warm_share = 100.0 * sum(warm) / len(warm)
+
+    def brightness(x, y):
+        return sum(pixel(d, x, y)) / 3.0
+
+    # Below the frame rate and above the clock: the mean step in brightness to the pixel two
+    # to the right and two below.
+    steps = [(abs(brightness(x, y) - brightness(x + 2, y)) + abs(brightness(x, y) - brightness(x, y + 2))) / 2
+             for y in range(150, 690, 4) for x in range(0, W - 2, 4)]
+    detail = sum(steps) / len(steps)
     loading = rgb_of(loading_path)
     unlike = sum(sum(abs(a - b) for a, b in zip(pixel(d, x, y), pixel(loading, x, y)))
                  for x, y in SAMPLES) / (3.0 * len(SAMPLES))
-    ok = spread > 12 and apart > 40 and unlike > 20
-    verdict(ok, "scene", "brightness spread %.1f (over 12), sky %s against ground %s: %.0f apart (over 40), "
-            "%.0f from the loading picture (over 20) (%s)" % (
-                spread, [round(v) for v in sky], [round(v) for v in ground], apart, unlike, path))
+    ok = spread > 12 and warm_share > 30 and detail > 2 and unlike > 20
+    verdict(ok, "scene", "brightness spread %.1f (over 12), %.0f%% warm (over 30%%), detail %.1f (over 2), "
+            "%.0f from the loading picture (over 20) (%s)" % (spread, warm_share, detail, unlike, path))
 
 
 def text_pixel(p):

@@ -31,12 +31,15 @@ elif [ $# -gt 0 ]; then
 fi
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$ROOT"
+. "$ROOT/tools/time-limit.sh"
 OUT=$ROOT/build/fuzz
 TARGETS=${*:-$(cd tests/fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')}
 
 # The check's fixed random seed, and the inputs it tries per target: about five seconds
-# each on one core of the machine they were timed on.
+# each on one core of the machine they were timed on. A run of a target that takes longer
+# than its limit (in seconds) fails by name: it hangs.
 CHECK_SEED=1
+CHECK_LIMIT=300
 check_runs() {
   case $1 in
     fuzz_audio_sample) echo 3500 ;;
@@ -73,8 +76,8 @@ if command -v flock >/dev/null 2>&1; then
   exec 9>build/fuzz.lock
   flock 9
 fi
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz
+within 300 "fuzz configuration" cmake --preset fuzz >/dev/null
+within 1800 "fuzz build" cmake --build --preset fuzz
 exec 9>&-
 
 # $1 bytes of a fixed pseudo-random sequence from seed $2 (the minimal standard generator
@@ -320,7 +323,8 @@ for target in $TARGETS; do
     if [ -d "$regressions" ]; then
       echo "== $target: the inputs under tests/fuzz/regressions/$target"
       # shellcheck disable=SC2046
-      if ! (cd "$work" && "$OUT/$target" $(find "$regressions" -type f | LC_ALL=C sort)) >"$log" 2>&1; then
+      if ! (cd "$work" && within "$CHECK_LIMIT" "fuzz $target, its regression inputs" \
+          "$OUT/$target" $(find "$regressions" -type f | LC_ALL=C sort)) >"$log" 2>&1; then
         tail -n 60 "$log"
         echo "fuzz target $target fails on a committed regression input (named in the log above)"
         failed="$failed $target"
@@ -332,17 +336,19 @@ for target in $TARGETS; do
     # Without the values of compares as mutation hints: among them are addresses, and the
     # inputs tried would follow them.
     set -- -seed="$CHECK_SEED" -runs="$runs" -reload=0 -use_cmp=0
+    limit=$CHECK_LIMIT
   else
     corpus=$OUT/corpus/$target
     mkdir -p "$corpus"
     echo "== $target ($SECONDS_TO_RUN s)"
     set -- -max_total_time="$SECONDS_TO_RUN" "$corpus"
+    limit=$((SECONDS_TO_RUN + CHECK_LIMIT))
   fi
   if [ -s "$list" ]; then
     set -- -seed_inputs=@"$list" "$@"
   fi
   # shellcheck disable=SC2086
-  if ! (cd "$work" && $LAYOUT "$OUT/$target" -max_len=65536 -print_final_stats=1 -artifact_prefix="$work/" "$@") \
+  if ! (cd "$work" && within "$limit" "fuzz $target" $LAYOUT "$OUT/$target" -max_len=65536 -print_final_stats=1 -artifact_prefix="$work/" "$@") \
         >"$log" 2>&1; then
     tail -n 60 "$log"
     echo "fuzz target $target failed; the input that failed is named in the log above"

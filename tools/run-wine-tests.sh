@@ -12,12 +12,15 @@ if [ "${1:-}" != "--inside-display" ] && command -v xvfb-run >/dev/null 2>&1; th
 fi
 [ "${1:-}" = "--inside-display" ] && shift
 . "$ROOT/tools/wine-env.sh"
+. "$ROOT/tools/time-limit.sh"
 cd "$BUILD"
 status=0
-"$WINE" ./corvane_tests.exe --gtest_brief=1 "$@" || status=$?
+# Each program under a time limit of its own (a few times what it takes on a loaded machine),
+# so that one that hangs is named.
+within 900 "corvane_tests.exe of $WINDOWS_BUILD" "$WINE" ./corvane_tests.exe --gtest_brief=1 "$@" || status=$?
 # Every shader of the media's effect sources through the system's HLSL compiler.
 if [ "$WINDOWS_BUILD" != windows-x86 ]; then
-  "$WINE" ./tools/shadercheck.exe "Z:$ROOT/Media/Shaders" || status=$?
+  within 300 "shadercheck.exe" "$WINE" ./tools/shadercheck.exe "Z:$ROOT/Media/Shaders" || status=$?
 fi
 # Stop the Wine server while the display is still there.
 [ -x "$WINESERVER" ] && "$WINESERVER" -k >/dev/null 2>&1 || true
