@@ -118,7 +118,8 @@ struct MemoryReader {
     }
 };
 
-const char* OpenError(int error) {
+// What a failure of the decoder, opening or reading, means to whoever loads the file.
+const char* DecoderError(int error) {
     switch (error) {
     case OV_ENOTVORBIS: return "the file holds no Vorbis stream";
     case OV_EVERSION: return "the Vorbis stream is of an unknown version";
@@ -145,6 +146,92 @@ private:
     OggVorbis_File file_;
     bool open_ = false;
 };
+
+// The decoded links on their way into the output: each mixed to stereo and converted from
+// its own rate, one after another.
+class LinkSink {
+public:
+    LinkSink(std::vector<int16_t>& out, uint32_t rate, size_t maxFrames) : out_(out), rate_(rate), maxFrames_(maxFrames) {}
+
+    // Ends the link being written, if any, and begins one of `info`'s format.
+    bool Begin(const vorbis_info* info) {
+        if (!info || info->channels < 1 || info->rate < 1) return false;
+        End();
+        mix_.emplace(static_cast<uint32_t>(info->channels));
+        output_.emplace(out_, static_cast<uint32_t>(std::min<long>(info->rate, 0x7FFFFFFF)), rate_, maxFrames_);
+        return true;
+    }
+    // False once the output passes the most frames a sample may hold.
+    bool Add(float* const* pcm, size_t frames) {
+        const float *left = nullptr, *right = nullptr;
+        mix_->Mix(pcm, frames, left, right);
+        played_ = true;
+        return output_->Add(left, right, frames);
+    }
+    void End() {
+        if (output_) output_->Finish();
+        output_.reset();
+    }
+    bool Open() const { return output_.has_value(); }
+    bool Played() const { return played_; }
+
+private:
+    std::vector<int16_t>& out_;
+    const uint32_t rate_;
+    const size_t maxFrames_;
+    std::optional<ChannelMix> mix_;
+    std::optional<StereoOutput> output_;
+    bool played_ = false;
+};
+
+// How one decoder's run over the file ended.
+struct DecoderRun {
+    std::string error;   // empty: it came to the end of the file
+    size_t playing;      // where the last link it played begins; the file's size: none
+    bool full = false;   // the output holds the most frames a sample may
+};
+
+// One decoder from byte `start` of the file to its end, or to where it fails. A page it
+// skips (a hole) is played past; any other failure ends the run, as a decoder asked again
+// after one would go on from a half-built state.
+DecoderRun DecodeFrom(const uint8_t* bytes, size_t size, size_t start, const std::vector<size_t>& links,
+                      LinkSink& sink) {
+    DecoderRun run{"", size};
+    MemoryReader reader{bytes + start, size - start};
+    VorbisFile file;
+    if (const int opened = file.Open(reader)) {
+        run.error = DecoderError(opened);
+        return run;
+    }
+    for (int link = -1;;) {
+        float** pcm = nullptr;
+        int section = 0;
+        const long frames = ov_read_float(file.get(), &pcm, static_cast<int>(kReadFrames), &section);
+        if (frames == 0) return run;
+        if (frames == OV_HOLE) continue;
+        if (frames < 0) {
+            run.error = DecoderError(static_cast<int>(frames));
+            return run;
+        }
+        if (section != link || !sink.Open()) {
+            if (!sink.Begin(ov_info(file.get(), -1))) {
+                run.error = "the decoder reads no format";
+                return run;
+            }
+            link = section;
+            // The last byte the decoder has taken (of those read, less those it still holds)
+            // lies inside the link it now plays: the page its frames came from.
+            const ogg_sync_state& sync = file.get()->oy;
+            const size_t taken = start + reader.at - static_cast<size_t>(sync.fill - sync.returned);
+            const auto at = std::upper_bound(links.begin(), links.end(), taken - 1);
+            run.playing = at == links.begin() ? start : std::max(start, *(at - 1));
+        }
+        if (!sink.Add(pcm, static_cast<size_t>(frames))) {
+            run.full = true;
+            return run;
+        }
+    }
+}
 
 }  // namespace
 
@@ -182,74 +269,33 @@ bool SampleDecoder::DecodeOgg(const uint8_t* bytes, size_t size, uint32_t rate, 
     }
     // Sized once by what the pages claim; a stream that decodes to more grows it.
     out.reserve(static_cast<size_t>(std::min<uint64_t>(survey.frames, kMaxFrames)) * 2);
-    std::optional<StereoOutput> output;
-    std::optional<ChannelMix> mix;
+    LinkSink sink(out, rate, kMaxFrames);
     std::string firstError;
-    bool played = false;
     // A decoder that fails (a link whose headers are damaged, one of another codec) is not
-    // asked again: it would go on from its half-built state. A new one starts at the link
-    // after the failed one, by the links the pages show, so that the links after a damaged
-    // one still play. The decoder fails where a link begins: in the first it was given, or
-    // in the one after the last it played.
+    // asked again. A new one starts at the link after the failed one, by the links the
+    // pages show, so that the links after a damaged one still play. The decoder fails where
+    // a link begins: in the first it was given, or in the one after the last it played.
     const std::vector<size_t>& links = survey.links;
     auto nextLink = [&](size_t after) {
         const auto next = std::upper_bound(links.begin(), links.end(), after);
         return next == links.end() ? size : *next;
     };
     for (size_t start = 0; start < size;) {
-        MemoryReader reader{bytes + start, size - start};
-        VorbisFile file;
-        std::string error;
-        size_t playing = size;  // where the link it plays begins; size: none yet
-        if (const int opened = file.Open(reader)) {
-            error = OpenError(opened);
-        } else {
-            for (int link = -1;;) {
-                float** pcm = nullptr;
-                int section = 0;
-                const long frames = ov_read_float(file.get(), &pcm, static_cast<int>(kReadFrames), &section);
-                if (frames == 0) break;
-                if (frames == OV_HOLE) continue;  // a page skipped: the rest plays past it
-                if (frames < 0) {
-                    error = OpenError(static_cast<int>(frames));
-                    break;
-                }
-                if (section != link || !output) {
-                    const vorbis_info* info = ov_info(file.get(), -1);
-                    if (!info || info->channels < 1 || info->rate < 1) return Refuse(why, "the decoder reads no format");
-                    if (output) output->Finish();
-                    link = section;
-                    mix.emplace(static_cast<uint32_t>(info->channels));
-                    output.emplace(out, static_cast<uint32_t>(std::min<long>(info->rate, 0x7FFFFFFF)), rate,
-                                   kMaxFrames);
-                    // The last byte the decoder has taken (of those read, less those it still
-                    // holds) lies inside the link it now plays: the page its frames came from.
-                    const ogg_sync_state& sync = file.get()->oy;
-                    const size_t taken = start + reader.at - static_cast<size_t>(sync.fill - sync.returned);
-                    const auto at = std::upper_bound(links.begin(), links.end(), taken - 1);
-                    playing = at == links.begin() ? start : std::max(start, *(at - 1));
-                }
-                const float *left = nullptr, *right = nullptr;
-                mix->Mix(pcm, static_cast<size_t>(frames), left, right);
-                if (!output->Add(left, right, static_cast<size_t>(frames)))
-                    return Refuse(why, "the stream is longer than a sample may be");
-                played = true;
-            }
+        const DecoderRun run = DecodeFrom(bytes, size, start, links, sink);
+        if (run.full) return Refuse(why, "the stream is longer than a sample may be");
+        if (run.error.empty()) break;
+        if (firstError.empty()) firstError = run.error;
+        const size_t failed = run.playing == size ? start : nextLink(run.playing);
+        start = failed == size ? size : nextLink(failed);
+        if (notes && (sink.Played() || start < size)) {
+            notes->push_back("the link at byte " + std::to_string(failed) + " does not decode (" + run.error +
+                             (start < size ? "): what follows plays from byte " + std::to_string(start)
+                                           : "): the file ends there"));
         }
-        if (error.empty()) break;
-        if (firstError.empty()) firstError = error;
-        const size_t failed = playing == size ? start : nextLink(playing);
-        const size_t next = failed == size ? size : nextLink(failed);
-        if (notes && (played || next < size)) {
-            notes->push_back("the link at byte " + std::to_string(failed) + " does not decode (" + error +
-                             (next < size ? "): what follows plays from byte " + std::to_string(next)
-                                          : "): the file ends there"));
-        }
-        start = next;
-        if (output) output->Finish(), output.reset();
+        sink.End();
     }
-    if (output) output->Finish();
-    if (!played) return Refuse(why, firstError.empty() ? "the stream holds no frame" : firstError);
+    sink.End();
+    if (!sink.Played()) return Refuse(why, firstError.empty() ? "the stream holds no frame" : firstError);
     // A claim beyond what decoded (a file cut short, a page that lies) gives its memory back.
     if (out.capacity() - out.size() > out.size() / 4) out.shrink_to_fit();
     return true;
